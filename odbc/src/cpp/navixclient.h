@@ -1,0 +1,48 @@
+// Plain-function interface of the query client for the ODBC layer.
+//
+// Result codes: 0 success, 1 failure, 2 (DBFetch only) no row left. Column
+// indexes are 0-based. No exception leaves these functions.
+#ifndef NAVIX_CLIENT_H
+#define NAVIX_CLIENT_H
+
+#include <stdint.h>
+
+#include "ConnProperty.h"
+#include "DiagInfo.h"
+#include "NavixConnection.h"
+#include "NavixResultSet.h"
+
+// Opens a client connection (in token mode the identity token is requested
+// here). NULL on failure; diag is written only when initialisation failed.
+NavixConnection* NavixOpenConnection(const ConnProperty* prop, const char* connStr, DiagRecord* diag);
+int NavixCloseConnection(NavixConnection* conn);
+
+// Runs one statement into a new result set (stored in *result, NULL on
+// failure). diag is filled after every execution. *result is overwritten
+// without being looked at: releasing an earlier result is the caller's task.
+int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** result, DiagRecord* diag);
+
+int DBFetch(NavixQueryResultSet* rs);
+int DBHasResults(NavixQueryResultSet* rs, int32_t* hasResults);
+int DBGetColumnCount(NavixQueryResultSet* rs, int32_t* colCount);
+
+int DBGetFieldAsCString(NavixQueryResultSet* rs, uint32_t col, char* buf, uint32_t bufSize,
+                        int32_t* outLen, int32_t* isNull);
+int DBGetFieldAsInt(NavixQueryResultSet* rs, uint32_t col, int32_t* value, int32_t* isNull);
+int DBGetFieldAsI8(NavixQueryResultSet* rs, uint32_t col, int8_t* value, int32_t* isNull);
+int DBGetFieldAsLong(NavixQueryResultSet* rs, uint32_t col, int32_t* value, int32_t* isNull);
+int DBGetFieldAsULong(NavixQueryResultSet* rs, uint32_t col, uint32_t* value, int32_t* isNull);
+int DBGetFieldAsI64(NavixQueryResultSet* rs, uint32_t col, int64_t* value, int32_t* isNull);
+int DBGetFieldAsI64U(NavixQueryResultSet* rs, uint32_t col, uint64_t* value, int32_t* isNull);
+int DBGetFieldAsDouble(NavixQueryResultSet* rs, uint32_t col, double* value, int32_t* isNull);
+
+// Sizes of a client type code (ClientTypeCode); any other code gives 334.
+int32_t DBGetTypeDisplaySize(int32_t clientType);
+int32_t DBGetTypeOctetLength(int32_t clientType);
+
+// Catalog result sets; the caller owns *result and destroys it with delete.
+int DBTables(NavixConnection* conn, const char* pattern, NavixQueryResultSet** result, DiagRecord* diag);
+int DBColumns(NavixConnection* conn, const char* tableName, NavixQueryResultSet** result, DiagRecord* diag);
+int DBGetTypeInfo(int32_t sqlType, NavixQueryResultSet** result, DiagRecord* diag);
+
+#endif
