@@ -1,0 +1,40 @@
+// Blocking HTTP(S) transport over the libcurl easy interface: one easy
+// handle per call, nothing kept between calls.
+#ifndef NAVIXREST_HTTP_CLIENT_H
+#define NAVIXREST_HTTP_CLIENT_H
+
+#include <cstddef>
+#include <string>
+
+#include "RestMessage.h"
+
+namespace navixrest {
+
+class HttpClient {
+public:
+    bool useProxy;
+    std::string proxy;  // "host:port", used unchanged by libcurl
+
+    HttpClient();
+    explicit HttpClient(const std::string& proxyText);
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // 0 when an HTTP exchange completed (any status), 2 when no easy handle
+    // could be created, otherwise libcurl's CURLcode of the failed transfer.
+    int call(int method, const HttpReq& request, HttpResp& response);
+
+    // libcurl callbacks; the user pointer is the HttpResp being filled.
+    static size_t header_callback(char* data, size_t size, size_t count, void* response);
+    static size_t response_callback(char* data, size_t size, size_t count, void* response);
+};
+
+// Log-safe renderings: secrets are replaced by "****" before anything is
+// written to the log.
+std::string maskHeaderForLog(const std::string& name, const std::string& value);
+std::string maskBodyForLog(const std::string& body);
+
+}  // namespace navixrest
+
+#endif

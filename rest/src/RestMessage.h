@@ -1,0 +1,175 @@
+// Request and response messages of the VKL service's REST interface.
+//
+// A request class fills its service-relative path (and, for a submission,
+// its JSON body) in its constructor; RestApiProxy::call adds the headers and
+// the base URL. A response is filled by HttpClient::call (status, body,
+// headers) and then parsed by parseSuccessRes when the status is 200 or 201.
+#ifndef NAVIXREST_REST_MESSAGE_H
+#define NAVIXREST_REST_MESSAGE_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <boost/property_tree/ptree.hpp>
+
+namespace navixrest {
+
+// Header name -> value, ordered byte-wise by name (case-sensitive).
+typedef std::map<std::string, std::string> HeaderMap;
+
+// HTTP method codes of RestReq::getMethod and HttpClient::call.
+enum HttpMethodCode {
+    HTTP_METHOD_GET = 0,
+    HTTP_METHOD_POST = 1,
+    HTTP_METHOD_DELETE = 2
+};
+
+struct HttpReq {
+    std::string url;   // relative path (with query) until RestApiProxy::call makes it absolute
+    std::string body;  // sent only for POST
+    HeaderMap headers;
+
+    HttpReq();
+    // Appends one "Name:value" line per header, in the map's order.
+    void buildHeaderList(std::vector<std::string>& lines) const;
+};
+
+struct HttpResp {
+    int32_t httpCode;  // 0 until a transfer completed
+    std::string body;
+    HeaderMap headers;
+
+    HttpResp();
+};
+
+// Requests are built on the caller's stack and destroyed as the class they
+// were created as; the subclasses add no members.
+class RestReq {
+public:
+    HttpReq httpReq;
+
+    RestReq();
+    ~RestReq();
+    virtual int getMethod() const = 0;
+};
+
+class SubmitJobReq : public RestReq {
+public:
+    SubmitJobReq(const std::string& sql, const std::string& currentdb,
+                 const std::string& queue_name, const std::vector<std::string>& conf);
+    int getMethod() const override;
+};
+
+class JobStatusReq : public RestReq {
+public:
+    explicit JobStatusReq(const std::string& jobId);
+    int getMethod() const override;
+};
+
+class GetJobResuleReq : public RestReq {
+public:
+    GetJobResuleReq(const std::string& jobId, int currentPage);
+    int getMethod() const override;
+};
+
+class GetDescribeTableReq : public RestReq {
+public:
+    GetDescribeTableReq(const std::string& database, const std::string& table);
+    int getMethod() const override;
+};
+
+// One column of a result: its name and the service's type name.
+struct SchemaField {
+    std::string name;
+    std::string type;
+};
+
+// One column of a described table.
+struct ColumnInfo {
+    std::string column_name;
+    std::string type;
+    bool is_partition_column;
+    std::string description;
+
+    ColumnInfo() : is_partition_column(false) {}
+};
+
+typedef std::vector<std::string> ResultRow;       // cell texts, "null" for SQL NULL
+typedef std::vector<ResultRow> ResultRows;
+typedef std::vector<SchemaField> SchemaList;
+typedef std::vector<ColumnInfo> ColumnInfoList;
+
+class RestResp {
+public:
+    bool isSuccess;
+    int32_t httpStatus;
+    std::string message;
+    HttpResp httpResp;
+
+    RestResp();
+    ~RestResp();
+    // Reads httpResp.body into the members; never throws, logs failures.
+    virtual void parseSuccessRes() = 0;
+};
+
+class SubmitJobResp : public RestResp {
+public:
+    std::string job_id;
+    std::string job_type;
+    bool hasRows;  // the answer carried a "rows" member (synchronous run)
+    SchemaList schema;
+    ResultRows rows;
+
+    SubmitJobResp();
+    void parseSuccessRes() override;
+};
+
+class JobStatusResp : public RestResp {
+public:
+    std::string job_id;
+    std::string job_type;
+    std::string queue_name;
+    std::string owner;
+    std::string status;
+    int32_t input_size;
+    int32_t result_count;
+    std::string statement;
+
+    JobStatusResp();
+    void parseSuccessRes() override;
+};
+
+class GetJobResuleResp : public RestResp {
+public:
+    std::string job_id;
+    std::string job_type;
+    int32_t input_size;
+    int32_t row_count;
+    SchemaList schema;
+    ResultRows rows;
+
+    GetJobResuleResp();
+    void parseSuccessRes() override;
+};
+
+class GetDescribeTableResp : public RestResp {
+public:
+    int32_t column_count;
+    std::string table_type;
+    ColumnInfoList columns;
+
+    GetDescribeTableResp();
+    void parseSuccessRes() override;
+};
+
+// Readers of the JSON arrays; they append to the given list and let the
+// property tree's errors through to the caller.
+void parseSchema(const boost::property_tree::ptree& node, SchemaList& schema);
+void parseRows(const boost::property_tree::ptree& node, ResultRows& rows);
+void parseColumns(const boost::property_tree::ptree& node, ColumnInfoList& columns);
+
+}  // namespace navixrest
+
+#endif
