@@ -1,0 +1,64 @@
+#include <stdint.h>
+#include <stdlib.h>
+
+#include "NavixLogging.h"
+#include "handles.h"
+
+SQLRETURN _AllocConnect(SQLHENV environmentHandle, SQLHANDLE* outputHandle)
+{
+    EnvHandle* env = static_cast<EnvHandle*>(environmentHandle);
+    if (env == NULL) {
+        return SQL_INVALID_HANDLE;
+    }
+    NAVIX_LOG(NAVIX_INFO, "_AllocConnect", "hEnv = $%08lX", (unsigned long)(uintptr_t)env);
+    if (outputHandle == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "_AllocConnect", "SQL_ERROR *phDbc is NULL");
+        return SQL_ERROR;
+    }
+
+    DbcHandle* dbc = static_cast<DbcHandle*>(calloc(1, sizeof(DbcHandle)));
+    // A handle is never handed out without its extras record.
+    hDbcExtras* extras = NULL;
+    if (dbc != NULL) {
+        extras = static_cast<hDbcExtras*>(calloc(1, sizeof(hDbcExtras)));
+        if (extras == NULL) {
+            free(dbc);
+            dbc = NULL;
+        }
+    }
+    *outputHandle = dbc;
+    if (dbc == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "_AllocConnect", "SQL_ERROR malloc error");
+        return SQL_ERROR;
+    }
+
+    dbc->connected = 0;
+    dbc->prev = NULL;
+    dbc->next = NULL;
+    dbc->firstStmt = NULL;
+    dbc->lastStmt = NULL;
+    dbc->env = env;
+    if (msgLogOpen(&dbc->msgLog, NULL)) {
+        dbc->msgLog->on = 1;
+    } else {
+        dbc->msgLog = NULL;
+    }
+
+    if (env->firstDbc != NULL) {
+        env->lastDbc->next = dbc;
+        dbc->prev = env->lastDbc;
+    } else {
+        env->firstDbc = dbc;
+    }
+    env->lastDbc = dbc;
+
+    extras->connInfo = NULL;
+    extras->conn = NULL;
+    dbc->extras = extras;
+    return SQL_SUCCESS;
+}
+
+extern "C" SQLRETURN SQL_API SQLAllocConnect(SQLHENV environmentHandle, SQLHDBC* connectionHandle)
+{
+    return _AllocConnect(environmentHandle, connectionHandle);
+}
