@@ -47,7 +47,15 @@ struct ColumnHeader {
     SQLPOINTER boundTarget;       // NULL = column not bound
     SQLLEN boundBufferLength;     // bytes
     SQLLEN* boundLenOrInd;        // may be NULL
+
+    // Retrieval of a cut text in parts by repeated SQLGetData calls: what has
+    // been handed out so far. At most one column of a statement is in a
+    // PART_* state other than PART_NONE; a fetch resets them all.
+    int32_t partState;
+    SQLLEN partOffset;            // bytes of the converted text already delivered
 };
+
+enum { PART_NONE = 0, PART_ACTIVE = 1, PART_DONE = 2 };
 
 // Client type code -> SQL type (SQL_UNKNOWN_TYPE for codes it does not know).
 int32_t clientTypeToSqlType(int32_t clientTypeCode);

@@ -1,0 +1,327 @@
+#include <stdlib.h>
+#include <string.h>
+
+#include "NavixLogging.h"
+#include "Profile.h"
+#include "_Connect.h"
+#include "_StringCopy.h"
+#include "handles.h"
+#include "navixclient.h"
+
+namespace {
+
+struct ConnEntry {
+    char key[CONN_MAX_TEXT + 1];
+    char value[CONN_MAX_TEXT + 1];
+};
+
+// Key names are ASCII; the C library's strcasecmp would follow the locale.
+bool keyEquals(const char* a, const char* b)
+{
+    for (;; a++, b++) {
+        unsigned char ca = (unsigned char)*a, cb = (unsigned char)*b;
+        if (ca >= 'a' && ca <= 'z') ca = (unsigned char)(ca - 'a' + 'A');
+        if (cb >= 'a' && cb <= 'z') cb = (unsigned char)(cb - 'a' + 'A');
+        if (ca != cb) return false;
+        if (ca == '\0') return true;
+    }
+}
+
+// Splits [p, p+len) into key (before the first '=') and value (after it, up
+// to the next '='), each cut to CONN_MAX_TEXT characters.
+void parseEntry(const char* p, size_t len, ConnEntry* e)
+{
+    const char* eq = (const char*)memchr(p, '=', len);
+    if (eq == NULL) {
+        vornCopyStringN(e->key, sizeof(e->key), p, (int64_t)len);
+        e->value[0] = '\0';
+        return;
+    }
+    vornCopyStringN(e->key, sizeof(e->key), p, (int64_t)(eq - p));
+    const char* v = eq + 1;
+    size_t vlen = len - (size_t)(v - p);
+    const char* eq2 = (const char*)memchr(v, '=', vlen);
+    if (eq2 != NULL) vlen = (size_t)(eq2 - v);
+    vornCopyStringN(e->value, sizeof(e->value), v, (int64_t)vlen);
+}
+
+int splitConnString(const char* connStr, ConnEntry* entries)
+{
+    int n = 0;
+    const char* p = connStr;
+    while (n < CONN_MAX_ENTRIES) {
+        const char* end = strchr(p, ';');
+        size_t len = end != NULL ? (size_t)(end - p) : strlen(p);
+        if (len > 0) {
+            parseEntry(p, len, &entries[n]);
+            n++;
+        }
+        if (end == NULL) break;
+        p = end + 1;
+    }
+    return n;
+}
+
+} // namespace
+
+int buildConnConfs(const char* connStr, ConnProperty* prop)
+{
+    if (connStr == NULL || prop == NULL) {
+        return -1;
+    }
+    memset(prop, 0, sizeof(*prop));
+
+    ConnEntry* entries = (ConnEntry*)calloc(CONN_MAX_ENTRIES, sizeof(ConnEntry));
+    if (entries == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "buildConnConfs", "Memory allocation error");
+        return -1;
+    }
+    int count = splitConnString(connStr, entries);
+
+    char dsn[CONN_MAX_DSN + 1] = "";
+    for (int i = 0; i < count; i++) {
+        if (keyEquals(entries[i].key, "DSN")) {
+            vornCopyString(dsn, sizeof(dsn), entries[i].value);
+        }
+    }
+
+    // AUTHMODE, CHARSET and JOBTIMEOUT become integers; keep their text here.
+    char numeric[DSKEY_COUNT][CONN_MAX_TEXT + 1];
+    for (int k = 0; k < DSKEY_COUNT; k++) {
+        const DataSourceKey& key = dataSourceKeys[k];
+        char value[CONN_MAX_TEXT + 1];
+        value[0] = '\0';
+        bool found = false;
+        for (int i = 0; i < count && !found; i++) {
+            if (keyEquals(entries[i].key, key.name)) {
+                vornCopyString(value, sizeof(value), entries[i].value);
+                found = true;
+            }
+        }
+        if (!found) {
+            char buf[CONN_MAX_TEXT];
+            int n = vornGetPrivateProfileString(dsn, key.name, "", buf, (int)sizeof(buf), "odbc.ini");
+            if (n > 0 && buf[0] != '\0') {
+                vornCopyString(value, sizeof(value), buf);
+                found = true;
+            }
+        }
+        if (!found) {
+            if (key.required) {
+                NAVIX_LOG(NAVIX_ERROR, "buildConnConfs", "%s cannot be empty", key.name);
+                free(entries);
+                return -1;
+            }
+            vornCopyString(value, sizeof(value), key.defaultValue);
+        }
+        char* field = connPropertyTextField(prop, k);
+        if (field != NULL) {
+            vornCopyString(field, CONN_PROPERTY_TEXT_SIZE, value);
+        }
+        vornCopyString(numeric[k], sizeof(numeric[k]), value);
+    }
+    free(entries);
+
+    prop->authMode = connPropertyDecimal(numeric[DSKEY_AUTHMODE]);
+    prop->jobTimeout = connPropertyDecimal(numeric[DSKEY_JOBTIMEOUT]);
+    prop->charsetFlag = connPropertyCharsetFlag(numeric[DSKEY_CHARSET]);
+
+    NAVIX_LOG(NAVIX_INFO, "buildConnConfs",
+              "Connection info: DATABASE=%s, HOST=%s, QUEUENAME=%s, REGION=%s, AUTHMODE=%d, "
+              "JOBTIMEOUT=%d",
+              prop->DATABASE, prop->HOST, prop->QUEUENAME, prop->REGION, prop->authMode,
+              prop->jobTimeout);
+    return 0;
+}
+
+int buildOutConnString(const ConnProperty* prop, SQLCHAR* out, SQLSMALLINT bufferLength,
+                       SQLSMALLINT* outLength)
+{
+    char text[16 + CONN_PROPERTY_TEXT_SIZE];
+    const char* key = prop->DRIVER[0] != '\0' ? "DRIVER=" : "DSN=";
+    const char* value = prop->DRIVER[0] != '\0' ? prop->DRIVER : prop->DSN;
+    int64_t full = vornCopyString(text, sizeof(text), key);
+    full += vornCopyString(text + full, (int64_t)sizeof(text) - full, value);
+
+    vornCopyString((char*)out, out != NULL ? bufferLength : 0, text);
+    if (outLength != NULL) {
+        *outLength = (SQLSMALLINT)full;
+    }
+    return full >= bufferLength ? 1 : 0;
+}
+
+char* maskConnString(const char* connStr)
+{
+    if (connStr == NULL) {
+        return NULL;
+    }
+    size_t len = strlen(connStr);
+    // A masked value never grows an entry by more than "****" over an empty value.
+    size_t cap = len + 4 * (len / 2 + 1) + 1;
+    char* out = (char*)malloc(cap);
+    if (out == NULL) {
+        return NULL;
+    }
+    size_t o = 0;
+    const char* p = connStr;
+    for (;;) {
+        const char* end = strchr(p, ';');
+        size_t elen = end != NULL ? (size_t)(end - p) : strlen(p);
+        const char* eq = (const char*)memchr(p, '=', elen);
+        bool secret = false;
+        if (eq != NULL) {
+            // Blanks around the key are tolerated here: better to over-mask.
+            const char* ks = p;
+            const char* ke = eq;
+            while (ks < ke && (*ks == ' ' || *ks == '\t')) ks++;
+            while (ke > ks && (ke[-1] == ' ' || ke[-1] == '\t')) ke--;
+            char key[16];
+            size_t klen = (size_t)(ke - ks);
+            if (klen < sizeof(key)) {
+                memcpy(key, ks, klen);
+                key[klen] = '\0';
+                secret = keyEquals(key, "PASSWORD") || keyEquals(key, "SK");
+            }
+        }
+        if (secret) {
+            size_t keep = (size_t)(eq - p) + 1;
+            memcpy(out + o, p, keep);
+            o += keep;
+            memcpy(out + o, "****", 4);
+            o += 4;
+        } else {
+            memcpy(out + o, p, elen);
+            o += elen;
+        }
+        if (end == NULL) break;
+        out[o++] = ';';
+        p = end + 1;
+    }
+    out[o] = '\0';
+    return out;
+}
+
+char* vornDupText(const SQLCHAR* text, SQLINTEGER length, int* bad)
+{
+    if (bad != NULL) *bad = 0;
+    if (text == NULL) {
+        return NULL;
+    }
+    if (length < 0 && length != SQL_NTS) {
+        if (bad != NULL) *bad = 1;
+        return NULL;
+    }
+    const char* src = (const char*)text;
+    size_t n = length == SQL_NTS ? strlen(src) : strnlen(src, (size_t)length);
+    char* copy = (char*)malloc(n + 1);
+    if (copy == NULL) {
+        return NULL;
+    }
+    memcpy(copy, src, n);
+    copy[n] = '\0';
+    return copy;
+}
+
+SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnStr,
+                         SQLSMALLINT bufferLength, SQLSMALLINT* outLength)
+{
+    if (dbc == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "hDbc is SQL_INVALID_HANDLEd");
+        return SQL_INVALID_HANDLE;
+    }
+    if (dbc->connected == 1) {
+        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Already connected");
+        return SQL_ERROR;
+    }
+    if (connStr == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Connect string is NULL");
+        return SQL_ERROR;
+    }
+    if (dbc->extras == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "hDbcExtras is NULL");
+        return SQL_ERROR;
+    }
+    NAVIX_LOG(NAVIX_INFO, "SQLDriverConnect", "hDbc = $%08lX", (unsigned long)dbc);
+    char* masked = maskConnString(connStr);
+    NAVIX_LOG(NAVIX_DEBUG, "SQLDriverConnect", "Connection string: %s",
+              masked != NULL ? masked : "");
+    free(masked);
+
+    ConnProperty* prop = (ConnProperty*)calloc(1, sizeof(ConnProperty));
+    if (prop == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Malloc Conn Property Failed");
+        return SQL_ERROR;
+    }
+    if (buildConnConfs(connStr, prop) != 0) {
+        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "bulid conn confs error");
+        free(prop);
+        return SQL_ERROR;
+    }
+
+    int cut = 0;
+    if (outConnStr != NULL) {
+        cut = buildOutConnString(prop, outConnStr, bufferLength, outLength);
+    }
+
+    NavixConnection* conn = NavixOpenConnection(prop, connStr, &dbc->diag);
+    if (conn == NULL) {
+        free(prop);
+        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Call NavixOpenConnection Failed");
+        return SQL_ERROR;
+    }
+
+    if (dbc->extras->connInfo == NULL) {
+        ConnInfo* info = (ConnInfo*)calloc(1, sizeof(ConnInfo));
+        if (info == NULL) {
+            // Without it SQLGetInfo could not answer; do not keep a half-open handle.
+            NavixCloseConnection(conn);
+            free(prop);
+            NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Malloc Conn Info Failed");
+            return SQL_ERROR;
+        }
+        vornCopyString(info->DSN, sizeof(info->DSN), prop->DSN);
+        vornCopyString(info->DRIVER, sizeof(info->DRIVER), prop->DRIVER);
+        vornCopyString(info->HOST, sizeof(info->HOST), prop->HOST);
+        dbc->extras->connInfo = info;
+    }
+    dbc->extras->conn = conn;
+    dbc->connected = 1;
+    free(prop);
+    NAVIX_LOG(NAVIX_INFO, "SQLDriverConnect", "SQL_SUCCESS Driver create connection success");
+    return cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
+}
+
+extern "C" SQLRETURN SQL_API SQLDriverConnect(SQLHDBC ConnectionHandle, SQLHWND WindowHandle,
+                                              SQLCHAR* InConnectionString, SQLSMALLINT StringLength1,
+                                              SQLCHAR* OutConnectionString, SQLSMALLINT BufferLength,
+                                              SQLSMALLINT* StringLength2Ptr,
+                                              SQLUSMALLINT DriverCompletion)
+{
+    DbcHandle* dbc = (DbcHandle*)ConnectionHandle;
+    if (dbc == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "hDbc is SQL_INVALID_HANDLEd");
+        return SQL_INVALID_HANDLE;
+    }
+    if (dbc->connected == 1) {
+        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Already connected");
+        return SQL_ERROR;
+    }
+    if (InConnectionString == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Connect string is NULL");
+        return SQL_ERROR;
+    }
+    int bad = 0;
+    char* connStr = vornDupText(InConnectionString, StringLength1, &bad);
+    if (connStr == NULL) {
+        if (bad) {
+            NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Invalid connect string length %d",
+                      (int)StringLength1);
+        } else {
+            NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Memory allocation error");
+        }
+        return SQL_ERROR;
+    }
+    SQLRETURN rc = _DriverConnect(dbc, connStr, OutConnectionString, BufferLength, StringLength2Ptr);
+    free(connStr);
+    return rc;
+}
