@@ -1,0 +1,990 @@
+// Query result set: statement dispatch, the job flow on the service, paging,
+// and the typed view of the current row.
+#include "NavixResultSet.h"
+
+#include <errno.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+
+#include <chrono>
+#include <exception>
+#include <new>
+#include <thread>
+
+#include "Charset.h"
+#include "NavixConnection.h"
+#include "NavixLogging.h"
+#include "RestApiProxy.h"
+#include "RestMessage.h"
+
+namespace {
+
+const char* const kWhiteSpace = " \t\n\v\f\r";
+const uint32_t kPageSize = 100;
+
+std::string trimmed(const std::string& text)
+{
+    size_t b = text.find_first_not_of(kWhiteSpace);
+    if (b == std::string::npos) {
+        return std::string();
+    }
+    size_t e = text.find_last_not_of(kWhiteSpace);
+    return text.substr(b, e - b + 1);
+}
+
+std::string upperAscii(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = (char)(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+// C-library style reading of a decimal: leading blanks, optional sign, digits.
+// The magnitude saturates at `limit` instead of overflowing.
+const char* readDecimal(const char* s, bool* negative, unsigned long long* magnitude, unsigned long long limit)
+{
+    const unsigned char* p = (const unsigned char*)s;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
+        ++p;
+    }
+    *negative = false;
+    if (*p == '+' || *p == '-') {
+        *negative = (*p == '-');
+        ++p;
+    }
+    unsigned long long v = 0;
+    while (*p >= '0' && *p <= '9') {
+        unsigned d = (unsigned)(*p - '0');
+        v = (v > (limit - d) / 10) ? limit : v * 10 + d;
+        ++p;
+    }
+    *magnitude = v;
+    return (const char*)p;
+}
+
+// atoi/atol of a 32-bit platform, saturating at the range ends.
+int32_t toInt32(const char* s)
+{
+    bool neg;
+    unsigned long long m;
+    readDecimal(s, &neg, &m, (unsigned long long)INT32_MAX + 1);
+    if (neg) {
+        return (int32_t)(-(long long)m);
+    }
+    return m > INT32_MAX ? INT32_MAX : (int32_t)m;
+}
+
+// strtoul of a 32-bit platform: out-of-range magnitudes give UINT32_MAX, a
+// minus sign negates in unsigned arithmetic.
+uint32_t toUInt32(const char* s)
+{
+    bool neg;
+    unsigned long long m;
+    readDecimal(s, &neg, &m, (unsigned long long)UINT32_MAX + 1);
+    if (m > UINT32_MAX) {
+        return UINT32_MAX;
+    }
+    uint32_t v = (uint32_t)m;
+    return neg ? (uint32_t)(0u - v) : v;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Column descriptors and type codes
+
+int strcasecmpAscii(const char* a, const char* b)
+{
+    const unsigned char* p = (const unsigned char*)a;
+    const unsigned char* q = (const unsigned char*)b;
+    for (;; ++p, ++q) {
+        int x = (*p >= 'A' && *p <= 'Z') ? *p - 'A' + 'a' : *p;
+        int y = (*q >= 'A' && *q <= 'Z') ? *q - 'A' + 'a' : *q;
+        if (x == 0 || x != y) {
+            return x - y;
+        }
+    }
+}
+
+ClientTypeCode clientTypeCodeOf(const std::string& typeName)
+{
+    if (upperAscii(typeName).find("DECIMAL") != std::string::npos) {
+        return CLIENT_TYPE_DECIMAL;
+    }
+    static const struct {
+        const char* name;
+        ClientTypeCode code;
+    } names[] = {
+        {"INT", CLIENT_TYPE_INT},           {"STRING", CLIENT_TYPE_STRING},   {"DOUBLE", CLIENT_TYPE_DOUBLE},
+        {"DECIMAL", CLIENT_TYPE_DECIMAL},   {"BOOLEAN", CLIENT_TYPE_BOOLEAN}, {"SHORT", CLIENT_TYPE_SMALLINT},
+        {"SMALLINT", CLIENT_TYPE_SMALLINT}, {"BIGINT", CLIENT_TYPE_BIGINT},   {"LONG", CLIENT_TYPE_BIGINT},
+        {"TIMESTAMP", CLIENT_TYPE_TIMESTAMP}, {"CHAR", CLIENT_TYPE_CHAR},     {"VARCHAR", CLIENT_TYPE_VARCHAR},
+        {"DATE", CLIENT_TYPE_DATE},         {"TINYINT", CLIENT_TYPE_TINYINT}, {"FLOAT", CLIENT_TYPE_FLOAT},
+    };
+    for (const auto& n : names) {
+        if (strcasecmpAscii(typeName.c_str(), n.name) == 0) {
+            return n.code;
+        }
+    }
+    return CLIENT_TYPE_UNKNOWN;
+}
+
+ColumnDesc::ColumnDesc(const std::string& columnName, const std::string& serviceTypeName)
+    : name(columnName), typeName(serviceTypeName), typeCode(clientTypeCodeOf(serviceTypeName))
+{
+}
+
+ColumnDesc::ColumnDesc(const std::string& columnName, const std::string& serviceTypeName, ClientTypeCode code)
+    : name(columnName), typeName(serviceTypeName), typeCode(code)
+{
+}
+
+// ---------------------------------------------------------------------------
+// Construction and the virtual column operations
+
+NavixQueryResultSet::NavixQueryResultSet()
+    : m_submitTime(0), m_curPage(1), m_icolNum(0), m_fetch_idx(0), m_irowNum(0), diag(), m_conn(NULL)
+{
+}
+
+NavixQueryResultSet::~NavixQueryResultSet()
+{
+    for (ColumnDesc* c : m_columns) {
+        delete c;
+    }
+    m_columns.clear();
+}
+
+const std::string& NavixQueryResultSet::missingCell()
+{
+    static const std::string missing;
+    return missing;
+}
+
+int NavixQueryResultSet::getColumnCount(int32_t* colCount, char*, size_t)
+{
+    if (colCount == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::getColumnCount", "Pointer to col_count (output) cannot be NULL.");
+        return 1;
+    }
+    *colCount = (int32_t)m_columns.size();
+    NAVIX_LOG(NAVIX_DEBUG, "NavixQueryResultSet::getColumnCount", "Get Column Count = %d", *colCount);
+    return 0;
+}
+
+const std::string& NavixQueryResultSet::getColumnName(uint32_t i)
+{
+    return i < m_columns.size() ? m_columns[i]->name : emptyValue;
+}
+
+const std::string& NavixQueryResultSet::getColumnTypeName(uint32_t i)
+{
+    return i < m_columns.size() ? m_columns[i]->typeName : emptyValue;
+}
+
+ClientTypeCode NavixQueryResultSet::getColumnType(uint32_t i)
+{
+    return i < m_columns.size() ? m_columns[i]->typeCode : CLIENT_TYPE_UNKNOWN;
+}
+
+const std::string& NavixQueryResultSet::getField(uint32_t i)
+{
+    return i < m_curRow.size() ? m_curRow[i] : missingCell();
+}
+
+void NavixQueryResultSet::fillDiagRecord(DiagRecord* record) const
+{
+    fillDiagRecordFrom(diag, record);
+}
+
+// ---------------------------------------------------------------------------
+// Statement dispatch
+
+int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql)
+{
+    try {
+        if (conn == NULL) {
+            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "connection cannot be NULL");
+            return 1;
+        }
+        if (sql.empty()) {
+            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "query_str cannot be NULL");
+            return 1;
+        }
+        m_conn = conn;
+        std::string stmt = sql;
+        if (conn->connProperty.charsetFlag == 1) {
+            // Each code-page byte yields at most one character of at most four
+            // UTF-8 bytes, so this buffer always fits the converted text.
+            size_t need = sql.size() * 4 + 1;
+            if (need > (size_t)INT_MAX) {
+                NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "new sql failed");
+                return 1;
+            }
+            std::vector<char> buf;
+            try {
+                buf.assign(need, '\0');
+            } catch (const std::bad_alloc&) {
+                NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "new sql failed");
+                return 1;
+            }
+            if (ConvertANSI2UTF8(sql.c_str(), buf.data(), (int)need) == 0) {
+                NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "query_str convert to uft8 failed");
+                return 1;
+            }
+            stmt = buf.data();
+        }
+        NAVIX_LOG(NAVIX_DEBUG, "NavixQueryResultSet::runSql", "run SQL: %s", stmt.c_str());
+
+        size_t space = stmt.find(' ');
+        if (space == std::string::npos) {
+            return runSqlOnRest(stmt);
+        }
+        std::string keyword = upperAscii(stmt.substr(0, space));
+        if (keyword == "SET") {
+            NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::runSql", "The SQL is SET CONF.");
+            return procSetStatement(stmt);
+        }
+        if (keyword == "USE") {
+            NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::runSql", "The SQL is USE DATABASE.");
+            return procUseStatement(stmt);
+        }
+        return runSqlOnRest(stmt);
+    } catch (const std::exception& e) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "unexpected error: %s", e.what());
+        return 1;
+    }
+}
+
+int NavixQueryResultSet::procSetStatement(const std::string& sql)
+{
+    std::string conf = trimmed(sql.size() > 3 ? sql.substr(3) : std::string());
+    if (m_conn != NULL && m_conn->updateServerConfMap(conf)) {
+        m_conn->rebuildServerConfList();
+        return 0;
+    }
+    diag.set(1, "01000", "VKL ODBC Invalid SQL syntax.");
+    NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procSetStatement", "conf format error.");
+    return 1;
+}
+
+int NavixQueryResultSet::procUseStatement(const std::string& sql)
+{
+    size_t space = sql.rfind(' ');
+    if (space == std::string::npos || m_conn == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procUseStatement", "use database syntax error.");
+        return 1;
+    }
+    std::string name = sql.substr(space + 1);
+    NAVIX_LOG(NAVIX_DEBUG, "NavixQueryResultSet::procUseStatement", "dbname = %s, name lenght = %d", name.c_str(),
+              (int)name.size());
+    char* field = m_conn->connProperty.DATABASE;
+    size_t n = name.size() < sizeof(m_conn->connProperty.DATABASE) - 1 ? name.size()
+                                                                       : sizeof(m_conn->connProperty.DATABASE) - 1;
+    memcpy(field, name.data(), n);
+    field[n] = '\0';
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Job flow
+
+int NavixQueryResultSet::runSqlOnRest(const std::string& sql)
+{
+    if (m_conn == NULL || m_conn->restApi == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSqlOnRest", "Rest APi call error, ret = %d", -1);
+        return 1;
+    }
+    const ConnProperty& prop = m_conn->connProperty;
+    std::string database(prop.DATABASE, strnlen(prop.DATABASE, sizeof(prop.DATABASE)));
+    std::string queue(prop.QUEUENAME, strnlen(prop.QUEUENAME, sizeof(prop.QUEUENAME)));
+    navixrest::SubmitJobReq req(sql, database, queue, m_conn->serverConfList);
+    navixrest::SubmitJobResp resp;
+    int r = m_conn->restApi->call(req, resp);
+    if (r != 0) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSqlOnRest", "Rest APi call error, ret = %d", r);
+        return 1;
+    }
+    if (!resp.isSuccess) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSqlOnRest", "Submit job, VKL Service retun error: %s",
+                  resp.message.c_str());
+        diag.setServiceError(resp.message.c_str());
+        return 1;
+    }
+    m_submitTime = (int64_t)time(NULL);
+    m_jobId = resp.job_id;
+    if (resp.job_type == "QUERY") {
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::runSqlOnRest", "run QUERY job");
+        return procQueryStatement(resp);
+    }
+    if (resp.job_type == "DDL" || resp.job_type == "DCL") {
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::runSqlOnRest", "run DDL/DCL job");
+        return procSyncStatement(resp);
+    }
+    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::runSqlOnRest", "run IMPORT/EXPORT/INSERT job");
+    return procAsyncStatement(resp);
+}
+
+int NavixQueryResultSet::procQueryStatement(navixrest::SubmitJobResp& resp)
+{
+    if (m_conn != NULL && m_conn->syncMode && resp.hasRows) {
+        return procSyncStatement(resp);
+    }
+    if (procAsyncStatement(resp) != 0) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procQueryStatement", "get job status error");
+        return 1;
+    }
+    return fetchSinglePageResult(resp.job_id);
+}
+
+int NavixQueryResultSet::procSyncStatement(navixrest::SubmitJobResp& resp)
+{
+    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procSyncStatement", "This sql is run in sync mode, job id = %s",
+              resp.job_id.c_str());
+    if (resp.rows.empty()) {
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procSyncStatement", "Do not have result.");
+        return 2;
+    }
+    for (const navixrest::SchemaField& f : resp.schema) {
+        ColumnDesc* c = new (std::nothrow) ColumnDesc(f.name, f.type);
+        if (c == NULL) {
+            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procSyncStatement", "new column desc failure.");
+            return 1;
+        }
+        m_columns.push_back(c);
+    }
+    m_ResultRows.insert(m_ResultRows.end(), resp.rows.begin(), resp.rows.end());
+    m_irowNum = (uint32_t)m_ResultRows.size();
+    m_icolNum = (uint32_t)m_columns.size();
+    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procSyncStatement",
+              "fetch query results, column num = %d, row num = %d", (int)m_icolNum, (int)m_irowNum);
+    return 0;
+}
+
+bool NavixQueryResultSet::isJobTimeout(const std::string& statusJobId)
+{
+    double elapsed = difftime(time(NULL), (time_t)m_submitTime);
+    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::isJobTimeout", "Job is run %.f seconds", elapsed);
+    if (elapsed > (double)m_conn->connProperty.jobTimeout) {
+        diag.set(3, "HY000", "VKL Service Response Time Out.");
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::isJobTimeout", "VKL Service run job too long time, Job id = %s",
+                  statusJobId.c_str());
+        return true;
+    }
+    return false;
+}
+
+int NavixQueryResultSet::procAsyncStatement(navixrest::SubmitJobResp& resp)
+{
+    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procAsyncStatement", "This sql is run in async mode, job id = %s",
+              resp.job_id.c_str());
+    if (m_conn == NULL || m_conn->restApi == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement",
+                  "Call Rest APi get job status error, ret = %d", -1);
+        return 1;
+    }
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        navixrest::JobStatusReq req(resp.job_id);
+        navixrest::JobStatusResp status;
+        int r = m_conn->restApi->call(req, status);
+        if (r != 0) {
+            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement",
+                      "Call Rest APi get job status error, ret = %d", r);
+            return 1;
+        }
+        if (!status.isSuccess) {
+            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement",
+                      "Get job status, VKL Service retun error: %s", status.message.c_str());
+            diag.setServiceError(status.message.c_str());
+            return 1;
+        }
+        if (status.status == "FAILED" || status.status == "CANCELLED") {
+            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement",
+                      "Get job status, Job run failed, job id = %s", status.job_id.c_str());
+            diag.setServiceError(status.message.c_str());
+            return 1;
+        }
+        if (status.status == "FINISHED") {
+            NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procAsyncStatement",
+                      "Get job status, Job run finished, job id = %s", resp.job_id.c_str());
+            return 0;
+        }
+        if (isJobTimeout(status.job_id)) {
+            return 1;
+        }
+    }
+}
+
+int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId)
+{
+    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult", "Fetch job result, job id = %s, current page = %d",
+              jobId.c_str(), m_curPage);
+    if (m_conn == NULL || m_conn->restApi == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult",
+                  "Call Rest APi get job result error, ret = %d", -1);
+        return 1;
+    }
+    navixrest::GetJobResuleReq req(jobId, m_curPage);
+    navixrest::GetJobResuleResp resp;
+    int r = m_conn->restApi->call(req, resp);
+    if (r != 0) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult",
+                  "Call Rest APi get job result error, ret = %d", r);
+        return 1;
+    }
+    if (!resp.isSuccess) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "Get job result, VKL Service retun error: %s",
+                  resp.message.c_str());
+        diag.setServiceError(resp.message.c_str());
+        return 1;
+    }
+    if (m_curPage == 1) {
+        for (const navixrest::SchemaField& f : resp.schema) {
+            NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult", "Get column, name = %s, type = %s",
+                      f.name.c_str(), f.type.c_str());
+            ColumnDesc* c = new (std::nothrow) ColumnDesc(f.name, f.type);
+            if (c == NULL) {
+                NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "new column desc failure.");
+                return 1;
+            }
+            m_columns.push_back(c);
+        }
+        m_icolNum = (uint32_t)m_columns.size();
+        // A negative count from the service means no rows, not four billion.
+        m_irowNum = resp.row_count > 0 ? (uint32_t)resp.row_count : 0;
+    }
+    if (resp.rows.empty()) {
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult", "Get job result, result is empty");
+        return 2;
+    }
+    if (resp.row_count <= 0) {
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult", "SQL have no result data.");
+        return 2;
+    }
+    m_ResultRows.swap(resp.rows);
+    ++m_curPage;
+    if (m_ResultRows.size() < kPageSize) {
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult", "Have fetch all the rows");
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Rows
+
+int NavixQueryResultSet::fetchNext(char*, size_t)
+{
+    if (m_irowNum == 0) {
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchNext", "Row number = 0.");
+        return 2;
+    }
+    if (m_fetch_idx >= m_irowNum) {
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchNext", "Have fetch all rows.");
+        return 2;
+    }
+    if (m_ResultRows.empty() || m_fetch_idx >= m_ResultRows.size()) {
+        // Rows that were built here rather than paged from a job (a table
+        // description) have no job to ask for more.
+        if (m_jobId.empty()) {
+            NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchNext", "Have fetch all rows.");
+            return 2;
+        }
+        int r;
+        try {
+            r = fetchSinglePageResult(m_jobId);
+        } catch (const std::exception& e) {
+            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchNext", "unexpected error: %s", e.what());
+            return 1;
+        }
+        if (r != 0) {
+            return r;
+        }
+        m_fetch_idx = 0;
+    }
+    m_curRow = m_ResultRows[m_fetch_idx];
+    ++m_fetch_idx;
+    return 0;
+}
+
+int NavixQueryResultSet::hasResults(int32_t* hasRows, char*, size_t)
+{
+    if (hasRows == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::hasResults", "Pointer to has_results (output) cannot be NULL.");
+        return 1;
+    }
+    if (m_irowNum == 0) {
+        *hasRows = 0;
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::hasResults", "m_irowNum == 0");
+        return 1;
+    }
+    if (m_fetch_idx <= m_irowNum) {
+        *hasRows = 1;
+        return 0;
+    }
+    *hasRows = 0;
+    NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::hasResults", "m_fetch_idx >= (int)m_ResultRows.size().");
+    return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Getters
+
+int NavixQueryResultSet::getFieldAsCString(uint32_t col, char* buf, uint32_t bufSize, int32_t* outLen,
+                                           int32_t* isNull)
+{
+    const char* func = "NavixQueryResultSet::getFieldAsCString";
+    if (buf == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Column data output buffer cannot be NULL.");
+        return 1;
+    }
+    if (isNull == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Column data is_null_value (output) cannot be NULL.");
+        return 1;
+    }
+    if (bufSize == 0) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Output buffer cannot have a size of zero.");
+        return 1;
+    }
+    if (outLen == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Column data length (output) cannot be NULL.");
+        return 1;
+    }
+    const std::string& cell = getField(col);
+    if (isMissingCell(cell)) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Column index out of bounds.");
+        return 1;
+    }
+    size_t n = cell.size() < bufSize ? cell.size() : (size_t)bufSize - 1;
+    if (cell == "null") {
+        *isNull = 1;
+        memcpy(buf, "null", n);
+        buf[n] = '\0';
+        *outLen = (int32_t)n;
+        return 0;
+    }
+    *isNull = 0;
+    ClientTypeCode type = getColumnType(col);
+    if (type == CLIENT_TYPE_TIMESTAMP) {
+        // Milliseconds since the epoch; whole seconds through 64-bit time_t so
+        // that moments before 1970 and after 2038 come out right.
+        std::string secs = cell.size() >= 3 ? cell.substr(0, cell.size() - 3) : cell;
+        errno = 0;
+        long long s = strtoll(secs.c_str(), NULL, 10);
+        time_t t = (time_t)s;
+        struct tm lt;
+        buf[0] = '\0';
+        if (errno == 0 && localtime_r(&t, &lt) != NULL) {
+            if (strftime(buf, bufSize, "%Y-%m-%d %H:%M:%S", &lt) == 0) {
+                buf[0] = '\0';
+            }
+        }
+        *outLen = (int32_t)strlen(buf);
+        return 0;
+    }
+    if ((type == CLIENT_TYPE_STRING || type == CLIENT_TYPE_VARCHAR || type == CLIENT_TYPE_CHAR) && m_conn != NULL &&
+        m_conn->connProperty.charsetFlag == 1) {
+        int cap = bufSize > (uint32_t)INT_MAX ? INT_MAX : (int)bufSize;
+        if (ConvertUTF82ANSI(cell.c_str(), buf, cap) == 0) {
+            NAVIX_LOG(NAVIX_ERROR, func, "get C string ConvertUTF82ANSI failed!");
+            memcpy(buf, cell.data(), n);
+            buf[n] = '\0';
+        }
+        *outLen = (int32_t)strlen(buf);
+        return 0;
+    }
+    memcpy(buf, cell.data(), n);
+    buf[n] = '\0';
+    *outLen = (int32_t)strlen(buf);
+    return 0;
+}
+
+int NavixQueryResultSet::typedCell(const char* func, uint32_t col, const void* value, int32_t* isNull,
+                                   const std::string** cell)
+{
+    if (value == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Column data output buffer cannot be NULL.");
+        return 1;
+    }
+    if (isNull == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Column data is_null_value (output) cannot be NULL.");
+        return 1;
+    }
+    if (col >= m_icolNum) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Column index out of bounds.");
+        return 1;
+    }
+    const std::string& c = getField(col);
+    if (isMissingCell(c)) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Column index out of bounds.");
+        return 1;
+    }
+    *cell = &c;
+    return 0;
+}
+
+// Shared body of the numeric getters: "null" gives NULL and zero; a BOOLEAN
+// column reads "true" as 1 and anything else as 0, whatever the target type.
+#define NAVIX_TYPED_GETTER(FUNC, TYPE, CONVERT)                                      \
+    {                                                                                \
+        const std::string* cellp = NULL;                                             \
+        if (typedCell(FUNC, col, value, isNull, &cellp) != 0) {                      \
+            return 1;                                                                \
+        }                                                                            \
+        std::string text = *cellp;                                                   \
+        if (text == "null") {                                                        \
+            *isNull = 1;                                                             \
+            *value = (TYPE)0;                                                        \
+            return 0;                                                                \
+        }                                                                            \
+        *isNull = 0;                                                                 \
+        if (getColumnType(col) == CLIENT_TYPE_BOOLEAN) {                             \
+            text = (text == "true") ? "1" : "0";                                     \
+        }                                                                            \
+        const char* s = text.c_str();                                                \
+        *value = (TYPE)(CONVERT);                                                    \
+        return 0;                                                                    \
+    }
+
+int NavixQueryResultSet::getFieldAsI8(uint32_t col, int8_t* value, int32_t* isNull, char*, size_t)
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI8", int8_t, (int8_t)(uint8_t)(uint32_t)toInt32(s))
+
+int NavixQueryResultSet::getFieldAsInt(uint32_t col, int32_t* value, int32_t* isNull, char*, size_t)
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsInt", int32_t, toInt32(s))
+
+int NavixQueryResultSet::getFieldAsLong(uint32_t col, int32_t* value, int32_t* isNull, char*, size_t)
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsLong", int32_t, toInt32(s))
+
+int NavixQueryResultSet::getFieldAsULong(uint32_t col, uint32_t* value, int32_t* isNull, char*, size_t)
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsULong", uint32_t, toUInt32(s))
+
+int NavixQueryResultSet::getFieldAsI64(uint32_t col, int64_t* value, int32_t* isNull, char*, size_t)
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI64", int64_t, strtoll(s, NULL, 10))
+
+int NavixQueryResultSet::getFieldAsI64U(uint32_t col, uint64_t* value, int32_t* isNull, char*, size_t)
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI64U", uint64_t, strtoull(s, NULL, 10))
+
+int NavixQueryResultSet::getFieldAsDouble(uint32_t col, double* value, int32_t* isNull, char*, size_t)
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsDouble", double, strtod(s, NULL))
+
+#undef NAVIX_TYPED_GETTER
+
+// ---------------------------------------------------------------------------
+// Catalog tables (static, built when the library loads)
+
+const std::string tableResultColumnNames[TABLE_RESULT_COLUMN_COUNT] = {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME",
+                                                                       "TABLE_TYPE", "REMARKS"};
+const std::string stringTypeName = "STRING";
+const std::string tableTypeValue = "TABLE";
+const std::string emptyValue = "";
+
+const ColumnDesc columnResultColumns[COLUMN_RESULT_COLUMN_COUNT] = {
+    ColumnDesc("TABLE_CAT", "STRING", CLIENT_TYPE_STRING),
+    ColumnDesc("TABLE_SCHEM", "STRING", CLIENT_TYPE_STRING),
+    ColumnDesc("TABLE_NAME", "STRING", CLIENT_TYPE_STRING),
+    ColumnDesc("COLUMN_NAME", "STRING", CLIENT_TYPE_STRING),
+    ColumnDesc("DATA_TYPE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("TYPE_NAME", "STRING", CLIENT_TYPE_STRING),
+    ColumnDesc("COLUMN_SIZE", "INT", CLIENT_TYPE_INT),
+    ColumnDesc("BUFFER_LENGTH", "INT", CLIENT_TYPE_INT),
+    ColumnDesc("DECIMAL_DIGITS", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("NUM_PREC_RADIX", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("NULLABLE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("REMARKS", "STRING", CLIENT_TYPE_STRING),
+    ColumnDesc("COLUMN_DEF", "STRING", CLIENT_TYPE_STRING),
+    ColumnDesc("SQL_DATA_TYPE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("SQL_DATETIME_SUB", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("CHAR_OCTET_LENGTH", "INT", CLIENT_TYPE_INT),
+    ColumnDesc("ORDINAL_POSITION", "INT", CLIENT_TYPE_INT),
+    ColumnDesc("IS_NULLABLE", "STRING", CLIENT_TYPE_STRING),
+};
+
+const ColumnDesc typeInfoResultColumns[TYPE_INFO_RESULT_COLUMN_COUNT] = {
+    ColumnDesc("TYPE_NAME", "STRING", CLIENT_TYPE_STRING),
+    ColumnDesc("DATA_TYPE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("COLUMN_SIZE", "INT", CLIENT_TYPE_INT),
+    ColumnDesc("LITERAL_PREFIX", "STRING", CLIENT_TYPE_STRING),
+    ColumnDesc("LITERAL_SUFFIX", "STRING", CLIENT_TYPE_STRING),
+    ColumnDesc("CREATE_PARAMS", "STRING", CLIENT_TYPE_STRING),
+    ColumnDesc("NULLABLE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("CASE_SENSITIVE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("SEARCHABLE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("UNSIGNED_ATTRIBUTE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("FIXED_PREC_SCALE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("AUTO_UNIQUE_VALUE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("LOCAL_TYPE_NAME", "STRING", CLIENT_TYPE_STRING),
+    ColumnDesc("MINIMUM_SCALE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("MAXIMUM_SCALE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("SQL_DATA_TYPE", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("SQL_DATETIME_SUB", "SMALLINT", CLIENT_TYPE_SMALLINT),
+    ColumnDesc("NUM_PREC_RADIX", "INT", CLIENT_TYPE_INT),
+    ColumnDesc("INTERVAL_PRECISION", "INT", CLIENT_TYPE_INT),
+};
+
+const ServiceTypeEntry serviceTypeTable[SERVICE_TYPE_COUNT] = {
+    {"INT", 4, 11, 4, 1, 0},
+    {"STRING", 12, 334, 334, -1, -1},
+    {"DOUBLE", 8, 24, 8, 1, 0},
+    {"DECIMAL", 3, 11, 8, 1, 0},
+    {"BOOLEAN", 5, 1, 4, -1, -1},
+    {"SHORT", 4, 6, 2, 1, 0},
+    {"SMALLINT", 5, 6, 2, 1, 0},
+    {"BIGINT", -5, 20, 8, 1, 0},
+    {"LONG", -5, 11, 4, 1, 0},
+    {"TIMESTAMP", 93, 334, 334, -1, -1},
+    {"CHAR", 12, 334, 334, -1, -1},
+    {"VARCHAR", 12, 334, 334, -1, -1},
+    {"DATE", 91, 334, 334, -1, -1},
+    {"TINYINT", -6, 4, 1, 1, 0},
+    {"FLOAT", 6, 16, 4, 1, 0},
+    {"UNKNOW", 0, 334, 334, -1, -1},
+};
+
+const ServiceTypeEntry& findServiceType(const std::string& typeName)
+{
+    for (int i = 0; i < SERVICE_TYPE_COUNT - 1; ++i) {
+        if (typeName == serviceTypeTable[i].typeName) {
+            return serviceTypeTable[i];
+        }
+    }
+    return serviceTypeTable[SERVICE_TYPE_COUNT - 1];
+}
+
+// ---------------------------------------------------------------------------
+// Table list
+
+NavixTableResultSet::NavixTableResultSet() {}
+NavixTableResultSet::~NavixTableResultSet() {}
+
+int NavixTableResultSet::getColumnCount(int32_t* colCount, char*, size_t)
+{
+    if (colCount == NULL) {
+        return 1;
+    }
+    *colCount = TABLE_RESULT_COLUMN_COUNT;
+    return 0;
+}
+
+const std::string& NavixTableResultSet::getColumnName(uint32_t i)
+{
+    return i < TABLE_RESULT_COLUMN_COUNT ? tableResultColumnNames[i] : emptyValue;
+}
+
+const std::string& NavixTableResultSet::getColumnTypeName(uint32_t i)
+{
+    return i < TABLE_RESULT_COLUMN_COUNT ? stringTypeName : emptyValue;
+}
+
+ClientTypeCode NavixTableResultSet::getColumnType(uint32_t i)
+{
+    return i < TABLE_RESULT_COLUMN_COUNT ? CLIENT_TYPE_STRING : CLIENT_TYPE_UNKNOWN;
+}
+
+const std::string& NavixTableResultSet::getField(uint32_t i)
+{
+    if (i >= 3) {
+        return i == 3 ? tableTypeValue : emptyValue;
+    }
+    // A row of fewer cells than the listing promises reads as empty texts.
+    const std::string& cell = NavixQueryResultSet::getField(i == 2 ? 1 : 0);
+    return isMissingCell(cell) ? emptyValue : cell;
+}
+
+std::string NavixTableResultSet::buildStatement(const std::string& pattern)
+{
+    std::string stmt = "show tables";
+    if (!pattern.empty()) {
+        std::string like = pattern;
+        for (char& c : like) {
+            if (c == '%') {
+                c = '*';
+            }
+        }
+        stmt += " like '" + like + "'";
+    }
+    return stmt;
+}
+
+int NavixTableResultSet::listTables(NavixConnection* conn, const std::string& pattern)
+{
+    // The pattern is placed inside a quoted literal: a quote or backslash in it
+    // would end or escape the literal and change the statement.
+    if (pattern.find('\'') != std::string::npos || pattern.find('\\') != std::string::npos) {
+        diag.set(1, "01000", "VKL ODBC Invalid SQL syntax.");
+        NAVIX_LOG(NAVIX_ERROR, "NavixTableResultSet::listTables", "table pattern holds a quote or backslash.");
+        return 1;
+    }
+    return runSql(conn, buildStatement(pattern));
+}
+
+// ---------------------------------------------------------------------------
+// Column description
+
+NavixColumnResultSet::NavixColumnResultSet() {}
+NavixColumnResultSet::~NavixColumnResultSet() {}
+
+int NavixColumnResultSet::getColumnCount(int32_t* colCount, char*, size_t)
+{
+    if (colCount == NULL) {
+        return 1;
+    }
+    *colCount = COLUMN_RESULT_COLUMN_COUNT;
+    return 0;
+}
+
+const std::string& NavixColumnResultSet::getColumnName(uint32_t i)
+{
+    return i < COLUMN_RESULT_COLUMN_COUNT ? columnResultColumns[i].name : emptyValue;
+}
+
+const std::string& NavixColumnResultSet::getColumnTypeName(uint32_t i)
+{
+    return i < COLUMN_RESULT_COLUMN_COUNT ? columnResultColumns[i].typeName : emptyValue;
+}
+
+ClientTypeCode NavixColumnResultSet::getColumnType(uint32_t i)
+{
+    return i < COLUMN_RESULT_COLUMN_COUNT ? columnResultColumns[i].typeCode : CLIENT_TYPE_UNKNOWN;
+}
+
+int NavixColumnResultSet::describeTable(NavixConnection* conn, const std::string& database, const std::string& table)
+{
+    const char* func = "NavixColumnResultSet::describeTable";
+    try {
+        tableName = table;
+        m_conn = conn;
+        if (conn == NULL || conn->restApi == NULL) {
+            NAVIX_LOG(NAVIX_ERROR, func, "Rest APi call error, ret = %d", -1);
+            return 1;
+        }
+        navixrest::GetDescribeTableReq req(database, table);
+        navixrest::GetDescribeTableResp resp;
+        int r = conn->restApi->call(req, resp);
+        if (r != 0) {
+            NAVIX_LOG(NAVIX_ERROR, func, "Rest APi call error, ret = %d", r);
+            return 1;
+        }
+        if (!resp.isSuccess) {
+            NAVIX_LOG(NAVIX_ERROR, func, "Describe Table, VKL Service retun error: %s", resp.message.c_str());
+            diag.setServiceError(resp.message.c_str());
+            return 1;
+        }
+        int32_t ordinal = 1;
+        for (const navixrest::ColumnInfo& c : resp.columns) {
+            addColumnRow(c.column_name, c.type, c.description, ordinal++);
+        }
+        m_icolNum = COLUMN_RESULT_COLUMN_COUNT;
+        m_irowNum = resp.column_count > 0 ? (uint32_t)resp.column_count : 0;
+        NAVIX_LOG(NAVIX_INFO, func, "fetch table columns, column num = %d", resp.column_count);
+        return 0;
+    } catch (const std::exception& e) {
+        NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
+        return 1;
+    }
+}
+
+void NavixColumnResultSet::addColumnRow(const std::string& columnName, const std::string& typeText,
+                                        const std::string& description, int32_t ordinal)
+{
+    std::string key = upperAscii(typeText);
+    if (key.find("DECIMAL") != std::string::npos) {
+        key = "DECIMAL";
+    }
+    const ServiceTypeEntry& e = findServiceType(key);
+    NavixRow row;
+    row.reserve(COLUMN_RESULT_COLUMN_COUNT);
+    row.push_back("");
+    row.push_back("");
+    row.push_back(tableName);
+    row.push_back(columnName);
+    row.push_back(std::to_string(e.sqlType));
+    row.push_back(typeText);
+    row.push_back(std::to_string(e.columnSize));
+    row.push_back(std::to_string(e.bufferLength));
+    row.push_back("null");
+    row.push_back("10");
+    row.push_back("1");
+    row.push_back(description);
+    row.push_back("");
+    row.push_back(std::to_string(e.sqlType));
+    row.push_back("");
+    row.push_back("334");
+    row.push_back(std::to_string(ordinal));
+    row.push_back("YES");
+    m_ResultRows.push_back(row);
+}
+
+// ---------------------------------------------------------------------------
+// Type information
+
+NavixTypeInfoResultSet::NavixTypeInfoResultSet() {}
+NavixTypeInfoResultSet::~NavixTypeInfoResultSet() {}
+
+int NavixTypeInfoResultSet::getColumnCount(int32_t* colCount, char*, size_t)
+{
+    if (colCount == NULL) {
+        return 1;
+    }
+    *colCount = TYPE_INFO_RESULT_COLUMN_COUNT;
+    return 0;
+}
+
+const std::string& NavixTypeInfoResultSet::getColumnName(uint32_t i)
+{
+    return i < TYPE_INFO_RESULT_COLUMN_COUNT ? typeInfoResultColumns[i].name : emptyValue;
+}
+
+const std::string& NavixTypeInfoResultSet::getColumnTypeName(uint32_t i)
+{
+    return i < TYPE_INFO_RESULT_COLUMN_COUNT ? typeInfoResultColumns[i].typeName : emptyValue;
+}
+
+ClientTypeCode NavixTypeInfoResultSet::getColumnType(uint32_t i)
+{
+    return i < TYPE_INFO_RESULT_COLUMN_COUNT ? typeInfoResultColumns[i].typeCode : CLIENT_TYPE_UNKNOWN;
+}
+
+int NavixTypeInfoResultSet::getTypeInfo(int32_t sqlType)
+{
+    if (sqlType != 0) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixTypeInfoResultSet::getTypeInfo", "Only support to GetTypeInfo for SQL_ALL_TYPES");
+        return 1;
+    }
+    for (int i = 0; i < SERVICE_TYPE_COUNT - 1; ++i) {
+        addTypeInfoRow(serviceTypeTable[i]);
+    }
+    m_icolNum = TYPE_INFO_RESULT_COLUMN_COUNT;
+    m_irowNum = (uint32_t)m_ResultRows.size();
+    return 0;
+}
+
+void NavixTypeInfoResultSet::addTypeInfoRow(const ServiceTypeEntry& e)
+{
+    NavixRow row;
+    row.reserve(TYPE_INFO_RESULT_COLUMN_COUNT);
+    row.push_back(e.typeName);
+    row.push_back(std::to_string(e.sqlType));
+    row.push_back(std::to_string(e.bufferLength));
+    row.push_back("null");
+    row.push_back("null");
+    row.push_back("null");
+    row.push_back("1");
+    row.push_back("1");
+    row.push_back("3");
+    row.push_back(e.unsignedAttribute == -1 ? std::string("null") : std::to_string(e.unsignedAttribute));
+    row.push_back("0");
+    row.push_back(e.autoUniqueValue == -1 ? std::string("null") : std::to_string(e.autoUniqueValue));
+    row.push_back(e.typeName);
+    row.push_back("null");
+    row.push_back("null");
+    row.push_back(std::to_string(e.sqlType));
+    row.push_back("null");
+    row.push_back("null");
+    row.push_back("null");
+    m_ResultRows.push_back(row);
+}

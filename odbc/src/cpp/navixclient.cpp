@@ -1,0 +1,352 @@
+// Plain-function interface of the query client for the ODBC layer.
+#include "navixclient.h"
+
+#include <string.h>
+
+#include <exception>
+#include <new>
+#include <string>
+
+#include "NavixLogging.h"
+
+namespace {
+
+const char* const kWhiteSpace = " \t\n\v\f\r";
+
+// Trim, drop one trailing ";", turn double quotes into backticks.
+std::string prepareStatement(const char* sql)
+{
+    std::string text(sql);
+    size_t b = text.find_first_not_of(kWhiteSpace);
+    if (b == std::string::npos) {
+        text.clear();
+    } else {
+        size_t e = text.find_last_not_of(kWhiteSpace);
+        text = text.substr(b, e - b + 1);
+    }
+    if (!text.empty() && text[text.size() - 1] == ';') {
+        text.erase(text.size() - 1);
+    }
+    for (char& c : text) {
+        if (c == '"') {
+            c = '`';
+        }
+    }
+    return text;
+}
+
+bool checkResultSet(NavixQueryResultSet* rs, const char* func)
+{
+    if (rs == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Vorn resultset cannot be NULL.");
+        return false;
+    }
+    return true;
+}
+
+// Common ending of the functions that create a result set: the diagnostic is
+// copied whatever the outcome; a failed set is destroyed at once.
+int handOver(NavixQueryResultSet* rs, int ret, NavixQueryResultSet** result, DiagRecord* diag, const char* func,
+             const char* failMsg)
+{
+    rs->fillDiagRecord(diag);
+    if (ret == 0 || ret == 2) {
+        *result = rs;
+        return 0;
+    }
+    delete rs;
+    *result = NULL;
+    NAVIX_LOG(NAVIX_ERROR, func, failMsg, ret);
+    return 1;
+}
+
+}  // namespace
+
+NavixConnection* NavixOpenConnection(const ConnProperty* prop, const char* connStr, DiagRecord* diag)
+{
+    const char* func = "NavixOpenConnection";
+    if (prop == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Conn property is NULL");
+        return NULL;
+    }
+    NAVIX_LOG(NAVIX_INFO, func, "Open ODBC connection.");
+    NavixConnection* conn = NULL;
+    try {
+        conn = new (std::nothrow) NavixConnection(prop, connStr);
+    } catch (const std::exception&) {
+        conn = NULL;
+    }
+    if (conn == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "new NavixConnection error.");
+        return NULL;
+    }
+    int r;
+    try {
+        r = conn->init();
+    } catch (const std::exception& e) {
+        NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
+        r = 1;
+    }
+    if (r != 0) {
+        if (diag != NULL) {
+            conn->fillDiagRecord(diag);
+        }
+        delete conn;
+        NAVIX_LOG(NAVIX_ERROR, func, "Call NavixConnection::init error.");
+        return NULL;
+    }
+    return conn;
+}
+
+int NavixCloseConnection(NavixConnection* conn)
+{
+    if (conn == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "NavixCloseConnection", "Navix connection cannot be NULL.");
+        return 1;
+    }
+    delete conn;
+    return 0;
+}
+
+int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** result, DiagRecord* diag)
+{
+    const char* func = "NavixExecute";
+    if (conn == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Connection cannot be NULL.");
+        return 1;
+    }
+    if (sql == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Query string cannot be NULL.");
+        return 1;
+    }
+    if (result == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Result Pointer cannot be NULL.");
+        return 1;
+    }
+    if (diag == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Diag message cannot be NULL.");
+        return 1;
+    }
+    NavixQueryResultSet* rs = NULL;
+    try {
+        NAVIX_LOG(NAVIX_INFO, func, "Execute SQL.");
+        std::string text = prepareStatement(sql);
+        rs = new NavixQueryResultSet();
+        int ret = rs->runSql(conn, text);
+        return handOver(rs, ret, result, diag, func, "Call NavixQueryResultSet::runSql error, ret = %d");
+    } catch (const std::exception& e) {
+        NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
+        delete rs;
+        *result = NULL;
+        return 1;
+    }
+}
+
+int DBFetch(NavixQueryResultSet* rs)
+{
+    if (!checkResultSet(rs, "DBFetch")) {
+        return 1;
+    }
+    return rs->fetchNext();
+}
+
+int DBHasResults(NavixQueryResultSet* rs, int32_t* hasResults)
+{
+    if (!checkResultSet(rs, "DBHasResults")) {
+        return 1;
+    }
+    return rs->hasResults(hasResults);
+}
+
+int DBGetColumnCount(NavixQueryResultSet* rs, int32_t* colCount)
+{
+    if (!checkResultSet(rs, "DBGetColumnCount")) {
+        return 1;
+    }
+    return rs->getColumnCount(colCount);
+}
+
+int DBGetFieldAsCString(NavixQueryResultSet* rs, uint32_t col, char* buf, uint32_t bufSize, int32_t* outLen,
+                        int32_t* isNull)
+{
+    if (!checkResultSet(rs, "DBGetFieldAsCString")) {
+        return 1;
+    }
+    return rs->getFieldAsCString(col, buf, bufSize, outLen, isNull);
+}
+
+int DBGetFieldAsInt(NavixQueryResultSet* rs, uint32_t col, int32_t* value, int32_t* isNull)
+{
+    if (!checkResultSet(rs, "DBGetFieldAsInt")) {
+        return 1;
+    }
+    return rs->getFieldAsInt(col, value, isNull);
+}
+
+int DBGetFieldAsI8(NavixQueryResultSet* rs, uint32_t col, int8_t* value, int32_t* isNull)
+{
+    if (!checkResultSet(rs, "DBGetFieldAsI8")) {
+        return 1;
+    }
+    return rs->getFieldAsI8(col, value, isNull);
+}
+
+int DBGetFieldAsLong(NavixQueryResultSet* rs, uint32_t col, int32_t* value, int32_t* isNull)
+{
+    if (!checkResultSet(rs, "DBGetFieldAsLong")) {
+        return 1;
+    }
+    return rs->getFieldAsLong(col, value, isNull);
+}
+
+int DBGetFieldAsULong(NavixQueryResultSet* rs, uint32_t col, uint32_t* value, int32_t* isNull)
+{
+    if (!checkResultSet(rs, "DBGetFieldAsULong")) {
+        return 1;
+    }
+    return rs->getFieldAsULong(col, value, isNull);
+}
+
+int DBGetFieldAsI64(NavixQueryResultSet* rs, uint32_t col, int64_t* value, int32_t* isNull)
+{
+    if (!checkResultSet(rs, "DBGetFieldAsI64")) {
+        return 1;
+    }
+    return rs->getFieldAsI64(col, value, isNull);
+}
+
+int DBGetFieldAsI64U(NavixQueryResultSet* rs, uint32_t col, uint64_t* value, int32_t* isNull)
+{
+    if (!checkResultSet(rs, "DBGetFieldAsI64U")) {
+        return 1;
+    }
+    return rs->getFieldAsI64U(col, value, isNull);
+}
+
+int DBGetFieldAsDouble(NavixQueryResultSet* rs, uint32_t col, double* value, int32_t* isNull)
+{
+    if (!checkResultSet(rs, "DBGetFieldAsDouble")) {
+        return 1;
+    }
+    return rs->getFieldAsDouble(col, value, isNull);
+}
+
+int32_t DBGetTypeDisplaySize(int32_t clientType)
+{
+    switch (clientType) {
+    case CLIENT_TYPE_BOOLEAN: return 1;
+    case CLIENT_TYPE_TINYINT: return 4;
+    case CLIENT_TYPE_SMALLINT: return 6;
+    case CLIENT_TYPE_INT: return 11;
+    case CLIENT_TYPE_BIGINT: return 20;
+    case CLIENT_TYPE_FLOAT: return 16;
+    case CLIENT_TYPE_DOUBLE: return 24;
+    case CLIENT_TYPE_DECIMAL: return 24;
+    default: return 334;
+    }
+}
+
+int32_t DBGetTypeOctetLength(int32_t clientType)
+{
+    switch (clientType) {
+    case CLIENT_TYPE_BOOLEAN: return 1;
+    case CLIENT_TYPE_TINYINT: return 1;
+    case CLIENT_TYPE_SMALLINT: return 2;
+    case CLIENT_TYPE_INT: return 4;
+    case CLIENT_TYPE_BIGINT: return 8;
+    case CLIENT_TYPE_FLOAT: return 4;
+    case CLIENT_TYPE_DOUBLE: return 8;
+    case CLIENT_TYPE_DECIMAL: return 8;
+    default: return 334;
+    }
+}
+
+int DBTables(NavixConnection* conn, const char* pattern, NavixQueryResultSet** result, DiagRecord* diag)
+{
+    const char* func = "DBTables";
+    if (conn == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Connection cannot be NULL.");
+        return 1;
+    }
+    if (pattern == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "tbl_search_pattern cannot be NULL.");
+        return 1;
+    }
+    if (result == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Result Pointer cannot be NULL.");
+        return 1;
+    }
+    if (diag == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Diag message cannot be NULL.");
+        return 1;
+    }
+    NavixTableResultSet* rs = NULL;
+    try {
+        rs = new NavixTableResultSet();
+        int ret = rs->listTables(conn, pattern);
+        return handOver(rs, ret, result, diag, func, "Call NavixTableResultSet::listTables error, ret = %d");
+    } catch (const std::exception& e) {
+        NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
+        delete rs;
+        *result = NULL;
+        return 1;
+    }
+}
+
+int DBColumns(NavixConnection* conn, const char* tableName, NavixQueryResultSet** result, DiagRecord* diag)
+{
+    const char* func = "DBColumns";
+    if (conn == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Connection cannot be NULL.");
+        return 1;
+    }
+    if (tableName == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "tableName cannot be NULL.");
+        return 1;
+    }
+    if (result == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Result Pointer cannot be NULL.");
+        return 1;
+    }
+    if (diag == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Diag message cannot be NULL.");
+        return 1;
+    }
+    NavixColumnResultSet* rs = NULL;
+    try {
+        const ConnProperty& prop = conn->connProperty;
+        std::string database(prop.DATABASE, strnlen(prop.DATABASE, sizeof(prop.DATABASE)));
+        rs = new NavixColumnResultSet();
+        int ret = rs->describeTable(conn, database, tableName);
+        return handOver(rs, ret, result, diag, func, "Call NavixColumnResultSet::describeTable error, ret = %d");
+    } catch (const std::exception& e) {
+        NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
+        delete rs;
+        *result = NULL;
+        return 1;
+    }
+}
+
+int DBGetTypeInfo(int32_t sqlType, NavixQueryResultSet** result, DiagRecord* diag)
+{
+    const char* func = "DBGetTypeInfo";
+    if (result == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Result Pointer cannot be NULL.");
+        return 1;
+    }
+    if (diag == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Diag message cannot be NULL.");
+        return 1;
+    }
+    NavixTypeInfoResultSet* rs = NULL;
+    try {
+        rs = new NavixTypeInfoResultSet();
+        int ret = rs->getTypeInfo(sqlType);
+        return handOver(rs, ret, result, diag, func, "Call NavixTypeInfoResultSet::getTypeInfo error, ret = %d");
+    } catch (const std::exception& e) {
+        NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
+        delete rs;
+        *result = NULL;
+        return 1;
+    }
+}
