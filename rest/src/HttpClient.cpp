@@ -1,0 +1,230 @@
+#include "HttpClient.h"
+
+#include <mutex>
+#include <vector>
+
+#include <boost/algorithm/string/classification.hpp>
+#include <boost/algorithm/string/erase.hpp>
+#include <boost/algorithm/string/trim.hpp>
+#include <curl/curl.h>
+
+#include "NavixLogging.h"
+
+namespace navixrest {
+
+namespace {
+
+// libcurl's global initialisation and clean-up must not overlap, and
+// connections (each owning a client) are opened and closed on any thread.
+// A count under one mutex makes the first client initialise libcurl and the
+// last one clean it up.
+std::mutex g_curlGlobalMutex;
+int g_curlGlobalUsers = 0;
+
+void curlGlobalAcquire() {
+    std::lock_guard<std::mutex> lock(g_curlGlobalMutex);
+    if (g_curlGlobalUsers++ == 0) curl_global_init(CURL_GLOBAL_ALL);
+}
+
+void curlGlobalRelease() {
+    std::lock_guard<std::mutex> lock(g_curlGlobalMutex);
+    if (g_curlGlobalUsers > 0 && --g_curlGlobalUsers == 0) curl_global_cleanup();
+}
+
+// Owns the easy handle and the header list of one call and frees both on
+// every way out of HttpClient::call.
+class CurlCallResources {
+public:
+    CURL* handle;
+    curl_slist* headerList;
+
+    CurlCallResources() : handle(curl_easy_init()), headerList(nullptr) {}
+    ~CurlCallResources() {
+        if (handle != nullptr) curl_easy_cleanup(handle);
+        if (headerList != nullptr) curl_slist_free_all(headerList);
+    }
+    CurlCallResources(const CurlCallResources&) = delete;
+    CurlCallResources& operator=(const CurlCallResources&) = delete;
+};
+
+bool equalsIgnoreCase(const std::string& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
+const char* const kMask = "****";
+
+}  // namespace
+
+std::string maskHeaderForLog(const std::string& name, const std::string& value) {
+    if (equalsIgnoreCase(name, "X-Auth-Token") || equalsIgnoreCase(name, "X-Subject-Token")) {
+        return name + ":" + kMask;
+    }
+    if (equalsIgnoreCase(name, "Authorization")) {
+        // The credential (access key and scope) may be shown; the signature not.
+        static const std::string marker = "Signature=";
+        size_t pos = value.find(marker);
+        if (pos == std::string::npos) return name + ":" + kMask;
+        return name + ":" + value.substr(0, pos + marker.size()) + kMask;
+    }
+    return name + ":" + value;
+}
+
+std::string maskBodyForLog(const std::string& body) {
+    // Replaces the contents of every string value of a "password" member.
+    // Inside a JSON string a quote is always escaped, so the unescaped key
+    // pattern below can only be a real member name.
+    static const std::string key = "\"password\"";
+    std::string out;
+    size_t copied = 0;
+    size_t pos = 0;
+    while ((pos = body.find(key, pos)) != std::string::npos) {
+        size_t i = pos + key.size();
+        while (i < body.size() && (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n')) ++i;
+        if (i >= body.size() || body[i] != ':') {
+            pos += key.size();
+            continue;
+        }
+        ++i;
+        while (i < body.size() && (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n')) ++i;
+        if (i >= body.size() || body[i] != '"') {
+            pos = i;
+            continue;
+        }
+        size_t start = i + 1;
+        size_t end = start;
+        while (end < body.size() && body[end] != '"') {
+            end += (body[end] == '\\') ? 2 : 1;
+        }
+        if (end > body.size()) end = body.size();
+        out.append(body, copied, start - copied);
+        out += kMask;
+        copied = end;
+        pos = end;
+    }
+    out.append(body, copied, std::string::npos);
+    return out;
+}
+
+HttpClient::HttpClient() : useProxy(false) {
+    curlGlobalAcquire();
+}
+
+HttpClient::HttpClient(const std::string& proxyText) : useProxy(true), proxy(proxyText) {
+    NAVIX_LOG(NAVIX_INFO, "navixrest::HttpClient::HttpClient", "Create client, proxy: %s", proxy.c_str());
+    curlGlobalAcquire();
+}
+
+HttpClient::~HttpClient() {
+    NAVIX_LOG(NAVIX_DEBUG, "navixrest::HttpClient::~HttpClient", "Release client");
+    curlGlobalRelease();
+}
+
+int HttpClient::call(int method, const HttpReq& request, HttpResp& response) {
+    NAVIX_LOG(NAVIX_DEBUG, "navixrest::HttpClient::call", "http call method %d", method);
+    CurlCallResources curl;
+    if (curl.handle == nullptr) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::call", "curl_easy_init error");
+        return 2;
+    }
+    CURL* h = curl.handle;
+    if (useProxy) curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
+    curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 300L);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT, 300L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+    // HTTP/1.1 keeps the header names as sent by the service (the token
+    // header is looked up by its exact name) and the header lines in order.
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    if (method == HTTP_METHOD_POST) {
+        curl_easy_setopt(h, CURLOPT_POST, 1L);
+        NAVIX_LOG(NAVIX_DEBUG, "navixrest::HttpClient::call", "Send body: %s", maskBodyForLog(request.body).c_str());
+        // The length is given so that the whole body goes out, whatever it holds.
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.c_str());
+    } else if (method == HTTP_METHOD_DELETE) {
+        curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, "DELETE");
+    }
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &HttpClient::header_callback);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, static_cast<void*>(&response));
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &HttpClient::response_callback);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, static_cast<void*>(&response));
+
+    std::vector<std::string> lines;
+    request.buildHeaderList(lines);
+    HeaderMap::const_iterator header = request.headers.begin();
+    for (size_t i = 0; i < lines.size(); ++i, ++header) {
+        NAVIX_LOG(NAVIX_DEBUG, "navixrest::HttpClient::call", "header: %s",
+                  maskHeaderForLog(header->first, header->second).c_str());
+        curl_slist* extended = curl_slist_append(curl.headerList, lines[i].c_str());
+        if (extended == nullptr) {
+            NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::call", "curl_slist_append error");
+            return 2;
+        }
+        curl.headerList = extended;
+    }
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, curl.headerList);
+
+    CURLcode rc = curl_easy_perform(h);
+    if (rc != CURLE_OK) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::call", "curl_easy_perform() failed: %s\n",
+                  curl_easy_strerror(rc));
+        return static_cast<int>(rc);
+    }
+    long code = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
+    response.httpCode = static_cast<int32_t>(code);
+    NAVIX_LOG(NAVIX_INFO, "navixrest::HttpClient::call", "http call success. HTTP code: %d", response.httpCode);
+    return 0;
+}
+
+size_t HttpClient::header_callback(char* data, size_t size, size_t count, void* response) {
+    if (data == nullptr) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::header_callback", "buffer is NULL");
+        return 0;
+    }
+    if (response == nullptr) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::header_callback", "userArg is NULL");
+        return 0;
+    }
+    const size_t length = size * count;
+    std::string line(data, length);
+    boost::algorithm::erase_all(line, "\r\n");
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == line.size()) {
+        NAVIX_LOG(NAVIX_DEBUG, "navixrest::HttpClient::header_callback", "Header format error: %s", line.c_str());
+        return length;
+    }
+    std::string name = line.substr(0, colon);
+    std::string value = line.substr(colon + 1);
+    boost::algorithm::trim_if(name, boost::algorithm::is_any_of(" \t\r\n\v\f"));
+    boost::algorithm::trim_if(value, boost::algorithm::is_any_of(" \t\r\n\v\f"));
+    static_cast<HttpResp*>(response)->headers[name] = value;
+    return length;
+}
+
+size_t HttpClient::response_callback(char* data, size_t size, size_t count, void* response) {
+    if (data == nullptr) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::response_callback", "buffer is NULL");
+        return 0;
+    }
+    if (response == nullptr) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::response_callback", "userArg is NULL");
+        return 0;
+    }
+    const size_t length = size * count;
+    NAVIX_LOG(NAVIX_DEBUG, "navixrest::HttpClient::response_callback", "get body: %.*s",
+              static_cast<int>(length > 0x7fffffff ? 0x7fffffff : length), data);
+    static_cast<HttpResp*>(response)->body.append(data, length);
+    return length;
+}
+
+}  // namespace navixrest

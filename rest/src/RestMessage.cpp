@@ -1,0 +1,261 @@
+#include "RestMessage.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <sstream>
+
+#include <boost/property_tree/json_parser.hpp>
+
+#include "NavixLogging.h"
+
+namespace pt = boost::property_tree;
+
+namespace navixrest {
+
+// ---------------------------------------------------------------- requests
+
+HttpReq::HttpReq() {}
+
+void HttpReq::buildHeaderList(std::vector<std::string>& lines) const {
+    for (HeaderMap::const_iterator it = headers.begin(); it != headers.end(); ++it) {
+        lines.push_back(it->first + ":" + it->second);
+    }
+}
+
+RestReq::RestReq() {}
+RestReq::~RestReq() {}
+
+SubmitJobReq::SubmitJobReq(const std::string& sql, const std::string& currentdb,
+                           const std::string& queue_name, const std::vector<std::string>& conf) {
+    try {
+        pt::ptree root;
+        root.put("currentdb", currentdb);
+        root.put("sql", sql);
+        root.put("queue_name", queue_name);
+        if (!conf.empty()) {
+            pt::ptree list;
+            for (size_t i = 0; i < conf.size(); ++i) {
+                pt::ptree entry;
+                entry.put_value(conf[i]);
+                list.push_back(std::make_pair(std::string(), entry));
+            }
+            root.put_child("conf", list);
+        }
+        std::ostringstream out;
+        pt::write_json(out, root, false);
+        httpReq.body = out.str();
+        httpReq.url = "/jobs/submit-job";
+    } catch (const pt::ptree_error& e) {
+        httpReq.body.clear();
+        httpReq.url.clear();
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::SubmitJobReq::SubmitJobReq", "build json fail, %s", e.what());
+    }
+}
+
+int SubmitJobReq::getMethod() const { return HTTP_METHOD_POST; }
+
+JobStatusReq::JobStatusReq(const std::string& jobId) {
+    httpReq.url = "/jobs/" + jobId + "/status";
+}
+
+int JobStatusReq::getMethod() const { return HTTP_METHOD_GET; }
+
+GetJobResuleReq::GetJobResuleReq(const std::string& jobId, int currentPage) {
+    httpReq.url = "/jobs/" + jobId + "?current-page=" + std::to_string(currentPage) + "&page-size=100";
+}
+
+int GetJobResuleReq::getMethod() const { return HTTP_METHOD_GET; }
+
+GetDescribeTableReq::GetDescribeTableReq(const std::string& database, const std::string& table) {
+    httpReq.url = "/databases/" + database + "/tables/" + table;
+}
+
+int GetDescribeTableReq::getMethod() const { return HTTP_METHOD_GET; }
+
+// --------------------------------------------------------------- responses
+
+HttpResp::HttpResp() : httpCode(0) {}
+
+RestResp::RestResp() : isSuccess(false), httpStatus(0) {}
+RestResp::~RestResp() {}
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// A truth value is exactly "true"/"1" or "false"/"0".
+bool toBool(const pt::ptree& node, const char* key) {
+    const std::string& text = node.data();
+    if (text == "true" || text == "1") return true;
+    if (text == "false" || text == "0") return false;
+    throw pt::ptree_bad_data(std::string("conversion of data to type \"bool\" failed (") + key + ")", text);
+}
+
+// An optional sign and decimal digits within 32 bits, then nothing but white space.
+int32_t toInt32(const pt::ptree& node, const char* key) {
+    const std::string& text = node.data();
+    size_t i = 0;
+    while (i < text.size() && isBlank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    size_t digits = 0;
+    long long value = 0;
+    bool overflow = false;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        if (!overflow) {
+            value = value * 10 + (text[i] - '0');
+            if (value > 2147483648LL) overflow = true;
+        }
+        ++digits;
+        ++i;
+    }
+    while (i < text.size() && isBlank(text[i])) ++i;
+    if (negative) value = -value;
+    if (digits == 0 || i != text.size() || overflow || value > INT32_MAX || value < INT32_MIN) {
+        throw pt::ptree_bad_data(std::string("conversion of data to type \"int\" failed (") + key + ")", text);
+    }
+    return static_cast<int32_t>(value);
+}
+
+const pt::ptree& member(const pt::ptree& obj, const char* key) {
+    // The key holds no '.', so the path is the key itself; a missing key
+    // raises ptree_bad_path "No such node (key)".
+    return obj.get_child(pt::ptree::path_type(key, '\0'));
+}
+
+std::string textOf(const pt::ptree& obj, const char* key) { return member(obj, key).data(); }
+bool boolOf(const pt::ptree& obj, const char* key) { return toBool(member(obj, key), key); }
+int32_t intOf(const pt::ptree& obj, const char* key) { return toInt32(member(obj, key), key); }
+
+const pt::ptree* optionalMember(const pt::ptree& obj, const char* key) {
+    pt::ptree::const_assoc_iterator it = obj.find(key);
+    return it == obj.not_found() ? nullptr : &it->second;
+}
+
+void readBody(const std::string& body, pt::ptree& root) {
+    std::istringstream in(body);
+    pt::read_json(in, root);
+}
+
+}  // namespace
+
+void parseSchema(const pt::ptree& node, SchemaList& schema) {
+    for (pt::ptree::const_iterator it = node.begin(); it != node.end(); ++it) {
+        SchemaField field;
+        // An element without any member gives a field with empty name and
+        // type, so that the columns stay aligned with the cells of each row.
+        if (!it->second.empty()) {
+            const pt::ptree::value_type& first = it->second.front();
+            field.name = first.first;
+            field.type = first.second.data();
+        }
+        schema.push_back(std::move(field));
+    }
+}
+
+void parseRows(const pt::ptree& node, ResultRows& rows) {
+    for (pt::ptree::const_iterator it = node.begin(); it != node.end(); ++it) {
+        ResultRow row;
+        for (pt::ptree::const_iterator cell = it->second.begin(); cell != it->second.end(); ++cell) {
+            row.push_back(cell->second.data());
+        }
+        rows.push_back(std::move(row));
+    }
+}
+
+void parseColumns(const pt::ptree& node, ColumnInfoList& columns) {
+    for (pt::ptree::const_iterator it = node.begin(); it != node.end(); ++it) {
+        ColumnInfo column;
+        column.column_name = textOf(it->second, "column_name");
+        column.type = textOf(it->second, "type");
+        column.is_partition_column = boolOf(it->second, "is_partition_column");
+        column.description = textOf(it->second, "description");
+        columns.push_back(column);
+    }
+}
+
+SubmitJobResp::SubmitJobResp() : hasRows(false) {}
+
+void SubmitJobResp::parseSuccessRes() {
+    try {
+        pt::ptree root;
+        readBody(httpResp.body, root);
+        job_id = textOf(root, "job_id");
+        job_type = textOf(root, "job_type");
+        isSuccess = boolOf(root, "is_success");
+        message = textOf(root, "message");
+        if (!isSuccess) return;
+        if (const pt::ptree* node = optionalMember(root, "schema")) parseSchema(*node, schema);
+        if (const pt::ptree* node = optionalMember(root, "rows")) {
+            hasRows = true;
+            parseRows(*node, rows);
+        }
+    } catch (const pt::ptree_error& e) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::SubmitJobResp::parseSuccessRes", "Parser json error, %s", e.what());
+    }
+}
+
+JobStatusResp::JobStatusResp() : input_size(0), result_count(0) {}
+
+void JobStatusResp::parseSuccessRes() {
+    try {
+        pt::ptree root;
+        readBody(httpResp.body, root);
+        job_id = textOf(root, "job_id");
+        job_type = textOf(root, "job_type");
+        isSuccess = boolOf(root, "is_success");
+        message = textOf(root, "message");
+        if (!isSuccess) return;
+        queue_name = textOf(root, "queue_name");
+        owner = textOf(root, "owner");
+        status = textOf(root, "status");
+        statement = textOf(root, "statement");
+        input_size = intOf(root, "input_size");
+        result_count = intOf(root, "result_count");
+    } catch (const pt::ptree_error& e) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::JobStatusResp::parseSuccessRes", "Parser json error, %s", e.what());
+    }
+}
+
+GetJobResuleResp::GetJobResuleResp() : input_size(0), row_count(0) {}
+
+void GetJobResuleResp::parseSuccessRes() {
+    try {
+        pt::ptree root;
+        readBody(httpResp.body, root);
+        job_id = textOf(root, "job_id");
+        job_type = textOf(root, "job_type");
+        isSuccess = boolOf(root, "is_success");
+        message = textOf(root, "message");
+        if (!isSuccess) return;
+        input_size = intOf(root, "input_size");
+        row_count = intOf(root, "row_count");
+        parseSchema(member(root, "schema"), schema);
+        parseRows(member(root, "rows"), rows);
+    } catch (const pt::ptree_error& e) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::GetJobResuleResp::parseSuccessRes", "Parser json error, %s", e.what());
+    }
+}
+
+GetDescribeTableResp::GetDescribeTableResp() : column_count(0) {}
+
+void GetDescribeTableResp::parseSuccessRes() {
+    try {
+        pt::ptree root;
+        readBody(httpResp.body, root);
+        column_count = intOf(root, "column_count");
+        table_type = textOf(root, "table_type");
+        parseColumns(member(root, "columns"), columns);
+    } catch (const pt::ptree_error& e) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::GetDescribeTableResp::parseSuccessRes", "Parser json error, %s",
+                  e.what());
+    }
+}
+
+}  // namespace navixrest

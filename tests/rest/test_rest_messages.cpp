@@ -1,0 +1,351 @@
+// Request paths and bodies, and the parse rules of the four responses.
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <boost/property_tree/json_parser.hpp>
+#include <boost/property_tree/ptree.hpp>
+#include <gtest/gtest.h>
+
+#include "LogCapture.h"
+#include "RestMessage.h"
+
+namespace pt = boost::property_tree;
+using namespace navixrest;
+
+namespace {
+
+// ----------------------------------------------------------------- requests
+
+TEST(SubmitJobReqBody, EmptyConfGivesThreeMembersInOrder) {
+    SubmitJobReq req("select 1", "db1", "default", std::vector<std::string>());
+    EXPECT_EQ("{\"currentdb\":\"db1\",\"sql\":\"select 1\",\"queue_name\":\"default\"}\n", req.httpReq.body);
+    EXPECT_EQ("/jobs/submit-job", req.httpReq.url);
+    EXPECT_EQ(1, req.getMethod());
+    EXPECT_TRUE(req.httpReq.headers.empty());
+}
+
+TEST(SubmitJobReqBody, EmptyDatabaseIsAnEmptyFirstMember) {
+    SubmitJobReq req("show tables", "", "q1", std::vector<std::string>());
+    EXPECT_EQ("{\"currentdb\":\"\",\"sql\":\"show tables\",\"queue_name\":\"q1\"}\n", req.httpReq.body);
+}
+
+TEST(SubmitJobReqBody, ConfIsAnArrayInListOrder) {
+    std::vector<std::string> conf = {"vkl.b=2", "vkl.a=1", "x=\"y\""};
+    SubmitJobReq req("s", "d", "q", conf);
+    EXPECT_EQ("{\"currentdb\":\"d\",\"sql\":\"s\",\"queue_name\":\"q\",\"conf\":[\"vkl.b=2\",\"vkl.a=1\","
+              "\"x=\\\"y\\\"\"]}\n",
+              req.httpReq.body);
+}
+
+TEST(SubmitJobReqBody, SpecialCharactersAreEscapedAndUtf8PassesThrough) {
+    const std::string sql = "select \"a\\b\" /* x */\n\tfrom t where s = 'Gr\xc3\xbc\xc3\x9f\x65' \x01";
+    SubmitJobReq req(sql, "db", "q", std::vector<std::string>());
+    const std::string& body = req.httpReq.body;
+    EXPECT_NE(std::string::npos, body.find("select \\\"a\\\\b\\\" \\/* x *\\/\\n\\tfrom t"));
+    EXPECT_NE(std::string::npos, body.find("Gr\xc3\xbc\xc3\x9f\x65"));
+    EXPECT_NE(std::string::npos, body.find("\\u0001"));
+    EXPECT_EQ(std::string::npos, body.find('\t'));
+    ASSERT_FALSE(body.empty());
+    EXPECT_EQ('\n', body.back());
+    EXPECT_EQ(1u, std::count(body.begin(), body.end(), '\n'));
+    // Valid JSON that gives the text back unchanged.
+    pt::ptree tree;
+    std::istringstream in(body);
+    ASSERT_NO_THROW(pt::read_json(in, tree));
+    EXPECT_EQ(sql, tree.get<std::string>("sql"));
+}
+
+TEST(GetRequests, PathsAndMethods) {
+    JobStatusReq status("abc");
+    EXPECT_EQ("/jobs/abc/status", status.httpReq.url);
+    EXPECT_EQ(0, status.getMethod());
+    EXPECT_EQ("/jobs//status", JobStatusReq("").httpReq.url);
+
+    GetJobResuleReq page("abc", 3);
+    EXPECT_EQ("/jobs/abc?current-page=3&page-size=100", page.httpReq.url);
+    EXPECT_EQ(0, page.getMethod());
+    EXPECT_EQ("/jobs/abc?current-page=-2&page-size=100", GetJobResuleReq("abc", -2).httpReq.url);
+    EXPECT_EQ("/jobs/j?current-page=120&page-size=100", GetJobResuleReq("j", 120).httpReq.url);
+
+    GetDescribeTableReq describe("db1", "t1");
+    EXPECT_EQ("/databases/db1/tables/t1", describe.httpReq.url);
+    EXPECT_EQ(0, describe.getMethod());
+    EXPECT_EQ("/databases/a/b/tables/c?d", GetDescribeTableReq("a/b", "c?d").httpReq.url);
+
+    for (const RestReq* r : std::vector<const RestReq*>{&status, &page, &describe}) {
+        EXPECT_TRUE(r->httpReq.body.empty());
+        EXPECT_TRUE(r->httpReq.headers.empty());
+    }
+}
+
+TEST(HttpReqHeaders, LinesInByteOrderWithoutBlanks) {
+    HttpReq req;
+    std::vector<std::string> lines;
+    req.buildHeaderList(lines);
+    EXPECT_TRUE(lines.empty());
+    req.headers["Host"] = "h:1";
+    req.headers["Content-Type"] = "application/json";
+    req.headers["accept"] = "x";
+    req.headers["X-Sdk-Date"] = " padded";
+    req.buildHeaderList(lines);
+    EXPECT_EQ((std::vector<std::string>{"Content-Type:application/json", "Host:h:1", "X-Sdk-Date: padded",
+                                        "accept:x"}),
+              lines);
+}
+
+// ---------------------------------------------------------------- responses
+
+// Parses body the way RestApiProxy::call does after a 200.
+template <class R>
+void parse(R& resp, const std::string& body) {
+    resp.httpStatus = 200;
+    resp.isSuccess = true;
+    resp.httpResp.httpCode = 200;
+    resp.httpResp.body = body;
+    resp.parseSuccessRes();
+}
+
+TEST(SubmitJobRespParse, SynchronousRowsAndSchema) {
+    SubmitJobResp r;
+    parse(r, R"({"job_id":"j1","job_type":"QUERY","is_success":true,"message":"ok",
+                 "schema":[{"id":"INT"},{"name":"STRING","extra":"ignored"}],
+                 "rows":[[1,"a",null,true,2.50],["x"]]})");
+    EXPECT_TRUE(r.isSuccess);
+    EXPECT_EQ("j1", r.job_id);
+    EXPECT_EQ("QUERY", r.job_type);
+    EXPECT_EQ("ok", r.message);
+    ASSERT_EQ(2u, r.schema.size());
+    EXPECT_EQ("id", r.schema[0].name);
+    EXPECT_EQ("INT", r.schema[0].type);
+    EXPECT_EQ("name", r.schema[1].name);
+    EXPECT_EQ("STRING", r.schema[1].type);
+    EXPECT_TRUE(r.hasRows);
+    ASSERT_EQ(2u, r.rows.size());
+    EXPECT_EQ((ResultRow{"1", "a", "null", "true", "2.50"}), r.rows[0]);
+    EXPECT_EQ((ResultRow{"x"}), r.rows[1]);
+}
+
+TEST(SubmitJobRespParse, RowsPresenceDecidesHasRows) {
+    SubmitJobResp empty;
+    parse(empty, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","rows":[]})");
+    EXPECT_TRUE(empty.hasRows);
+    EXPECT_TRUE(empty.rows.empty());
+
+    SubmitJobResp none;
+    parse(none, R"({"job_id":"j","job_type":"DDL","is_success":"1","message":""})");
+    EXPECT_TRUE(none.isSuccess);
+    EXPECT_FALSE(none.hasRows);
+    EXPECT_EQ("DDL", none.job_type);
+}
+
+TEST(SubmitJobRespParse, ServiceFailureStopsAfterMessage) {
+    SubmitJobResp r;
+    parse(r, R"({"job_id":"","job_type":"","is_success":false,"message":"table not found",
+                 "schema":[{"a":"INT"}],"rows":[[1]]})");
+    EXPECT_FALSE(r.isSuccess);
+    EXPECT_EQ("table not found", r.message);
+    EXPECT_TRUE(r.schema.empty());
+    EXPECT_TRUE(r.rows.empty());
+    EXPECT_FALSE(r.hasRows);
+}
+
+TEST(SubmitJobRespParse, UnreadableBodiesKeepEarlierValues) {
+    LogCapture log;
+    SubmitJobResp emptyBody;
+    parse(emptyBody, "");
+    EXPECT_TRUE(emptyBody.isSuccess);
+    EXPECT_TRUE(emptyBody.job_id.empty());
+    EXPECT_TRUE(log.contains("navixrest::SubmitJobResp::parseSuccessRes][Parser json error, "));
+
+    SubmitJobResp trailing;
+    parse(trailing, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":""} x)");
+    EXPECT_TRUE(trailing.job_id.empty());
+
+    SubmitJobResp missingType;
+    parse(missingType, R"({"job_id":"j9","is_success":false,"message":"m"})");
+    EXPECT_EQ("j9", missingType.job_id);
+    EXPECT_TRUE(missingType.isSuccess);
+    EXPECT_TRUE(missingType.message.empty());
+
+    for (const char* bad : {"\"yes\"", "\"TRUE\"", "2", "\"\"", "null"}) {
+        SubmitJobResp r;
+        parse(r, std::string(R"({"job_id":"j","job_type":"QUERY","is_success":)") + bad +
+                     R"(,"message":"m","rows":[[1]]})");
+        EXPECT_EQ("QUERY", r.job_type) << bad;
+        EXPECT_TRUE(r.message.empty()) << bad;  // the parse ended at "is_success"
+        EXPECT_FALSE(r.hasRows) << bad;
+    }
+}
+
+TEST(SubmitJobRespParse, OddSchemaAndRowElements) {
+    SubmitJobResp r;
+    parse(r, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"",
+                 "schema":[{"a":"INT"},{},"plain",{"b":"STRING"}],
+                 "rows":{"first":[1,[2,3],{"k":"v"}],"second":7}})");
+    ASSERT_EQ(4u, r.schema.size());
+    EXPECT_EQ("a", r.schema[0].name);
+    EXPECT_EQ("", r.schema[1].name);
+    EXPECT_EQ("", r.schema[1].type);
+    EXPECT_EQ("", r.schema[2].name);
+    EXPECT_EQ("b", r.schema[3].name);
+    ASSERT_EQ(2u, r.rows.size());
+    EXPECT_EQ((ResultRow{"1", "", ""}), r.rows[0]);
+    EXPECT_TRUE(r.rows[1].empty());
+}
+
+const char* kStatusBody =
+    R"({"job_id":"j2","job_type":"QUERY","is_success":true,"message":"","queue_name":"default",
+        "owner":"emuuser","status":"RUNNING","statement":"select 1","input_size":12,"result_count":%s})";
+
+std::string statusBody(const std::string& resultCount) {
+    char buf[1024];
+    snprintf(buf, sizeof buf, kStatusBody, resultCount.c_str());
+    return buf;
+}
+
+TEST(JobStatusRespParse, AllMembers) {
+    JobStatusResp r;
+    parse(r, statusBody("3"));
+    EXPECT_TRUE(r.isSuccess);
+    EXPECT_EQ("j2", r.job_id);
+    EXPECT_EQ("QUERY", r.job_type);
+    EXPECT_EQ("default", r.queue_name);
+    EXPECT_EQ("emuuser", r.owner);
+    EXPECT_EQ("RUNNING", r.status);
+    EXPECT_EQ("select 1", r.statement);
+    EXPECT_EQ(12, r.input_size);
+    EXPECT_EQ(3, r.result_count);
+}
+
+TEST(JobStatusRespParse, IntegerForms) {
+    struct Case {
+        const char* json;
+        bool ok;
+        int32_t value;
+    };
+    const Case cases[] = {
+        {"0", true, 0},
+        {"-5", true, -5},
+        {"\"+7\"", true, 7},
+        {"\"12 \"", true, 12},
+        {"2147483647", true, 2147483647},
+        {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 0},
+        {"-2147483649", false, 0},
+        {"99999999999999999999", false, 0},
+        {"1.5", false, 0},
+        {"1e3", false, 0},
+        {"\"\"", false, 0},
+        {"\"-\"", false, 0},
+        {"\"12a\"", false, 0},
+        {"true", false, 0},
+    };
+    for (const Case& c : cases) {
+        JobStatusResp r;
+        parse(r, statusBody(c.json));
+        EXPECT_EQ(c.value, r.result_count) << c.json;
+        EXPECT_EQ(12, r.input_size) << c.json;
+    }
+}
+
+TEST(JobStatusRespParse, FailureKeepsWhatWasRead) {
+    JobStatusResp big;
+    parse(big, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","queue_name":"q",
+                   "owner":"o","status":"FINISHED","statement":"s","input_size":2147483648,"result_count":1})");
+    EXPECT_EQ("q", big.queue_name);
+    EXPECT_EQ("o", big.owner);
+    EXPECT_EQ("FINISHED", big.status);
+    EXPECT_EQ("s", big.statement);
+    EXPECT_EQ(0, big.input_size);
+    EXPECT_EQ(0, big.result_count);
+
+    JobStatusResp noOwner;
+    parse(noOwner, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","queue_name":"q",
+                       "status":"FINISHED","statement":"s","input_size":1,"result_count":1})");
+    EXPECT_TRUE(noOwner.isSuccess);
+    EXPECT_EQ("q", noOwner.queue_name);
+    EXPECT_TRUE(noOwner.status.empty());
+
+    JobStatusResp refused;
+    parse(refused, R"({"job_id":"j","job_type":"QUERY","is_success":"0","message":"no such job"})");
+    EXPECT_FALSE(refused.isSuccess);
+    EXPECT_EQ("no such job", refused.message);
+    EXPECT_TRUE(refused.status.empty());
+}
+
+TEST(GetJobResuleRespParse, PageKeepsCountsAsSent) {
+    GetJobResuleResp r;
+    parse(r, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","input_size":0,
+                 "row_count":250,"schema":[{"n":"BIGINT"}],"rows":[["1"],["2"]]})");
+    EXPECT_EQ(250, r.row_count);
+    ASSERT_EQ(1u, r.schema.size());
+    EXPECT_EQ("BIGINT", r.schema[0].type);
+    ASSERT_EQ(2u, r.rows.size());
+    EXPECT_EQ("2", r.rows[1][0]);
+}
+
+TEST(GetJobResuleRespParse, SchemaAndRowsAreRequired) {
+    LogCapture log;
+    GetJobResuleResp noSchema;
+    parse(noSchema, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","input_size":0,
+                        "row_count":1,"rows":[["1"]]})");
+    EXPECT_EQ(1, noSchema.row_count);
+    EXPECT_TRUE(noSchema.rows.empty());
+    EXPECT_TRUE(log.contains("navixrest::GetJobResuleResp::parseSuccessRes][Parser json error, "));
+
+    GetJobResuleResp noRows;
+    parse(noRows, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","input_size":0,
+                      "row_count":1,"schema":[{"a":"INT"}]})");
+    EXPECT_EQ(1u, noRows.schema.size());
+    EXPECT_TRUE(noRows.rows.empty());
+}
+
+TEST(GetDescribeTableRespParse, ColumnsAndLenientCounts) {
+    GetDescribeTableResp r;
+    parse(r, R"({"column_count":5,"table_type":"MANAGED","message":"not read","columns":[
+                 {"column_name":"id","type":"INT","is_partition_column":false,"description":"key"},
+                 {"column_name":"dt","type":"STRING","is_partition_column":"true","description":""}]})");
+    EXPECT_TRUE(r.isSuccess);
+    EXPECT_TRUE(r.message.empty());
+    EXPECT_EQ(5, r.column_count);
+    EXPECT_EQ("MANAGED", r.table_type);
+    ASSERT_EQ(2u, r.columns.size());
+    EXPECT_EQ("id", r.columns[0].column_name);
+    EXPECT_EQ("INT", r.columns[0].type);
+    EXPECT_FALSE(r.columns[0].is_partition_column);
+    EXPECT_EQ("key", r.columns[0].description);
+    EXPECT_TRUE(r.columns[1].is_partition_column);
+}
+
+TEST(GetDescribeTableRespParse, IncompleteColumnEndsTheParse) {
+    LogCapture log;
+    GetDescribeTableResp r;
+    parse(r, R"({"column_count":3,"table_type":"T","columns":[
+                 {"column_name":"a","type":"INT","is_partition_column":false,"description":"x"},
+                 {"column_name":"b","type":"INT","is_partition_column":false},
+                 {"column_name":"c","type":"INT","is_partition_column":false,"description":"z"}]})");
+    ASSERT_EQ(1u, r.columns.size());
+    EXPECT_EQ("a", r.columns[0].column_name);
+    EXPECT_TRUE(log.contains("navixrest::GetDescribeTableResp::parseSuccessRes][Parser json error, "));
+
+    GetDescribeTableResp badFlag;
+    parse(badFlag, R"({"column_count":1,"table_type":"T","columns":[
+                       {"column_name":"a","type":"INT","is_partition_column":"no","description":"x"}]})");
+    EXPECT_TRUE(badFlag.columns.empty());
+}
+
+TEST(ResponseDefaults, ConstructedEmpty) {
+    SubmitJobResp s;
+    EXPECT_FALSE(s.isSuccess);
+    EXPECT_EQ(0, s.httpStatus);
+    EXPECT_EQ(0, s.httpResp.httpCode);
+    EXPECT_FALSE(s.hasRows);
+    JobStatusResp j;
+    EXPECT_EQ(0, j.input_size);
+    EXPECT_EQ(0, j.result_count);
+    GetDescribeTableResp d;
+    EXPECT_EQ(0, d.column_count);
+}
+
+}  // namespace
