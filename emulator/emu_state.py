@@ -1,0 +1,146 @@
+"""Per-project state of the VKL emulator: request record, injected faults,
+settings, tokens, jobs and database copies. Projects never share state, so
+tests that use distinct project ids can run in parallel."""
+
+import hashlib
+import os
+import threading
+import uuid
+
+import emu_sql
+
+MATCHES = ("submit", "status", "result", "describe", "token", "any")
+KINDS = ("status", "not_json", "not_success", "job_failed", "job_cancelled",
+         "never_finish", "delay", "drop")
+# Kinds that only make sense for some calls; a fault waits for such a call.
+_JOB_KINDS = ("job_failed", "job_cancelled", "never_finish")
+_JOB_CALLS = ("submit", "status")
+
+DEFAULT_RUNNING_POLLS = 1
+DEFAULT_TOKEN_TTL = 3600
+
+
+class FaultError(ValueError):
+    pass
+
+
+class Fault:
+    def __init__(self, spec):
+        self.match = spec.get("match", "any")
+        self.kind = spec.get("kind")
+        if self.match not in MATCHES:
+            raise FaultError("unknown match %r (one of %s)" % (self.match, ", ".join(MATCHES)))
+        if self.kind not in KINDS:
+            raise FaultError("unknown kind %r (one of %s)" % (self.kind, ", ".join(KINDS)))
+        try:
+            self.status = int(spec.get("status", 500))
+            self.seconds = float(spec.get("seconds", 1))
+            self.count = int(spec.get("count", 1))
+        except (TypeError, ValueError):
+            raise FaultError("status, seconds and count must be numbers")
+        if self.count < 0:
+            raise FaultError("count must not be negative")
+        if not 100 <= self.status <= 599:
+            raise FaultError("status must be an HTTP status")
+        self.body = spec.get("body")
+        self.message = spec.get("message")
+
+    def applies_to(self, call):
+        if self.match not in ("any", call):
+            return False
+        if self.kind in _JOB_KINDS:
+            return call in _JOB_CALLS
+        return True
+
+
+class Job:
+    def __init__(self, job_type, sql, queue, owner, database, running_polls):
+        self.id = str(uuid.uuid4())
+        self.type = job_type
+        self.sql = sql
+        self.queue = queue
+        self.owner = owner
+        self.database = database
+        self.result = emu_sql.Result()
+        self.polls_left = running_polls
+        # A job's result is readable once a status answer has said FINISHED
+        # (or at once when the job needs no polling).
+        self.done = running_polls == 0
+        self.final = "FINISHED"
+        self.message = ""
+        self.never_finish = False
+
+    def poll(self):
+        """The status this status request reports."""
+        if self.never_finish:
+            return "RUNNING"
+        if self.polls_left > 0:
+            self.polls_left -= 1
+            return "RUNNING"
+        self.done = True
+        return self.final
+
+    def finish_now(self):
+        self.polls_left = 0
+        self.done = True
+
+    def finished(self):
+        return not self.never_finish and self.done and self.final == "FINISHED"
+
+
+class Project:
+    def __init__(self, name, seed_dir, work_dir):
+        self.name = name
+        self.lock = threading.RLock()
+        self.requests = []
+        self.faults = []
+        self.running_polls = DEFAULT_RUNNING_POLLS
+        self.token_ttl = DEFAULT_TOKEN_TTL
+        self.tokens = {}  # token -> (user, expiry seconds)
+        self.jobs = {}
+        digest = hashlib.sha256(name.encode("utf-8", "surrogatepass")).hexdigest()[:24]
+        self.databases = emu_sql.ProjectDatabases(seed_dir, os.path.join(work_dir, digest))
+
+    def take_fault(self, call):
+        with self.lock:
+            for index, fault in enumerate(self.faults):
+                if fault.applies_to(call):
+                    if fault.count == 1:
+                        del self.faults[index]
+                    elif fault.count > 1:
+                        fault.count -= 1
+                    return fault
+        return None
+
+    def close(self):
+        with self.lock:
+            self.databases.close()
+
+
+class Registry:
+    def __init__(self, seed_dir, work_dir):
+        self.seed_dir = seed_dir
+        self.work_dir = work_dir
+        self.lock = threading.Lock()
+        self.projects = {}
+
+    def get(self, name):
+        with self.lock:
+            project = self.projects.get(name)
+            if project is None:
+                project = Project(name, self.seed_dir, self.work_dir)
+                self.projects[name] = project
+            return project
+
+    def reset(self, name):
+        with self.lock:
+            project = self.projects.pop(name, None)
+        if project is not None:
+            project.close()
+
+    def close(self):
+        with self.lock:
+            projects = list(self.projects.values())
+            self.projects.clear()
+        for project in projects:
+            project.close()
