@@ -1,0 +1,214 @@
+// NavixConnection without a service: settings copy, server settings, log
+// masking and the choice of the REST proxy.
+#include <string.h>
+
+#include <gtest/gtest.h>
+
+#include "ClientTestSupport.h"
+#include "NavixConnection.h"
+#include "RestApiProxy.h"
+#include "navixclient.h"
+
+using clienttest::LogSpy;
+using clienttest::makeProperty;
+using clienttest::setText;
+
+TEST(NavixConnectionSettings, CopiesTheWholeRecord)
+{
+    ConnProperty p = makeProperty();
+    p.jobTimeout = 17;
+    p.charsetFlag = 1;
+    setText(p.DATABASE, "db1");
+    setText(p.PORT, "443");
+    NavixConnection c(&p, "DSN=vkl");
+    EXPECT_EQ(0, memcmp(&p, &c.connProperty, sizeof(p)));
+    // The caller's record may go away at once.
+    setText(p.DATABASE, "other");
+    EXPECT_STREQ("db1", c.connProperty.DATABASE);
+    EXPECT_FALSE(c.syncMode);
+    EXPECT_EQ(nullptr, c.restApi);
+    EXPECT_EQ(0, c.diag.code);
+    EXPECT_EQ("00000", c.diag.sqlstate);
+}
+
+TEST(NavixConnectionSettings, ServerSettingsInKeyOrderAndModeSwitch)
+{
+    ConnProperty p = makeProperty();
+    NavixConnection c(&p, "DSN=x;vkl.sql.syncMode.enabled=TRUE;vkl.a=1");
+    EXPECT_TRUE(c.syncMode);
+    ASSERT_EQ(2u, c.serverConfList.size());
+    EXPECT_EQ("vkl.a=1", c.serverConfList[0]);
+    EXPECT_EQ("vkl.sql.syncMode.enabled=TRUE", c.serverConfList[1]);
+    EXPECT_EQ(0u, c.serverConfMap.count("DSN"));
+}
+
+TEST(NavixConnectionSettings, PrefixInAnyCaseKeyAndValueTrimmed)
+{
+    ConnProperty p = makeProperty();
+    NavixConnection c(&p, "Vkl.B = 2   ;vkl.e=   ;DSN=x");
+    ASSERT_EQ(1u, c.serverConfMap.count("Vkl.B"));
+    EXPECT_EQ("2", c.serverConfMap["Vkl.B"]);
+    // A value of blanks passes the emptiness test and is stored empty.
+    ASSERT_EQ(1u, c.serverConfMap.count("vkl.e"));
+    EXPECT_EQ("", c.serverConfMap["vkl.e"]);
+    ASSERT_EQ(2u, c.serverConfList.size());
+    EXPECT_EQ("Vkl.B=2", c.serverConfList[0]);
+    EXPECT_EQ("vkl.e=", c.serverConfList[1]);
+}
+
+TEST(NavixConnectionSettings, MalformedSettingsAreLoggedAndSkipped)
+{
+    LogSpy log;
+    ConnProperty p = makeProperty();
+    NavixConnection c(&p, "vkl.c;vkl.d=;vkl.f=1=2;vkl.g==3;vkl;vkl.ok=1");
+    EXPECT_EQ(1u, log.count("Conf: vkl.c format error", clienttest::kLevelError));
+    EXPECT_EQ(1u, log.count("Conf: vkl.d= is error", clienttest::kLevelError));
+    EXPECT_EQ(1u, log.count("Conf: vkl.f=1=2 format error", clienttest::kLevelError));
+    EXPECT_EQ(1u, log.count("Conf: vkl.g==3 format error", clienttest::kLevelError));
+    EXPECT_EQ(0u, log.count("Conf: vkl "));
+    ASSERT_EQ(1u, c.serverConfList.size());
+    EXPECT_EQ("vkl.ok=1", c.serverConfList[0]);
+}
+
+TEST(NavixConnectionSettings, LaterValueWinsAndModeKeyIsCaseSensitive)
+{
+    ConnProperty p = makeProperty();
+    NavixConnection c(&p, "vkl.a=1;vkl.a=2;VKL.sql.syncMode.enabled=true");
+    EXPECT_FALSE(c.syncMode);
+    ASSERT_EQ(2u, c.serverConfList.size());
+    EXPECT_EQ("VKL.sql.syncMode.enabled=true", c.serverConfList[0]);
+    EXPECT_EQ("vkl.a=2", c.serverConfList[1]);
+
+    EXPECT_TRUE(c.updateServerConfMap("vkl.sql.syncMode.enabled=True"));
+    EXPECT_TRUE(c.syncMode);
+    EXPECT_TRUE(c.updateServerConfMap("vkl.sql.syncMode.enabled=yes"));
+    EXPECT_FALSE(c.syncMode);
+    // The list changes only on a rebuild.
+    EXPECT_EQ(2u, c.serverConfList.size());
+    c.rebuildServerConfList();
+    EXPECT_EQ(3u, c.serverConfList.size());
+    EXPECT_EQ("vkl.sql.syncMode.enabled=yes", c.serverConfList[2]);
+}
+
+TEST(NavixConnectionSettings, EntriesSplitWithoutMerging)
+{
+    ConnProperty p = makeProperty();
+    NavixConnection c(&p, "  a;;b; ");
+    ASSERT_EQ(4u, c.connConfList.size());
+    EXPECT_EQ("a", c.connConfList[0]);
+    EXPECT_EQ("", c.connConfList[1]);
+    EXPECT_EQ("b", c.connConfList[2]);
+    EXPECT_EQ("", c.connConfList[3]);
+    EXPECT_TRUE(c.serverConfList.empty());
+}
+
+TEST(NavixConnectionSettings, NullArgumentsLeaveAnEmptyConnection)
+{
+    LogSpy log;
+    ConnProperty p = makeProperty();
+    NavixConnection a(nullptr, "vkl.a=1");
+    NavixConnection b(&p, nullptr);
+    EXPECT_EQ(2u, log.count("NULL ptr.", clienttest::kLevelError));
+    EXPECT_TRUE(a.serverConfMap.empty());
+    EXPECT_STREQ("", a.connProperty.PROJECTID);
+    EXPECT_STREQ("", b.connProperty.PROJECTID);  // not copied either
+}
+
+TEST(NavixConnectionSettings, SecretsNeverReachTheLog)
+{
+    LogSpy log;
+    ConnProperty p = makeProperty();
+    NavixConnection c(&p, "DSN=x;AK=MYACCESSKEY;SK=topSecretSK;password=hunter2;USER=u;Pwd=;vkl.a=1");
+    std::string all = log.all();
+    EXPECT_EQ(std::string::npos, all.find("topSecretSK"));
+    EXPECT_EQ(std::string::npos, all.find("hunter2"));
+    EXPECT_EQ(1u, log.count("Conn string: DSN=x;AK=MYACCESSKEY;SK=****;password=****;USER=u;Pwd=;vkl.a=1",
+                            clienttest::kLevelDebug));
+    EXPECT_EQ(1u, log.count("Conn conf: SK=****"));
+    EXPECT_EQ(1u, log.count("Conn conf: password=****"));
+    EXPECT_EQ(1u, log.count("Conn conf: AK=MYACCESSKEY"));
+    EXPECT_EQ(6u + 1u, log.count("Conn conf: "));
+}
+
+TEST(NavixConnectionSettings, MaskSecrets)
+{
+    EXPECT_EQ("PASSWORD=****", NavixConnection::maskSecrets("PASSWORD=a=b"));
+    EXPECT_EQ("sk=****;ak=1", NavixConnection::maskSecrets("sk=x;ak=1"));
+    EXPECT_EQ("SKIP=1;PASSWORDS=2", NavixConnection::maskSecrets("SKIP=1;PASSWORDS=2"));
+    EXPECT_EQ("PASSWORD", NavixConnection::maskSecrets("PASSWORD"));
+    EXPECT_EQ("", NavixConnection::maskSecrets(""));
+}
+
+TEST(NavixConnectionProxy, UseProxyOneBuildsHostColonPort)
+{
+    struct { const char* use; const char* host; const char* port; bool proxied; const char* text; } cases[] = {
+        {"1", "gateway", "", true, "gateway:"},
+        {"01", "gw", "8080", true, "gw:8080"},
+        {"1", "", "", true, ":"},
+        {"yes", "gw", "8080", false, ""},
+        {"", "gw", "8080", false, ""},
+        {"2", "gw", "8080", false, ""},
+    };
+    for (const auto& c : cases) {
+        ConnProperty p = makeProperty(1);
+        setText(p.USEPROXY, c.use);
+        setText(p.PROXYHOST, c.host);
+        setText(p.PROXYPORT, c.port);
+        NavixConnection conn(&p, "");
+        ASSERT_EQ(0, conn.init()) << c.use;  // signing mode sends nothing
+        ASSERT_NE(nullptr, conn.restApi);
+        EXPECT_EQ(c.proxied, conn.restApi->httpClient.useProxy) << c.use;
+        if (c.proxied) {
+            EXPECT_EQ(c.text, conn.restApi->httpClient.proxy) << c.use;
+        }
+    }
+}
+
+TEST(NavixConnectionProxy, ConfigurationReachesTheProxy)
+{
+    ConnProperty p = makeProperty(1, "project-9");
+    setText(p.HOST, "127.0.0.1:1");
+    NavixConnection conn(&p, "");
+    ASSERT_EQ(0, conn.init());
+    EXPECT_EQ("https://127.0.0.1:1/v1.0/project-9", conn.restApi->baseUrl);
+    EXPECT_EQ(1, conn.restApi->authMode);
+    EXPECT_EQ("region-1", conn.restApi->region);
+}
+
+TEST(NavixOpenConnectionUnit, TokenFailureReportsInitResult)
+{
+    clienttest::EnvGuard identity("VORN_IDENTITY_HOST", "127.0.0.1:1");  // nothing listens there
+    ConnProperty p = makeProperty(2);
+    setText(p.USER, "u");
+    setText(p.PASSWORD, "p");
+    DiagRecord rec;
+    memset(&rec, 0, sizeof(rec));
+    EXPECT_EQ(nullptr, NavixOpenConnection(&p, "DSN=x", &rec));
+    EXPECT_NE(0, rec.nativeCode);
+    EXPECT_STREQ("HY000", rec.sqlState);
+    EXPECT_STREQ("VKL ODBC System ERROR.", rec.message);
+}
+
+TEST(NavixOpenConnectionUnit, SuccessLeavesTheRecordAlone)
+{
+    ConnProperty p = makeProperty(1);
+    DiagRecord rec;
+    memset(&rec, 0x5A, sizeof(rec));
+    NavixConnection* c = NavixOpenConnection(&p, "DSN=x", &rec);
+    ASSERT_NE(nullptr, c);
+    DiagRecord same;
+    memset(&same, 0x5A, sizeof(same));
+    EXPECT_EQ(0, memcmp(&rec, &same, sizeof(rec)));
+    EXPECT_EQ(0, NavixCloseConnection(c));
+}
+
+TEST(NavixOpenConnectionUnit, NullArguments)
+{
+    LogSpy log;
+    DiagRecord rec;
+    memset(&rec, 0, sizeof(rec));
+    EXPECT_EQ(nullptr, NavixOpenConnection(nullptr, "DSN=x", &rec));
+    EXPECT_EQ(1u, log.count("Conn property is NULL", clienttest::kLevelError));
+    EXPECT_EQ(1, NavixCloseConnection(nullptr));
+    EXPECT_EQ(1u, log.count("Navix connection cannot be NULL.", clienttest::kLevelError));
+}
