@@ -1,0 +1,66 @@
+#include <string.h>
+
+#include "NavixLogging.h"
+#include "SQLOdbcApi.h"
+#include "_StringCopy.h"
+#include "handles.h"
+
+SQLRETURN copyDiagRecord(const DiagRecord* record, SQLCHAR* sqlState, SQLINTEGER* nativeErrorPtr,
+                         SQLCHAR* messageText, SQLSMALLINT bufferLength, SQLSMALLINT* textLengthPtr)
+{
+    if (nativeErrorPtr != NULL) {
+        *nativeErrorPtr = record->nativeCode;
+    }
+    if (sqlState != NULL) {
+        // Always six bytes: a shorter SQLSTATE is padded with NULs.
+        size_t n = strnlen(record->sqlState, DIAG_SQLSTATE_SIZE - 1);
+        memset(sqlState, 0, DIAG_SQLSTATE_SIZE);
+        memcpy(sqlState, record->sqlState, n);
+    }
+    int64_t len = (int64_t)strnlen(record->message, DIAG_MESSAGE_SIZE - 1);
+    if (messageText != NULL) {
+        // Sizes of 0 and below write nothing.
+        vornCopyStringN((char*)messageText, bufferLength, record->message, len);
+    }
+    if (textLengthPtr != NULL) {
+        *textLengthPtr = (SQLSMALLINT)len;
+    }
+    if (messageText != NULL && len >= bufferLength) {
+        return SQL_SUCCESS_WITH_INFO;
+    }
+    return SQL_SUCCESS;
+}
+
+// A connection or statement holds exactly one diagnostic, record 1, which is
+// there even when the client never filled it. Environments hold none.
+extern "C" SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT RecNumber,
+                                           SQLCHAR* SQLState, SQLINTEGER* NativeErrorPtr,
+                                           SQLCHAR* MessageText, SQLSMALLINT BufferLength,
+                                           SQLSMALLINT* TextLengthPtr)
+{
+    if (Handle == NULL) {
+        return SQL_INVALID_HANDLE;
+    }
+    if (RecNumber <= 0 || BufferLength < 0) {
+        return SQL_ERROR;
+    }
+    NAVIX_LOG(NAVIX_DEBUG, "SQLGetDiagRec", "Handle Type = %d, Handle = $%08lX, RecordNumber = %d.",
+              (int)HandleType, VORN_HVAL(Handle), (int)RecNumber);
+    const DiagRecord* record;
+    switch (HandleType) {
+    case SQL_HANDLE_ENV:
+        return SQL_NO_DATA;
+    case SQL_HANDLE_DBC:
+        record = &((DbcHandle*)Handle)->diag;
+        break;
+    case SQL_HANDLE_STMT:
+        record = &((StmtHandle*)Handle)->diag;
+        break;
+    default:
+        return SQL_INVALID_HANDLE;
+    }
+    if (RecNumber > 1) {
+        return SQL_NO_DATA;
+    }
+    return copyDiagRecord(record, SQLState, NativeErrorPtr, MessageText, BufferLength, TextLengthPtr);
+}

@@ -1,0 +1,55 @@
+#include "SQLOdbcApi.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "ColumnHeader.h"
+#include "_StringCopy.h"
+
+void _RecordText(MsgLog* log, const char* file, int line, int severity, const char* text)
+{
+    // Pushes to a handle without a log are dropped by msgLogPush itself.
+    (void)msgLogPush(log, file, file, line, severity, severity, text);
+}
+
+void _RecordFormat(MsgLog* log, char* msgBuf, const char* file, int line, int severity,
+                   const char* fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(msgBuf, HANDLE_MSG_SIZE, fmt, ap);
+    va_end(ap);
+    _RecordText(log, file, line, severity, msgBuf);
+}
+
+void _DropStmtResults(StmtHandle* stmt)
+{
+    if (stmt == NULL) {
+        return;
+    }
+    hStmtExtras* extras = stmt->extras;
+    if (extras != NULL && (extras->resultSet != NULL || extras->columnHeaders != NULL)) {
+        _ReleaseResults(extras);
+    }
+    if (stmt->sqlText != NULL) {
+        free(stmt->sqlText);
+        stmt->sqlText = NULL;
+    }
+}
+
+char* _CopyNameArg(const SQLCHAR* name, SQLSMALLINT length)
+{
+    if (name == NULL) {
+        return NULL;
+    }
+    const char* text = (const char*)name;
+    size_t n = length >= 0 ? strnlen(text, (size_t)length) : strlen(text);
+    char* copy = (char*)malloc(n + 1);
+    if (copy == NULL) {
+        return NULL;
+    }
+    vornCopyStringN(copy, (int64_t)n + 1, text, (int64_t)n);
+    return copy;
+}

@@ -1,0 +1,56 @@
+// Workers shared by the catalog, attribute, information and diagnostic entry
+// points, and the helpers with which they report into a handle's message log.
+#ifndef VORN_SQLODBCAPI_H
+#define VORN_SQLODBCAPI_H
+
+#include <stdint.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include "handles.h"
+
+// Whole handle or pointer value for the "$%08lX" traces.
+#define VORN_HVAL(p) ((unsigned long)(uintptr_t)(p))
+
+// Pushes a fixed text into a handle's message log, with the source file as
+// module and function. Severity and code are the same value: 1 for errors
+// and traces, 0 for "SQL_SUCCESS".
+void _RecordText(MsgLog* log, const char* file, int line, int severity, const char* text);
+
+// Formats into the handle's message buffer (HANDLE_MSG_SIZE bytes) first,
+// then pushes the result.
+void _RecordFormat(MsgLog* log, char* msgBuf, const char* file, int line, int severity,
+                   const char* fmt, ...) __attribute__((format(printf, 6, 7)));
+
+#define VORN_RECORD(h, sev, text) _RecordText((h)->msgLog, __FILE__, __LINE__, (sev), (text))
+#define VORN_RECORDF(h, sev, ...) _RecordFormat((h)->msgLog, (h)->msg, __FILE__, __LINE__, (sev), __VA_ARGS__)
+
+// A catalog call (or SQLStatistics with a table name) drops the statement's
+// result set and column headers, and its SQL text, so that a later
+// SQLExecute fails until the statement is prepared again.
+void _DropStmtResults(StmtHandle* stmt);
+
+// Reads an application name argument: the first `length` characters of
+// `name` (fewer when a NUL comes first), or up to the NUL for SQL_NTS and
+// other negative lengths. Returns a malloc'd NUL-terminated copy, or NULL
+// for a NULL name or when out of memory.
+char* _CopyNameArg(const SQLCHAR* name, SQLSMALLINT length);
+
+// Attribute workers behind SQLGet/SetConnectAttr and SQLGet/SetStmtAttr.
+SQLRETURN _GetConnectAttr(DbcHandle* dbc, SQLINTEGER attribute);
+SQLRETURN _SetConnectAttr(DbcHandle* dbc, SQLINTEGER attribute, SQLPOINTER value);
+SQLRETURN _GetStmtAttr(StmtHandle* stmt, SQLINTEGER attribute, SQLPOINTER valuePtr);
+SQLRETURN _SetStmtAttr(StmtHandle* stmt, SQLINTEGER attribute, SQLPOINTER value);
+
+// The truncating copy of a SQLGetInfo string answer: -1 writes an empty
+// string, a positive size copies at most size-1 characters and a NUL, any
+// other size writes nothing.
+void copyInfoString(SQLPOINTER dest, const char* text, SQLSMALLINT bufferLength);
+
+// Hands a handle's diagnostic record to the application; each part only
+// where its destination is given. SQL_SUCCESS_WITH_INFO when the message
+// was cut, else SQL_SUCCESS.
+SQLRETURN copyDiagRecord(const DiagRecord* record, SQLCHAR* sqlState, SQLINTEGER* nativeErrorPtr,
+                         SQLCHAR* messageText, SQLSMALLINT bufferLength, SQLSMALLINT* textLengthPtr);
+
+#endif

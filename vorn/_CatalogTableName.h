@@ -1,0 +1,13 @@
+// Table-name argument of SQLColumns and SQLPrimaryKeys.
+#ifndef VORN_CATALOG_TABLE_NAME_H
+#define VORN_CATALOG_TABLE_NAME_H
+
+#include <sql.h>
+
+#define CATALOG_TABLE_NAME_MAX 512
+
+// Checks and copies the table name into buf (CATALOG_TABLE_NAME_MAX + 1
+// bytes). Logs its refusals under the caller's file and function. SQL_SUCCESS or SQL_ERROR.
+SQLRETURN _CatalogTableName(const char* file, const char* func, const SQLCHAR* tableName, SQLSMALLINT length, char* buf);
+
+#endif
