@@ -148,6 +148,10 @@ TEST(NavixConnectionProxy, UseProxyOneBuildsHostColonPort)
         {"yes", "gw", "8080", false, ""},
         {"", "gw", "8080", false, ""},
         {"2", "gw", "8080", false, ""},
+        {" +1x", "gw", "1", true, "gw:1"},
+        {"-1", "gw", "8080", false, ""},
+        {"10", "gw", "8080", false, ""},
+        {"0001", "gw", "8080", true, "gw:8080"},
     };
     for (const auto& c : cases) {
         ConnProperty p = makeProperty(1);

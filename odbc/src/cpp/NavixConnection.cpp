@@ -54,6 +54,26 @@ std::string fieldText(const char* field, size_t size)
     return std::string(field, strnlen(field, size));
 }
 
+// USEPROXY as atoi reads it: blanks, sign, leading digits (no digits: 0).
+bool proxyRequested(const std::string& useProxy)
+{
+    size_t i = useProxy.find_first_not_of(kWhiteSpace);
+    if (i == std::string::npos) {
+        return false;
+    }
+    bool negative = false;
+    if (useProxy[i] == '+' || useProxy[i] == '-') {
+        negative = useProxy[i] == '-';
+        ++i;
+    }
+    while (i < useProxy.size() && useProxy[i] == '0') {
+        ++i;
+    }
+    // Exactly the value 1: a single "1" after any leading zeros, then no digit.
+    return !negative && i < useProxy.size() && useProxy[i] == '1' &&
+           (i + 1 == useProxy.size() || useProxy[i + 1] < '0' || useProxy[i + 1] > '9');
+}
+
 bool isSecretKey(const std::string& key)
 {
     std::string k = trimmed(key);
@@ -170,7 +190,7 @@ int NavixConnection::createRestApi()
     delete restApi;
     restApi = NULL;
     try {
-        if (connPropertyDecimal(useProxy.c_str()) == 1) {
+        if (proxyRequested(useProxy)) {
             std::string proxyText = fieldText(connProperty.PROXYHOST, sizeof(connProperty.PROXYHOST)) + ":" +
                                     fieldText(connProperty.PROXYPORT, sizeof(connProperty.PROXYPORT));
             restApi = new (std::nothrow) navixrest::RestApiProxy(proxyText);

@@ -1,0 +1,632 @@
+// The query client against the VKL emulator, in both authorisation modes:
+// statement preparation, SET/USE, the job flow, paging, getters, catalog sets
+// and the diagnostics that the service can provoke.
+#include <string.h>
+
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <boost/property_tree/json_parser.hpp>
+#include <boost/property_tree/ptree.hpp>
+#include <gtest/gtest.h>
+
+#include "ClientTestSupport.h"
+#include "EmuClient.h"
+#include "NavixConnection.h"
+#include "NavixResultSet.h"
+#include "navixclient.h"
+
+using clienttest::EnvGuard;
+using clienttest::LogSpy;
+using clienttest::setText;
+
+namespace {
+
+struct SubmitBody {
+    std::string currentdb, sql, queue;
+    std::vector<std::string> conf;
+    bool hasConf = false;
+};
+
+SubmitBody parseSubmit(const std::string& body)
+{
+    boost::property_tree::ptree tree;
+    std::istringstream in(body);
+    boost::property_tree::read_json(in, tree);
+    SubmitBody b;
+    b.currentdb = tree.get<std::string>("currentdb");
+    b.sql = tree.get<std::string>("sql");
+    b.queue = tree.get<std::string>("queue_name");
+    if (auto conf = tree.get_child_optional("conf")) {
+        b.hasConf = true;
+        for (const auto& e : *conf) {
+            b.conf.push_back(e.second.data());
+        }
+    }
+    return b;
+}
+
+class ClientIT : public ::testing::TestWithParam<int> {
+protected:
+    EmuClient& emu = EmuClient::get();
+    std::string project;
+    EnvGuard identity{"VORN_IDENTITY_HOST", EmuClient::get().hostPort().c_str()};
+    NavixConnection* conn = nullptr;
+    NavixQueryResultSet* rs = nullptr;
+    DiagRecord rec;
+
+    void SetUp() override
+    {
+        memset(&rec, 0, sizeof(rec));
+        project = emu.uniqueProject(GetParam() == 1 ? "client-aksk" : "client-token");
+        polls(0);
+    }
+    void TearDown() override
+    {
+        delete rs;
+        if (conn != nullptr) {
+            NavixCloseConnection(conn);
+        }
+    }
+
+    void polls(int n) { emu.config("{\"project\":" + emuJsonString(project) + ",\"running_polls\":" + std::to_string(n) + "}"); }
+    void fault(const std::string& spec) { emu.fault("{\"project\":" + emuJsonString(project) + "," + spec + "}"); }
+
+    ConnProperty property(int jobTimeout = 300, int charset = 0)
+    {
+        ConnProperty p = clienttest::makeProperty(GetParam(), project);
+        setText(p.HOST, emu.hostPort());
+        setText(p.DATABASE, "db1");
+        if (GetParam() == 1) {
+            setText(p.AK, emu::kAk);
+            setText(p.SK, emu::kSk);
+        } else {
+            setText(p.ACCOUNT, emu::kAccount);
+            setText(p.USER, emu::kUser);
+            setText(p.PASSWORD, emu::kPassword);
+        }
+        p.jobTimeout = jobTimeout;
+        p.charsetFlag = charset;
+        return p;
+    }
+
+    void open(const std::string& extra = "", int jobTimeout = 300, int charset = 0)
+    {
+        ConnProperty p = property(jobTimeout, charset);
+        DiagRecord openRec;
+        memset(&openRec, 0, sizeof(openRec));
+        conn = NavixOpenConnection(&p, ("DSN=vkl;" + extra).c_str(), &openRec);
+        ASSERT_NE(nullptr, conn) << openRec.message;
+    }
+
+    int exec(const std::string& sql)
+    {
+        delete rs;
+        rs = nullptr;
+        memset(&rec, 0, sizeof(rec));
+        return NavixExecute(conn, sql.c_str(), &rs, &rec);
+    }
+
+    std::vector<EmuRequest> calls(const std::string& suffix) { return emu.requests(project, suffix); }
+    std::vector<SubmitBody> submits()
+    {
+        std::vector<SubmitBody> out;
+        for (const EmuRequest& r : calls("/jobs/submit-job")) {
+            out.push_back(parseSubmit(r.body));
+        }
+        return out;
+    }
+    // Result-page requests (GET /jobs/<id>?current-page=..).
+    std::vector<std::string> pageQueries()
+    {
+        std::vector<std::string> out;
+        for (const EmuRequest& r : emu.requests(project)) {
+            if (r.method == "GET" && r.query.find("current-page=") != std::string::npos) {
+                out.push_back(r.query);
+            }
+        }
+        return out;
+    }
+
+    std::string cell(uint32_t col, uint32_t size = 256)
+    {
+        std::vector<char> buf(size);
+        int32_t len = -1, isNull = -1;
+        if (DBGetFieldAsCString(rs, col, buf.data(), size, &len, &isNull) != 0) {
+            return "<fail>";
+        }
+        EXPECT_EQ((int32_t)strlen(buf.data()), len);
+        return isNull ? std::string("<null>") : std::string(buf.data());
+    }
+
+    void expectDiag(int code, const char* state, const std::string& message)
+    {
+        EXPECT_EQ(code, rec.nativeCode);
+        EXPECT_STREQ(state, rec.sqlState);
+        EXPECT_EQ(message, rec.message);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(AuthModes, ClientIT, ::testing::Values(1, 2),
+                         [](const ::testing::TestParamInfo<int>& i) { return i.param == 1 ? "Signing" : "Token"; });
+
+}  // namespace
+
+TEST_P(ClientIT, StatementTextIsPreparedBeforeSubmission)
+{
+    open();
+    ASSERT_EQ(0, exec("  \n select 1 ;  \t"));
+    ASSERT_EQ(0, exec("select \"id\" from all_types where id = 1;;"));
+    ASSERT_EQ(0, exec("select 'say \"hi\"' "));
+    std::vector<SubmitBody> s = submits();
+    ASSERT_EQ(3u, s.size());
+    EXPECT_EQ("select 1 ", s[0].sql);
+    EXPECT_EQ("select `id` from all_types where id = 1;", s[1].sql);
+    EXPECT_EQ("select 'say `hi`'", s[2].sql);
+    EXPECT_EQ("db1", s[0].currentdb);
+    EXPECT_EQ("default", s[0].queue);
+    EXPECT_FALSE(s[0].hasConf);
+    // Every request carries the authorisation of its mode.
+    for (const EmuRequest& r : calls("/jobs/submit-job")) {
+        EXPECT_TRUE(r.hasHeader(GetParam() == 1 ? "Authorization" : "X-Auth-Token"));
+    }
+    expectDiag(0, "00000", "VKL ODBC Success.");
+}
+
+TEST_P(ClientIT, SetAndUseChangeLaterSubmissions)
+{
+    open("vkl.b=2;vkl.a=0");
+    ASSERT_EQ(0, exec("set vkl.a=1"));
+    ASSERT_EQ(0, exec("SET spark.shuffle = 4"));
+    ASSERT_EQ(0, exec("use db2"));
+    EXPECT_TRUE(calls("/jobs/submit-job").empty());  // handled inside the client
+    ASSERT_EQ(0, exec("select count(*) from orders"));
+    ASSERT_EQ(0, DBFetch(rs));
+    EXPECT_EQ("3", cell(0));
+    std::vector<SubmitBody> s = submits();
+    ASSERT_EQ(1u, s.size());
+    EXPECT_EQ("db2", s[0].currentdb);
+    ASSERT_TRUE(s[0].hasConf);
+    EXPECT_EQ((std::vector<std::string>{"spark.shuffle=4", "vkl.a=1", "vkl.b=2"}), s[0].conf);
+}
+
+TEST_P(ClientIT, SetWithoutSpaceGoesToTheService)
+{
+    open();
+    EXPECT_EQ(1, exec("SET\tvkl.a=1"));
+    std::vector<SubmitBody> s = submits();
+    ASSERT_EQ(1u, s.size());
+    EXPECT_EQ("SET\tvkl.a=1", s[0].sql);
+    EXPECT_EQ(4, rec.nativeCode);
+    EXPECT_TRUE(conn->serverConfList.empty());
+}
+
+TEST_P(ClientIT, SynchronousQueryNeedsNoStatusOrPageRequest)
+{
+    open("vkl.sql.syncMode.enabled=true");
+    ASSERT_EQ(0, exec("select id, name from customers order by id"));
+    EXPECT_TRUE(calls("/status").empty());
+    EXPECT_TRUE(pageQueries().empty());
+    int32_t count = 0;
+    ASSERT_EQ(0, DBGetColumnCount(rs, &count));
+    EXPECT_EQ(2, count);
+    for (int i = 1; i <= 5; ++i) {
+        ASSERT_EQ(0, DBFetch(rs));
+        EXPECT_EQ(std::to_string(i), cell(0));
+    }
+    EXPECT_EQ(2, DBFetch(rs));
+    EXPECT_EQ(1u, emu.requests(project, "/jobs/submit-job").size());
+    EXPECT_TRUE(pageQueries().empty());
+}
+
+TEST_P(ClientIT, SyncModeSwitchedOnBySet)
+{
+    open();
+    ASSERT_EQ(0, exec("set vkl.sql.syncMode.enabled=TRUE"));
+    ASSERT_EQ(0, exec("select 7"));
+    EXPECT_TRUE(calls("/status").empty());
+    ASSERT_EQ(0, DBFetch(rs));
+    EXPECT_EQ("7", cell(0));
+    // An empty synchronous answer builds no columns.
+    ASSERT_EQ(0, exec("select * from empty_table"));
+    int32_t count = -1;
+    ASSERT_EQ(0, DBGetColumnCount(rs, &count));
+    EXPECT_EQ(0, count);
+}
+
+TEST_P(ClientIT, JobIsPolledUntilFinished)
+{
+    polls(2);
+    open();
+    ASSERT_EQ(0, exec("select name from customers where id = 2"));
+    EXPECT_EQ(3u, calls("/status").size());  // RUNNING, RUNNING, FINISHED
+    EXPECT_EQ((std::vector<std::string>{"current-page=1&page-size=100"}), pageQueries());
+    ASSERT_EQ(0, DBFetch(rs));
+    EXPECT_EQ("\xE5\xB1\xB1\xE7\x94\xB0\xE5\xA4\xAA\xE9\x83\x8E", cell(0));
+}
+
+TEST_P(ClientIT, OtherJobsArePolledButNotPaged)
+{
+    open();
+    ASSERT_EQ(0, exec("insert into numbers values (999, 'x', 1)"));
+    EXPECT_EQ(1u, calls("/status").size());
+    EXPECT_TRUE(pageQueries().empty());
+    int32_t count = -1;
+    ASSERT_EQ(0, DBGetColumnCount(rs, &count));
+    EXPECT_EQ(0, count);
+    EXPECT_EQ(2, DBFetch(rs));
+    // A DDL job is answered at once: no status request either.
+    ASSERT_EQ(0, exec("create table t_new (id INT)"));
+    EXPECT_EQ(1u, calls("/status").size());
+    EXPECT_TRUE(pageQueries().empty());
+}
+
+TEST_P(ClientIT, FailedAndCancelledJobs)
+{
+    open();
+    fault("\"match\":\"status\",\"kind\":\"job_failed\",\"message\":\"out of memory\"");
+    EXPECT_EQ(1, exec("select 1"));
+    EXPECT_EQ(nullptr, rs);
+    expectDiag(4, "01000", "VKL Service response: out of memory");
+    EXPECT_TRUE(pageQueries().empty());
+
+    fault("\"match\":\"status\",\"kind\":\"job_cancelled\",\"message\":\"stopped by admin\"");
+    EXPECT_EQ(1, exec("select 1"));
+    expectDiag(4, "01000", "VKL Service response: stopped by admin");
+}
+
+TEST_P(ClientIT, JobThatNeverFinishesTimesOut)
+{
+    open("", 0);
+    fault("\"match\":\"submit\",\"kind\":\"never_finish\"");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(1, exec("select 1"));
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    expectDiag(3, "HY000", "VKL Service Response Time Out.");
+    // The clock counts whole seconds: the first status answer may already be
+    // one second after the submission.
+    EXPECT_GE(calls("/status").size(), 1u);
+    EXPECT_GE(took, 0.5);
+    EXPECT_TRUE(pageQueries().empty());
+}
+
+TEST_P(ClientIT, TwoHundredFiftyRowsInPagesOfOneHundred)
+{
+    open();
+    ASSERT_EQ(0, exec("select id, label, squared from numbers order by id"));
+    EXPECT_EQ(1u, pageQueries().size());
+    EXPECT_EQ(100u, rs->m_ResultRows.size());  // only the current page is held
+    for (int i = 1; i <= 250; ++i) {
+        ASSERT_EQ(0, DBFetch(rs)) << i;
+        int64_t id = 0;
+        int32_t isNull = 1;
+        ASSERT_EQ(0, DBGetFieldAsI64(rs, 0, &id, &isNull));
+        ASSERT_EQ(i, id);
+        if (i == 101) {
+            EXPECT_EQ(2u, pageQueries().size());
+        }
+        ASSERT_LE(rs->m_ResultRows.size(), 100u);
+    }
+    EXPECT_EQ("row 250", cell(1));
+    EXPECT_EQ(2, DBFetch(rs));
+    EXPECT_EQ(2, DBFetch(rs));
+    EXPECT_EQ((std::vector<std::string>{"current-page=1&page-size=100", "current-page=2&page-size=100",
+                                        "current-page=3&page-size=100", "current-page=4&page-size=100",
+                                        "current-page=4&page-size=100"}),
+              pageQueries());
+}
+
+TEST_P(ClientIT, EmptyQueryResultKeepsItsColumns)
+{
+    open();
+    ASSERT_EQ(0, exec("select id, name from empty_table"));
+    ASSERT_NE(nullptr, rs);
+    int32_t count = 0, has = -1;
+    ASSERT_EQ(0, DBGetColumnCount(rs, &count));
+    EXPECT_EQ(2, count);
+    EXPECT_EQ("id", rs->getColumnName(0));
+    EXPECT_EQ("STRING", rs->getColumnTypeName(1));
+    EXPECT_EQ(CLIENT_TYPE_STRING, rs->getColumnType(1));
+    EXPECT_EQ(1, DBHasResults(rs, &has));
+    EXPECT_EQ(0, has);
+    EXPECT_EQ(2, DBFetch(rs));
+}
+
+TEST_P(ClientIT, EveryGetterOnEveryType)
+{
+    EnvGuard tz("TZ", "UTC");
+    open();
+    ASSERT_EQ(0, exec("select * from all_types order by id"));
+    const int types[] = {4, 1, 2, 3, 4, 5, 6, 7, 17, 8, 15, 16, 9, 11};
+    for (uint32_t c = 0; c < 14; ++c) {
+        EXPECT_EQ(types[c], rs->getColumnType(c)) << c;
+    }
+    EXPECT_EQ("DECIMAL(10,2)", rs->getColumnTypeName(8));
+
+    int32_t n = -1, i32 = 0;
+    int8_t i8 = 0;
+    uint32_t u32 = 0;
+    int64_t i64 = 0;
+    uint64_t u64 = 0;
+    double d = 0;
+
+    ASSERT_EQ(0, DBFetch(rs));
+    // BOOLEAN true through each numeric getter.
+    EXPECT_EQ(0, DBGetFieldAsInt(rs, 1, &i32, &n)); EXPECT_EQ(1, i32); EXPECT_EQ(0, n);
+    EXPECT_EQ(0, DBGetFieldAsI8(rs, 1, &i8, &n)); EXPECT_EQ(1, i8);
+    EXPECT_EQ(0, DBGetFieldAsLong(rs, 1, &i32, &n)); EXPECT_EQ(1, i32);
+    EXPECT_EQ(0, DBGetFieldAsULong(rs, 1, &u32, &n)); EXPECT_EQ(1u, u32);
+    EXPECT_EQ(0, DBGetFieldAsI64(rs, 1, &i64, &n)); EXPECT_EQ(1, i64);
+    EXPECT_EQ(0, DBGetFieldAsI64U(rs, 1, &u64, &n)); EXPECT_EQ(1u, u64);
+    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 1, &d, &n)); EXPECT_EQ(1.0, d);
+    EXPECT_EQ("true", cell(1));
+    EXPECT_EQ(0, DBGetFieldAsI8(rs, 2, &i8, &n)); EXPECT_EQ(127, i8);
+    EXPECT_EQ(0, DBGetFieldAsInt(rs, 3, &i32, &n)); EXPECT_EQ(32767, i32);
+    EXPECT_EQ(0, DBGetFieldAsLong(rs, 4, &i32, &n)); EXPECT_EQ(2147483647, i32);
+    EXPECT_EQ(0, DBGetFieldAsULong(rs, 4, &u32, &n)); EXPECT_EQ(2147483647u, u32);
+    EXPECT_EQ(0, DBGetFieldAsI64(rs, 5, &i64, &n)); EXPECT_EQ(INT64_MAX, i64);
+    EXPECT_EQ(0, DBGetFieldAsI64U(rs, 5, &u64, &n)); EXPECT_EQ((uint64_t)INT64_MAX, u64);
+    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 6, &d, &n)); EXPECT_DOUBLE_EQ(1.5, d);
+    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 7, &d, &n)); EXPECT_DOUBLE_EQ(3.141592653589793, d);
+    EXPECT_EQ("12.50", cell(8));
+    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 8, &d, &n)); EXPECT_DOUBLE_EQ(12.5, d);
+    EXPECT_EQ("hello", cell(9));
+    EXPECT_EQ("hel", cell(9, 4));  // cut to the buffer
+    EXPECT_EQ("varchar text", cell(10));
+    EXPECT_EQ("abc", cell(11));
+    EXPECT_EQ("2024-01-15", cell(12));
+    EXPECT_EQ("2024-01-15 10:30:45", cell(13));
+    EXPECT_EQ("", cell(13, 19));
+
+    ASSERT_EQ(0, DBFetch(rs));
+    // BOOLEAN false through each numeric getter.
+    i32 = 9; EXPECT_EQ(0, DBGetFieldAsInt(rs, 1, &i32, &n)); EXPECT_EQ(0, i32);
+    i8 = 9; EXPECT_EQ(0, DBGetFieldAsI8(rs, 1, &i8, &n)); EXPECT_EQ(0, i8);
+    i32 = 9; EXPECT_EQ(0, DBGetFieldAsLong(rs, 1, &i32, &n)); EXPECT_EQ(0, i32);
+    u32 = 9; EXPECT_EQ(0, DBGetFieldAsULong(rs, 1, &u32, &n)); EXPECT_EQ(0u, u32);
+    i64 = 9; EXPECT_EQ(0, DBGetFieldAsI64(rs, 1, &i64, &n)); EXPECT_EQ(0, i64);
+    u64 = 9; EXPECT_EQ(0, DBGetFieldAsI64U(rs, 1, &u64, &n)); EXPECT_EQ(0u, u64);
+    d = 9; EXPECT_EQ(0, DBGetFieldAsDouble(rs, 1, &d, &n)); EXPECT_EQ(0.0, d);
+    EXPECT_EQ(0, DBGetFieldAsI8(rs, 2, &i8, &n)); EXPECT_EQ(-128, i8);
+    EXPECT_EQ(0, DBGetFieldAsLong(rs, 4, &i32, &n)); EXPECT_EQ(INT32_MIN, i32);
+    EXPECT_EQ(0, DBGetFieldAsI64(rs, 5, &i64, &n)); EXPECT_EQ(INT64_MIN, i64);
+    EXPECT_EQ("-99999999.99", cell(8));
+    EXPECT_EQ("M\xC3\xBCller", cell(9));
+    EXPECT_EQ("1970-01-01 00:00:00", cell(13));
+
+    ASSERT_EQ(0, DBFetch(rs));
+    for (uint32_t c = 1; c < 14; ++c) {
+        EXPECT_EQ("<null>", cell(c)) << c;
+        n = 0; i64 = 5;
+        EXPECT_EQ(0, DBGetFieldAsI64(rs, c, &i64, &n)); EXPECT_EQ(0, i64); EXPECT_EQ(1, n);
+        n = 0; d = 5;
+        EXPECT_EQ(0, DBGetFieldAsDouble(rs, c, &d, &n)); EXPECT_EQ(0.0, d); EXPECT_EQ(1, n);
+    }
+    // Outside the columns: refused, nothing written.
+    i32 = 77;
+    EXPECT_EQ(1, DBGetFieldAsInt(rs, 14, &i32, &n));
+    EXPECT_EQ(77, i32);
+    EXPECT_EQ("<fail>", cell(14));
+    EXPECT_EQ(2, DBFetch(rs));
+}
+
+TEST_P(ClientIT, AnsiApplicationTextIsConverted)
+{
+    EnvGuard lc("LC_ALL", "en_US.CP1252");
+    open("", 300, 1);
+    ASSERT_EQ(0, exec("select name, city from customers where city = 'M\xFCnchen'"));
+    std::vector<SubmitBody> s = submits();
+    ASSERT_EQ(1u, s.size());
+    EXPECT_EQ("select name, city from customers where city = 'M\xC3\xBCnchen'", s[0].sql);
+    ASSERT_EQ(0, DBFetch(rs));
+    EXPECT_EQ("Anna M\xFCller", cell(0));
+    EXPECT_EQ("M\xFCnchen", cell(1));
+}
+
+// ---------------------------------------------------------------------------
+// Catalog sets
+
+TEST_P(ClientIT, TableListCellByCell)
+{
+    open();
+    ASSERT_EQ(0, exec("use db2"));
+    ASSERT_EQ(0, DBTables(conn, "sales%", &rs, &rec));
+    expectDiag(0, "00000", "VKL ODBC Success.");
+    std::vector<SubmitBody> s = submits();
+    ASSERT_EQ(1u, s.size());
+    EXPECT_EQ("show tables like 'sales*'", s[0].sql);
+    int32_t count = 0;
+    ASSERT_EQ(0, DBGetColumnCount(rs, &count));
+    ASSERT_EQ(5, count);
+    const char* names[] = {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "TABLE_TYPE", "REMARKS"};
+    for (uint32_t c = 0; c < 5; ++c) {
+        EXPECT_EQ(names[c], rs->getColumnName(c));
+        EXPECT_EQ("STRING", rs->getColumnTypeName(c));
+        EXPECT_EQ(CLIENT_TYPE_STRING, rs->getColumnType(c));
+    }
+    for (const char* table : {"sales_2023", "sales_2024", "salesx"}) {
+        ASSERT_EQ(0, DBFetch(rs)) << table;
+        EXPECT_EQ("db2", cell(0));
+        EXPECT_EQ("db2", cell(1));
+        EXPECT_EQ(table, cell(2));
+        EXPECT_EQ("TABLE", cell(3));
+        EXPECT_EQ("", cell(4));  // empty, not NULL
+    }
+    EXPECT_EQ(2, DBFetch(rs));
+}
+
+TEST_P(ClientIT, TableListWithoutPatternAndWithoutMatch)
+{
+    open();
+    ASSERT_EQ(0, DBTables(conn, "", &rs, &rec));
+    std::vector<std::string> tables;
+    while (DBFetch(rs) == 0) {
+        tables.push_back(cell(2));
+    }
+    EXPECT_EQ((std::vector<std::string>{"all_types", "customers", "empty_table", "numbers"}), tables);
+    delete rs;
+    rs = nullptr;
+    ASSERT_EQ(0, DBTables(conn, "nothing_like_this", &rs, &rec));
+    ASSERT_NE(nullptr, rs);
+    EXPECT_EQ(2, DBFetch(rs));
+    std::vector<SubmitBody> s = submits();
+    ASSERT_EQ(2u, s.size());
+    EXPECT_EQ("show tables", s[0].sql);
+    EXPECT_EQ("show tables like 'nothing_like_this'", s[1].sql);
+}
+
+TEST_P(ClientIT, TableListRefusalSendsNothing)
+{
+    open();
+    EXPECT_EQ(1, DBTables(conn, "x' or '1'='1", &rs, &rec));
+    EXPECT_EQ(nullptr, rs);
+    expectDiag(1, "01000", "VKL ODBC Invalid SQL syntax.");
+    EXPECT_TRUE(calls("/jobs/submit-job").empty());
+}
+
+TEST_P(ClientIT, ColumnsOfATableCellByCell)
+{
+    open();
+    ASSERT_EQ(0, DBColumns(conn, "customers", &rs, &rec));
+    expectDiag(0, "00000", "VKL ODBC Success.");
+    std::vector<EmuRequest> d = calls("/tables/customers");
+    ASSERT_EQ(1u, d.size());
+    EXPECT_EQ("/v1.0/" + project + "/databases/db1/tables/customers", d[0].path);
+    int32_t count = 0;
+    ASSERT_EQ(0, DBGetColumnCount(rs, &count));
+    EXPECT_EQ(18, count);
+    const std::vector<std::vector<std::string>> expected = {
+        {"", "", "customers", "id", "4", "int", "11", "4", "<null>", "10", "1", "", "", "4", "", "334", "1", "YES"},
+        {"", "", "customers", "name", "12", "string", "334", "334", "<null>", "10", "1", "customer name", "", "12", "",
+         "334", "2", "YES"},
+        {"", "", "customers", "city", "0", "varchar(30)", "334", "334", "<null>", "10", "1", "Wohnort (Stadt)", "", "0",
+         "", "334", "3", "YES"},
+        {"", "", "customers", "balance", "3", "decimal(12,2)", "11", "8", "<null>", "10", "1", "", "", "3", "", "334",
+         "4", "YES"},
+        {"", "", "customers", "created", "93", "timestamp", "334", "334", "<null>", "10", "1", "", "", "93", "", "334",
+         "5", "YES"},
+    };
+    for (const auto& row : expected) {
+        ASSERT_EQ(0, DBFetch(rs));
+        for (uint32_t c = 0; c < 18; ++c) {
+            EXPECT_EQ(row[c], cell(c)) << row[3] << " column " << c;
+        }
+        int32_t v = 0, n = 0;
+        EXPECT_EQ(0, DBGetFieldAsInt(rs, 16, &v, &n));
+        EXPECT_EQ(std::stoi(row[16]), v);
+    }
+    EXPECT_EQ(2, DBFetch(rs));
+    EXPECT_TRUE(pageQueries().empty());
+}
+
+TEST_P(ClientIT, ColumnsFollowTheCurrentDatabase)
+{
+    open();
+    ASSERT_EQ(0, exec("use db2"));
+    ASSERT_EQ(0, DBColumns(conn, "orders", &rs, &rec));
+    EXPECT_EQ(1u, calls("/databases/db2/tables/orders").size());
+    int rows = 0;
+    while (DBFetch(rs) == 0) {
+        ++rows;
+    }
+    EXPECT_EQ(5, rows);
+}
+
+TEST_P(ClientIT, ColumnsOfAMissingTable)
+{
+    open();
+    rs = reinterpret_cast<NavixQueryResultSet*>(0x1);
+    EXPECT_EQ(1, DBColumns(conn, "no_such_table", &rs, &rec));
+    EXPECT_EQ(nullptr, rs);
+    EXPECT_EQ(4, rec.nativeCode);
+    EXPECT_STREQ("01000", rec.sqlState);
+    std::string msg = rec.message;
+    EXPECT_EQ(0u, msg.find("VKL Service response: "));
+    EXPECT_NE(std::string::npos, msg.find("no_such_table does not exist")) << msg;
+}
+
+// ---------------------------------------------------------------------------
+// Diagnostics
+
+TEST_P(ClientIT, SubmitErrorsCarryTheServiceMessage)
+{
+    open();
+    EXPECT_EQ(1, exec("select * from no_such_table"));
+    expectDiag(4, "01000", "VKL Service response: no such table: no_such_table");
+    fault("\"match\":\"submit\",\"kind\":\"status\",\"status\":500,\"body\":\"server down\"");
+    EXPECT_EQ(1, exec("select 1"));
+    expectDiag(4, "01000", "VKL Service response: server down");
+}
+
+TEST_P(ClientIT, StatusAndPageErrorsCarryTheServiceMessage)
+{
+    open();
+    fault("\"match\":\"status\",\"kind\":\"not_success\",\"message\":\"status broke\"");
+    EXPECT_EQ(1, exec("select 1"));
+    expectDiag(4, "01000", "VKL Service response: status broke");
+    fault("\"match\":\"result\",\"kind\":\"status\",\"status\":503,\"body\":\"page gone\"");
+    EXPECT_EQ(1, exec("select 1"));
+    expectDiag(4, "01000", "VKL Service response: page gone");
+}
+
+TEST_P(ClientIT, PageErrorWhileFetchingCanBeRetried)
+{
+    open();
+    ASSERT_EQ(0, exec("select id from numbers order by id"));
+    for (int i = 1; i <= 100; ++i) {
+        ASSERT_EQ(0, DBFetch(rs));
+    }
+    fault("\"match\":\"result\",\"kind\":\"not_success\",\"message\":\"busy\"");
+    EXPECT_EQ(1, DBFetch(rs));
+    DiagRecord after;
+    memset(&after, 0, sizeof(after));
+    rs->fillDiagRecord(&after);
+    EXPECT_EQ(4, after.nativeCode);
+    EXPECT_STREQ("VKL Service response: busy", after.message);
+    EXPECT_EQ("100", cell(0));  // the current row stays
+    ASSERT_EQ(0, DBFetch(rs));  // the same page is asked for again
+    EXPECT_EQ("101", cell(0));
+}
+
+TEST_P(ClientIT, TransportFailureKeepsTheDefaultDiagnostic)
+{
+    open();
+    fault("\"match\":\"submit\",\"kind\":\"drop\"");
+    EXPECT_EQ(1, exec("select 1"));
+    EXPECT_EQ(nullptr, rs);
+    expectDiag(0, "00000", "VKL ODBC Success.");
+}
+
+TEST_P(ClientIT, LongServiceMessageIsCutInTheRecord)
+{
+    open();
+    std::string text(1100, 'x');
+    fault("\"match\":\"submit\",\"kind\":\"status\",\"status\":400,\"body\":\"" + text + "\"");
+    EXPECT_EQ(1, exec("select 1"));
+    EXPECT_EQ(1024u, strlen(rec.message));
+    EXPECT_EQ("VKL Service response: " + std::string(1002, 'x'), rec.message);
+}
+
+TEST_P(ClientIT, WrongCredentialsFailTheConnectInTokenModeOnly)
+{
+    ConnProperty p = property();
+    setText(p.PASSWORD, "wrong-password");
+    setText(p.SK, "wrong-secret");
+    DiagRecord openRec;
+    memset(&openRec, 0, sizeof(openRec));
+    conn = NavixOpenConnection(&p, "DSN=vkl", &openRec);
+    if (GetParam() == 1) {
+        // Signing sends nothing at connect; the service refuses the first job.
+        ASSERT_NE(nullptr, conn);
+        EXPECT_EQ(1, exec("select 1"));
+        EXPECT_EQ(4, rec.nativeCode);
+        EXPECT_EQ(0, openRec.nativeCode);
+    } else {
+        EXPECT_EQ(nullptr, conn);
+        EXPECT_NE(0, openRec.nativeCode);
+        EXPECT_STREQ("HY000", openRec.sqlState);
+        EXPECT_STREQ("VKL ODBC System ERROR.", openRec.message);
+    }
+}
