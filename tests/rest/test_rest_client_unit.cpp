@@ -296,15 +296,6 @@ TEST(TokenMode, ValidTokenIsNotRenewedExpiredOneIs) {
     }
 }
 
-TEST(HttpClientTransport, ClosedPortGivesLibcurlCode) {
-    HttpClient client;
-    HttpReq req;
-    req.url = "https://127.0.0.1:" + std::to_string(closedPort()) + "/x";
-    HttpResp resp;
-    EXPECT_EQ(7, client.call(0, req, resp));
-    EXPECT_EQ(0, resp.httpCode);
-}
-
 TEST(ProxyCall, TransportFailureLeavesResponseUnmarked) {
     RestApiConf c = akskConf();
     c.endpoint = "127.0.0.1:" + std::to_string(closedPort());

@@ -335,17 +335,4 @@ TEST(GetDescribeTableRespParse, IncompleteColumnEndsTheParse) {
     EXPECT_TRUE(badFlag.columns.empty());
 }
 
-TEST(ResponseDefaults, ConstructedEmpty) {
-    SubmitJobResp s;
-    EXPECT_FALSE(s.isSuccess);
-    EXPECT_EQ(0, s.httpStatus);
-    EXPECT_EQ(0, s.httpResp.httpCode);
-    EXPECT_FALSE(s.hasRows);
-    JobStatusResp j;
-    EXPECT_EQ(0, j.input_size);
-    EXPECT_EQ(0, j.result_count);
-    GetDescribeTableResp d;
-    EXPECT_EQ(0, d.column_count);
-}
-
 }  // namespace
