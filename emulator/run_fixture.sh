@@ -45,11 +45,25 @@ stop_emulator() {
   return 0
 }
 
+# The process an emulator watches (the ctest that started it).
+watched_pid() {
+  tr '\0' '\n' <"/proc/$1/cmdline" 2>/dev/null | sed -n '/^--watch-pid$/{n;p;}'
+}
+
 case "$action" in
 start)
   mkdir -p "$state"
-  # A left-over emulator of an earlier, interrupted run of this build.
-  stop_emulator && echo "stopped an emulator left over from an earlier run"
+  old=$(cat "$pid_file" 2>/dev/null || true)
+  if is_emulator "$old"; then
+    owner=$(watched_pid "$old")
+    if [ -n "$owner" ] && [ "$owner" != "$PPID" ] && kill -0 "$owner" 2>/dev/null; then
+      echo "another test run (process $owner) is using the emulator of $state;" \
+        "run one ctest at a time per build directory" >&2
+      exit 1
+    fi
+    # Left over from an earlier, interrupted run of this build.
+    stop_emulator && echo "stopped an emulator left over from an earlier run"
+  fi
   rm -f "$port_file"
   : >"$state/emulator.log"
   "$python" "$here/vkl_emulator.py" --port-file "$port_file" --log "$state/emulator.log" \
@@ -76,6 +90,14 @@ start)
   echo "emulator $pid listening on port $(cat "$port_file")"
   ;;
 stop)
+  current=$(cat "$pid_file" 2>/dev/null || true)
+  if is_emulator "$current"; then
+    owner=$(watched_pid "$current")
+    if [ -n "$owner" ] && [ "$owner" != "$PPID" ] && kill -0 "$owner" 2>/dev/null; then
+      echo "the emulator of $state belongs to another test run (process $owner); left running" >&2
+      exit 1
+    fi
+  fi
   if stop_emulator; then
     echo "emulator stopped"
   else
