@@ -7,7 +7,7 @@
 #include <stddef.h>
 
 // Resolved here rather than through the platform archive: this object comes
-// last on the link line, after the archives have been scanned.
+// last on the link line, after the other archives have been scanned.
 static HMODULE selfModule()
 {
     Dl_info info;
