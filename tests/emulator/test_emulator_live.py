@@ -1,6 +1,7 @@
 """The running emulator over HTTPS: authorisation, jobs, paging, synchronous
 answers, describe, request record and faults."""
 
+import calendar
 import http.client
 import json
 import os
@@ -158,7 +159,7 @@ class AuthorisationTest(unittest.TestCase):
         self.assertEqual(201, answer.status)
         token = dict(answer.headers)["X-Subject-Token"]
         expires = answer.json()["token"]["expires_at"]
-        stamp = time.mktime(time.strptime(expires[:19], "%Y-%m-%dT%H:%M:%S")) - time.timezone
+        stamp = calendar.timegm(time.strptime(expires[:19], "%Y-%m-%dT%H:%M:%S"))
         self.assertAlmostEqual(time.time() + 3600, stamp, delta=5)
         self.assertTrue(Service(project, token=token).submit("select 1").json()["is_success"])
         self.assertEqual("/v3/auth/tokens", records(project)[0]["path"])
