@@ -210,4 +210,7 @@ TEST_F(CatalogTest, TablesOfOtherTypesAreAnEmptyTableList)
         EXPECT_EQ(columnNames(), want) << types;
         EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA) << types;
     }
+    // An explicit length counts: only "VIEW" of this list is read.
+    EXPECT_EQ(SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0, (SQLCHAR*)"VIEW,TABLE", 4), SQL_SUCCESS);
+    EXPECT_EQ(stmt->extras->columnCount, 5u);
 }

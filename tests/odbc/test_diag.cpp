@@ -46,19 +46,6 @@ TEST(CopyDiagRecord, MessageCutToEverySmallBuffer)
     }
 }
 
-TEST(CopyDiagRecord, TheDocumentedCuts)
-{
-    DiagRecord rec;
-    fillRecord(&rec, 3, "HY000", kTimeOut);
-    char buf[40];
-    SQLSMALLINT len = 0;
-    EXPECT_EQ(copyDiagRecord(&rec, nullptr, nullptr, (SQLCHAR*)buf, 10, &len), SQL_SUCCESS_WITH_INFO);
-    EXPECT_STREQ(buf, "VKL Servi");
-    EXPECT_EQ(len, 30);
-    EXPECT_EQ(copyDiagRecord(&rec, nullptr, nullptr, (SQLCHAR*)buf, 31, &len), SQL_SUCCESS);
-    EXPECT_STREQ(buf, kTimeOut);
-}
-
 TEST(CopyDiagRecord, ZeroOrNegativeSizeWritesNoMessage)
 {
     DiagRecord rec;

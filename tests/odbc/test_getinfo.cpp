@@ -326,16 +326,6 @@ TEST_F(GetInfoTest, FullLengthConnectionFieldIsCopiedWhole)
     EXPECT_EQ(buf[CONN_INFO_TEXT_SIZE], 'x');
 }
 
-TEST_F(GetInfoTest, SixteenBitAnswerLeavesFollowingBytesAlone)
-{
-    unsigned char buf[4] = {0xAA, 0xBB, 0xCC, 0xDD};
-    EXPECT_EQ(SQLGetInfo(dbc, SQL_MAX_CONCURRENT_ACTIVITIES, buf, sizeof(buf), nullptr), SQL_SUCCESS);
-    EXPECT_EQ(buf[0], 0);
-    EXPECT_EQ(buf[1], 0);
-    EXPECT_EQ(buf[2], 0xCC);
-    EXPECT_EQ(buf[3], 0xDD);
-}
-
 TEST_F(GetInfoTest, BadHandles)
 {
     char buf[8];
