@@ -101,10 +101,16 @@ protected:
         ASSERT_NE(nullptr, conn) << openRec.message;
     }
 
-    int exec(const std::string& sql)
+    // The caller owns the result set: release it before the next one arrives.
+    void drop()
     {
         delete rs;
         rs = nullptr;
+    }
+
+    int exec(const std::string& sql)
+    {
+        drop();
         memset(&rec, 0, sizeof(rec));
         return NavixExecute(conn, sql.c_str(), &rs, &rec);
     }
@@ -432,6 +438,7 @@ TEST_P(ClientIT, TableListCellByCell)
 {
     open();
     ASSERT_EQ(0, exec("use db2"));
+    drop();
     ASSERT_EQ(0, DBTables(conn, "sales%", &rs, &rec));
     expectDiag(0, "00000", "VKL ODBC Success.");
     std::vector<SubmitBody> s = submits();
@@ -466,8 +473,7 @@ TEST_P(ClientIT, TableListWithoutPatternAndWithoutMatch)
         tables.push_back(cell(2));
     }
     EXPECT_EQ((std::vector<std::string>{"all_types", "customers", "empty_table", "numbers"}), tables);
-    delete rs;
-    rs = nullptr;
+    drop();
     ASSERT_EQ(0, DBTables(conn, "nothing_like_this", &rs, &rec));
     ASSERT_NE(nullptr, rs);
     EXPECT_EQ(2, DBFetch(rs));
@@ -525,6 +531,7 @@ TEST_P(ClientIT, ColumnsFollowTheCurrentDatabase)
 {
     open();
     ASSERT_EQ(0, exec("use db2"));
+    drop();
     ASSERT_EQ(0, DBColumns(conn, "orders", &rs, &rec));
     EXPECT_EQ(1u, calls("/databases/db2/tables/orders").size());
     int rows = 0;
