@@ -84,57 +84,6 @@ TEST_F(EmuStatementTest, PagesThroughTwoHundredFiftyRows)
     EXPECT_EQ(SQLFetch(hstmt), SQL_NO_DATA);
 }
 
-TEST_F(EmuStatementTest, DescribesAndConvertsTheTypedTable)
-{
-    connectAndAlloc();
-    ASSERT_EQ(SQLExecDirect(hstmt,
-                            (SQLCHAR*)"select c_int, c_bigint, c_string, c_timestamp, c_boolean, "
-                                      "c_date from all_types order by id",
-                            SQL_NTS),
-              SQL_SUCCESS);
-    const int types[] = {SQL_INTEGER, SQL_BIGINT, SQL_VARCHAR, SQL_TYPE_TIMESTAMP, SQL_SMALLINT,
-                         SQL_TYPE_DATE};
-    const SQLULEN sizes[] = {4, 8, 334, 334, 1, 334};
-    for (int c = 1; c <= 6; c++) {
-        SQLSMALLINT type = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        char name[32];
-        ASSERT_EQ(SQLDescribeCol(hstmt, (SQLUSMALLINT)c, (SQLCHAR*)name, sizeof(name), NULL, &type,
-                                 &size, &digits, &nullable),
-                  SQL_SUCCESS);
-        EXPECT_EQ(type, types[c - 1]) << name;
-        EXPECT_EQ(size, sizes[c - 1]) << name;
-        EXPECT_EQ(digits, 4);
-    }
-    ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
-    SQLLEN ind = 0;
-    SQLBIGINT big = 0;
-    ASSERT_EQ(SQLGetData(hstmt, 2, SQL_C_SBIGINT, &big, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(big, 9223372036854775807LL);
-    SQL_DATE_STRUCT d;
-    ASSERT_EQ(SQLGetData(hstmt, 6, SQL_C_TYPE_DATE, &d, sizeof(d), &ind), SQL_SUCCESS);
-    EXPECT_EQ(d.year, 2024);
-    EXPECT_EQ(d.month, 1);
-    EXPECT_EQ(d.day, 15);
-    SQL_TIMESTAMP_STRUCT ts;
-    ASSERT_EQ(SQLGetData(hstmt, 6, SQL_C_TYPE_TIMESTAMP, &ts, sizeof(ts), &ind), SQL_SUCCESS);
-    EXPECT_EQ(ts.day, 15);
-    EXPECT_EQ(ts.hour, 0);
-    SQLSMALLINT flag = 0;
-    ASSERT_EQ(SQLGetData(hstmt, 5, SQL_C_SSHORT, &flag, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(flag, 1);
-    char text[8];
-    ASSERT_EQ(SQLGetData(hstmt, 3, SQL_C_CHAR, text, sizeof(text), &ind), SQL_SUCCESS);
-    EXPECT_STREQ(text, "hello");
-
-    ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
-    ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
-    SQLINTEGER v = 5;
-    ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_SLONG, &v, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(ind, SQL_NULL_DATA);
-    EXPECT_EQ(SQLFetch(hstmt), SQL_NO_DATA);
-}
-
 TEST_F(EmuStatementTest, ExecuteRunsANewJobAndDropsTheOldResult)
 {
     connectAndAlloc();
@@ -164,16 +113,6 @@ TEST_F(EmuStatementTest, ServiceErrorLandsInTheStatementDiagnostic)
     SQLSMALLINT cols = 9;
     ASSERT_EQ(SQLNumResultCols(hstmt, &cols), SQL_SUCCESS);
     EXPECT_EQ(cols, 0);
-}
-
-TEST_F(EmuStatementTest, StatementWithoutColumns)
-{
-    connectAndAlloc();
-    ASSERT_EQ(SQLExecDirect(hstmt, (SQLCHAR*)"create table t1 (a INT)", SQL_NTS), SQL_SUCCESS);
-    SQLSMALLINT cols = 9;
-    ASSERT_EQ(SQLNumResultCols(hstmt, &cols), SQL_SUCCESS);
-    EXPECT_EQ(cols, 0);
-    EXPECT_EQ(SQLDescribeCol(hstmt, 1, NULL, 0, NULL, NULL, NULL, NULL, NULL), SQL_ERROR);
 }
 
 TEST_F(EmuStatementTest, TokenModeWithWrongPasswordFailsTheConnect)

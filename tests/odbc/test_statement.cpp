@@ -137,15 +137,6 @@ TEST_F(StatementTest, HeadersDescribeEachColumnType)
     EXPECT_STREQ(extras()->columnHeaders[2].baseColumnName, "name");
 }
 
-TEST(ClientTypeToSqlType, EveryCode)
-{
-    const int want[] = {0, 5, -6, 5, 4, -5, 6, 8, 12, 91, 93, 93, 0, 0, 0, 12, 12, 3, 0};
-    for (int code = 0; code <= 18; code++) {
-        EXPECT_EQ(clientTypeToSqlType(code), want[code]) << code;
-    }
-    EXPECT_EQ(clientTypeToSqlType(-1), 0);
-}
-
 TEST_F(StatementTest, DescribeColCutsTheNameAndWritesWholeSizes)
 {
     install({{"revenue", "BIGINT"}}, {});
