@@ -23,8 +23,11 @@ USER = "emuuser"
 PASSWORD = "emu-Pass_01"
 REGION = "emu-region-1"
 
-# Lines the driver prints on standard output when the library is loaded.
-_BANNER = re.compile(r"^(VKL ODBC Driver path = .*|VKL odbc loaded by application or driver manager\.)$")
+# Lines the driver prints on standard output when the library is loaded and
+# unloaded.
+_BANNER = re.compile(r"^(VKL ODBC Driver path = .*"
+                     r"|VKL odbc loaded by application or driver manager\."
+                     r"|VKL odbc is being unloaded\.)$")
 
 
 def _require_env(name):
@@ -167,7 +170,7 @@ class PrivateOdbcIni:
 
 
 def strip_banner(text):
-    """Drops the two lines that the driver prints when it is loaded."""
+    """Drops the lines that the driver prints when it is loaded and unloaded."""
     return "\n".join(line for line in text.split("\n") if not _BANNER.match(line))
 
 

@@ -1,0 +1,158 @@
+// Statements the driver handles itself (SET, USE), the text it sends, and the
+// job kinds of the service (query, DDL, insert) through the driver manager.
+#include "OdbcHarness.h"
+
+#include <chrono>
+#include <thread>
+
+using namespace e2e;
+
+namespace {
+
+class Statements : public ::testing::Test {
+protected:
+    void SetUp() override {
+        project = testProject();
+        emulator().reset(project);
+    }
+    void connect(const std::string& extra = "") {
+        E2E_CONNECT(conn, akskConnStr(project, extra));
+        st = std::make_unique<Statement>(conn);
+    }
+    std::string scalar(const std::string& sql) {
+        Statement s(conn);
+        if (s.exec(sql) != SQL_SUCCESS) return "<failed: " + s.diagText() + ">";
+        auto rows = s.fetchAllText();
+        return rows.size() == 1 && !rows[0].empty() ? rows[0][0] : "<no single value>";
+    }
+    std::vector<EmuRequest> submits() { return emulator().requests(project, "/jobs/submit-job"); }
+
+    std::string project;
+    Connection conn;
+    std::unique_ptr<Statement> st;
+};
+
+} // namespace
+
+TEST_F(Statements, UseChangesTheDatabaseOfLaterJobs) {
+    connect();
+    ASSERT_EQ(SQL_SUCCESS, st->exec("use db2")) << st->diagText();
+    EXPECT_EQ(0, st->numCols());
+    EXPECT_EQ(SQL_NO_DATA, SQLFetch(st->h));
+    // USE is the driver's own: nothing reached the service.
+    EXPECT_EQ(0u, submitRequests(project));
+    EXPECT_EQ("3", scalar("select count(*) from orders"));
+    auto subs = submits();
+    ASSERT_EQ(1u, subs.size());
+    EXPECT_NE(std::string::npos, subs[0].body.find("\"currentdb\":\"db2\"")) << subs[0].body;
+    // Lower case works too, and every statement of the connection follows.
+    Statement other(conn);
+    ASSERT_EQ(SQL_SUCCESS, other.exec("USE db1")) << other.diagText();
+    EXPECT_EQ("250", scalar("select count(*) from numbers"));
+}
+
+TEST_F(Statements, SetSendsTheSettingWithLaterJobs) {
+    connect();
+    ASSERT_EQ(SQL_SUCCESS, st->exec("Set vkl.sql.syncMode.enabled=true")) << st->diagText();
+    EXPECT_EQ(0u, submitRequests(project));
+    EXPECT_EQ("250", scalar("select count(*) from numbers"));
+    // Synchronous mode: the rows came with the submission.
+    EXPECT_EQ(0u, statusRequests(project));
+    EXPECT_EQ(0u, pageRequests(project));
+    auto subs = submits();
+    ASSERT_EQ(1u, subs.size());
+    EXPECT_NE(std::string::npos, subs[0].body.find("\"conf\":[\"vkl.sql.syncMode.enabled=true\"]"))
+        << subs[0].body;
+
+    ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st->h, SQL_CLOSE));
+    ASSERT_EQ(SQL_SUCCESS, st->exec("set vkl.sql.syncMode.enabled=false")) << st->diagText();
+    EXPECT_EQ("250", scalar("select count(*) from numbers"));
+    EXPECT_EQ(1u, pageRequests(project));
+}
+
+TEST_F(Statements, TextIsTrimmedAndDoubleQuotesBecomeBackticks) {
+    connect();
+    EXPECT_EQ("1", scalar("  \t select \"id\" from numbers where id = 1;  \n"));
+    auto sql = submittedSql(project);
+    ASSERT_EQ(1u, sql.size());
+    EXPECT_EQ(0u, sql[0].find("select `id` from numbers where id = 1")) << sql[0];
+    EXPECT_EQ(std::string::npos, sql[0].find(';')) << sql[0];
+}
+
+TEST_F(Statements, UnicodeTextTravelsUnchanged) {
+    connect();
+    EXPECT_EQ("1", scalar("select id from customers where name = 'Anna M\xC3\xBCller'"));
+    EXPECT_EQ("\xE5\xB1\xB1\xE7\x94\xB0\xE5\xA4\xAA\xE9\x83\x8E",
+              scalar("select name from customers where city = '\xE6\x9D\xB1\xE4\xBA\xAC'"));
+}
+
+TEST_F(Statements, DdlAndInsertJobs) {
+    connect();
+    runningPolls(project, 2);
+    ASSERT_EQ(SQL_SUCCESS, st->exec("create table scratch (a INT, b STRING)")) << st->diagText();
+    EXPECT_EQ(0, st->numCols());
+    // A DDL job is done when it is accepted.
+    EXPECT_EQ(0u, statusRequests(project));
+
+    ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st->h, SQL_CLOSE));
+    ASSERT_EQ(SQL_SUCCESS, st->exec("insert into scratch values (1, 'one'), (2, 'two')"))
+        << st->diagText();
+    EXPECT_EQ(0, st->numCols());
+    // An insert job is polled until it finishes (two RUNNING answers, then
+    // FINISHED), and it has no result to read.
+    EXPECT_EQ(3u, statusRequests(project));
+    EXPECT_EQ(0u, pageRequests(project));
+    SQLLEN count = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLRowCount(st->h, &count));
+    EXPECT_EQ(-1, count);
+
+    EXPECT_EQ("two", scalar("select b from scratch where a = 2"));
+    ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st->h, SQL_CLOSE));
+    ASSERT_EQ(SQL_SUCCESS, st->exec("drop table scratch")) << st->diagText();
+    EXPECT_EQ(SQL_ERROR, Statement(conn).exec("select * from scratch"));
+}
+
+TEST_F(Statements, QueryIsPolledUntilFinished) {
+    connect();
+    runningPolls(project, 3);
+    EXPECT_EQ("5", scalar("select count(*) from customers"));
+    EXPECT_EQ(4u, statusRequests(project));
+    EXPECT_EQ(1u, pageRequests(project));
+}
+
+TEST_F(Statements, PreparedStatementRunsAsANewJobEachTime) {
+    connect();
+    ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st->h, (SQLCHAR*)"select count(*) from customers", SQL_NTS));
+    // Preparing sends nothing.
+    EXPECT_EQ(0u, submitRequests(project));
+    for (int i = 1; i <= 2; ++i) {
+        ASSERT_EQ(SQL_SUCCESS, SQLExecute(st->h)) << st->diagText();
+        ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
+        EXPECT_EQ("5", getText(st->h, 1));
+        ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st->h, SQL_CLOSE));
+        EXPECT_EQ(static_cast<size_t>(i), submitRequests(project));
+    }
+}
+
+TEST_F(Statements, ExplicitTextLengthIsHonoured) {
+    connect();
+    const char* text = "select 11 as a; this part is not sent";
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(st->h, (SQLCHAR*)text, 14)) << st->diagText();
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
+    EXPECT_EQ("11", getText(st->h, 1));
+    EXPECT_EQ((std::vector<std::string>{"select 11 as a"}), submittedSql(project));
+}
+
+TEST_F(Statements, ExpiredTokenIsRenewed) {
+    // Tokens live 4 s (counted from the whole second of their issue), enough
+    // for the first query even when the connect falls late in a second.
+    emulator().config("{\"project\":\"" + project + "\",\"token_ttl\":4}");
+    auto connected = std::chrono::steady_clock::now();
+    E2E_CONNECT(conn, tokenConnStr(project));
+    EXPECT_EQ("1", scalar("select 1"));
+    EXPECT_EQ(1u, tokenRequests(project));
+    std::this_thread::sleep_until(connected + std::chrono::milliseconds(4200));
+    // The token has expired: the driver asks for a new one before the next call.
+    EXPECT_EQ("2", scalar("select 2"));
+    EXPECT_EQ(2u, tokenRequests(project));
+}
