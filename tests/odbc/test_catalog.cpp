@@ -46,6 +46,11 @@ TEST_F(CatalogTest, TypeInfoForAllTypes)
     stmt->sqlText = strdup("select 1");
     loadTypeInfo();
     EXPECT_EQ(stmt->sqlText, nullptr) << "a catalog call drops the prepared text";
+    // So the statement cannot be executed again until it is prepared anew;
+    // the refused execute leaves the catalog result alone.
+    EXPECT_EQ(SQLExecute(stmt), SQL_ERROR);
+    EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "Query sql is NULL"), 1u);
+    ASSERT_EQ(stmt->extras->columnCount, 19u);
     std::vector<std::string> names = columnNames();
     EXPECT_EQ(names.front(), "TYPE_NAME");
     EXPECT_EQ(names.back(), "INTERVAL_PRECISION");
