@@ -3,10 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <sstream>
 
 #include <boost/format.hpp>
-#include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 
 #include "NavixLogging.h"
@@ -127,8 +125,7 @@ void RestApiProxy::getTokenExpireTime(const std::string& body) {
     std::string stamp;
     try {
         pt::ptree root;
-        std::istringstream in(body);
-        pt::read_json(in, root);
+        readJsonText(body, root);
         stamp = root.get_child("token").get_child("expires_at").data();
     } catch (const pt::ptree_error& e) {
         NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::getTokenExpireTime", "Parser json error, %s", e.what());

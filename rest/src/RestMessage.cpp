@@ -138,12 +138,45 @@ const pt::ptree* optionalMember(const pt::ptree& obj, const char* key) {
     return it == obj.not_found() ? nullptr : &it->second;
 }
 
-void readBody(const std::string& body, pt::ptree& root) {
-    std::istringstream in(body);
-    pt::read_json(in, root);
+// Far above the three levels the service's answers use.
+const int kMaxJsonDepth = 64;
+
+// Reads the members that every job answer starts with, storing each as soon
+// as it is read; false when the service reported a failure.
+bool readJobHead(const pt::ptree& root, RestResp& resp, std::string& jobId, std::string& jobType) {
+    jobId = textOf(root, "job_id");
+    jobType = textOf(root, "job_type");
+    resp.isSuccess = boolOf(root, "is_success");
+    resp.message = textOf(root, "message");
+    return resp.isSuccess;
 }
 
 }  // namespace
+
+void readJsonText(const std::string& text, pt::ptree& root) {
+    // Open brackets outside strings, counted in the order the parser meets
+    // them: wherever the text is still valid, the count is the parser's depth.
+    int depth = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxJsonDepth) throw pt::json_parser_error("nesting too deep", "", 0);
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    std::istringstream in(text);
+    pt::read_json(in, root);
+}
 
 void parseSchema(const pt::ptree& node, SchemaList& schema) {
     for (pt::ptree::const_iterator it = node.begin(); it != node.end(); ++it) {
@@ -185,12 +218,8 @@ SubmitJobResp::SubmitJobResp() : hasRows(false) {}
 void SubmitJobResp::parseSuccessRes() {
     try {
         pt::ptree root;
-        readBody(httpResp.body, root);
-        job_id = textOf(root, "job_id");
-        job_type = textOf(root, "job_type");
-        isSuccess = boolOf(root, "is_success");
-        message = textOf(root, "message");
-        if (!isSuccess) return;
+        readJsonText(httpResp.body, root);
+        if (!readJobHead(root, *this, job_id, job_type)) return;
         if (const pt::ptree* node = optionalMember(root, "schema")) parseSchema(*node, schema);
         if (const pt::ptree* node = optionalMember(root, "rows")) {
             hasRows = true;
@@ -206,12 +235,8 @@ JobStatusResp::JobStatusResp() : input_size(0), result_count(0) {}
 void JobStatusResp::parseSuccessRes() {
     try {
         pt::ptree root;
-        readBody(httpResp.body, root);
-        job_id = textOf(root, "job_id");
-        job_type = textOf(root, "job_type");
-        isSuccess = boolOf(root, "is_success");
-        message = textOf(root, "message");
-        if (!isSuccess) return;
+        readJsonText(httpResp.body, root);
+        if (!readJobHead(root, *this, job_id, job_type)) return;
         queue_name = textOf(root, "queue_name");
         owner = textOf(root, "owner");
         status = textOf(root, "status");
@@ -228,12 +253,8 @@ GetJobResuleResp::GetJobResuleResp() : input_size(0), row_count(0) {}
 void GetJobResuleResp::parseSuccessRes() {
     try {
         pt::ptree root;
-        readBody(httpResp.body, root);
-        job_id = textOf(root, "job_id");
-        job_type = textOf(root, "job_type");
-        isSuccess = boolOf(root, "is_success");
-        message = textOf(root, "message");
-        if (!isSuccess) return;
+        readJsonText(httpResp.body, root);
+        if (!readJobHead(root, *this, job_id, job_type)) return;
         input_size = intOf(root, "input_size");
         row_count = intOf(root, "row_count");
         parseSchema(member(root, "schema"), schema);
@@ -248,7 +269,7 @@ GetDescribeTableResp::GetDescribeTableResp() : column_count(0) {}
 void GetDescribeTableResp::parseSuccessRes() {
     try {
         pt::ptree root;
-        readBody(httpResp.body, root);
+        readJsonText(httpResp.body, root);
         column_count = intOf(root, "column_count");
         table_type = textOf(root, "table_type");
         parseColumns(member(root, "columns"), columns);

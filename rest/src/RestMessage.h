@@ -164,6 +164,13 @@ public:
     void parseSuccessRes() override;
 };
 
+// Parses one JSON value (followed by nothing but white space) into root and
+// lets the property tree's errors through. A text nested deeper than any
+// answer of the service is refused before parsing: the reader and the tree
+// recurse once per level, and the server's certificate is not verified, so
+// anyone on the path could send such a body.
+void readJsonText(const std::string& text, boost::property_tree::ptree& root);
+
 // Readers of the JSON arrays; they append to the given list and let the
 // property tree's errors through to the caller.
 void parseSchema(const boost::property_tree::ptree& node, SchemaList& schema);

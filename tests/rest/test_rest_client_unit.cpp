@@ -253,6 +253,8 @@ TEST(TokenExpiry, UnreadableAnswersKeepThePreviousValue) {
     proxy.getTokenExpireTime(R"({"token":{"expires_at":"2030-01-02"}})");
     proxy.getTokenExpireTime(R"({"token":{"expires_at":"garbage"}})");
     proxy.getTokenExpireTime(R"({"token":{"expires_at":"-2147483648-99-99T99:99:99Z"}})");
+    proxy.getTokenExpireTime("{\"token\":" + std::string(1000000, '[') + std::string(1000000, ']') + "}");
+    EXPECT_EQ(4u, log.count("navixrest::RestApiProxy::getTokenExpireTime][Parser json error, "));
     EXPECT_EQ(777, proxy.tokenExpiry);
     EXPECT_TRUE(log.contains("Get Token Expire time: 2030-01-02"));
 }

@@ -335,4 +335,23 @@ TEST(GetDescribeTableRespParse, IncompleteColumnEndsTheParse) {
     EXPECT_TRUE(badFlag.columns.empty());
 }
 
+TEST(JsonNesting, DeepBodyIsRefusedWithoutExhaustingTheStack) {
+    LogCapture log;
+    SubmitJobResp deep;
+    parse(deep, std::string(1000000, '[') + std::string(1000000, ']'));
+    EXPECT_TRUE(deep.isSuccess);
+    EXPECT_TRUE(deep.job_id.empty());
+    EXPECT_TRUE(log.contains("navixrest::SubmitJobResp::parseSuccessRes][Parser json error, "));
+
+    // Brackets inside strings (after an escaped quote too) do not count, and
+    // a cell nested a few levels is still read.
+    SubmitJobResp ok;
+    parse(ok, "{\"job_id\":\"j\",\"job_type\":\"QUERY\",\"is_success\":true,\"message\":\"\\\"" +
+                  std::string(200, '[') + "\",\"rows\":[[1,[[[[[[[[[[2]]]]]]]]]]]]}");
+    EXPECT_EQ("j", ok.job_id);
+    EXPECT_EQ("\"" + std::string(200, '['), ok.message);
+    ASSERT_EQ(1u, ok.rows.size());
+    EXPECT_EQ((ResultRow{"1", ""}), ok.rows[0]);
+}
+
 }  // namespace
