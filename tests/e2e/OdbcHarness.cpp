@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -341,6 +342,9 @@ int main(int argc, char** argv) {
     e2e::g_driverPath = e2e::requireEnv("VORN_DRIVER_PATH");
     e2e::requireEnv("VORN_EMULATOR_PORT_FILE");
     e2e::g_hostPort = EmuClient::get().hostPort();
+    // TIMESTAMP cells are shown in local time; the expected values are UTC.
+    setenv("TZ", "UTC", 1);
+    tzset();
     // The driver reads the identity host when it asks for a token.
     setenv("VORN_IDENTITY_HOST", e2e::g_hostPort.c_str(), 1);
     e2e::writePrivateIni();
