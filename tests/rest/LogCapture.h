@@ -22,16 +22,22 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return entries_;
     }
+    std::vector<log4cplus::LogLevel> levels() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return levels_;
+    }
 
 protected:
     void append(const log4cplus::spi::InternalLoggingEvent& event) override {
         std::lock_guard<std::mutex> lock(mutex_);
         entries_.push_back(event.getMessage());
+        levels_.push_back(event.getLogLevel());
     }
 
 private:
     std::mutex mutex_;
     std::vector<std::string> entries_;
+    std::vector<log4cplus::LogLevel> levels_;
 };
 
 class LogCapture {
@@ -55,6 +61,16 @@ public:
         return text;
     }
     bool contains(const std::string& part) { return all().find(part) != std::string::npos; }
+    // Level of the first entry holding part; -1 when there is none.
+    int levelOf(const std::string& part) {
+        CaptureAppender* capture = static_cast<CaptureAppender*>(appender_.get());
+        std::vector<std::string> texts = capture->entries();
+        std::vector<log4cplus::LogLevel> levels = capture->levels();
+        for (size_t i = 0; i < texts.size() && i < levels.size(); ++i) {
+            if (texts[i].find(part) != std::string::npos) return levels[i];
+        }
+        return -1;
+    }
     size_t count(const std::string& part) {
         size_t n = 0;
         for (const std::string& e : entries()) {

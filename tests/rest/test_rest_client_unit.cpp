@@ -344,6 +344,72 @@ TEST(ProxySign, HeadersOfASignedRequest) {
     EXPECT_EQ("/jobs/j1?current-page=2&page-size=100", req.httpReq.url);
 }
 
+// Operators filter the log by level, so each entry's level is part of what
+// the library promises: failures at ERROR, progress at INFO, wire detail at
+// DEBUG.
+TEST(LogLevels, EntriesOfCallsAndTheirFailures) {
+    using namespace log4cplus;
+    const std::string closed = "127.0.0.1:" + std::to_string(closedPort());
+    ScopedEnv env("VORN_IDENTITY_HOST", closed.c_str());
+    LogCapture log;
+    {
+        RestApiConf c = akskConf();
+        c.endpoint = closed;
+        RestApiProxy proxy(closed);
+        ASSERT_EQ(0, proxy.init(c));
+        JobStatusReq req("j1");
+        JobStatusResp resp;
+        ASSERT_EQ(7, proxy.call(req, resp));
+    }
+    {
+        RestApiConf c = akskConf();
+        c.authMode = 0;
+        RestApiProxy proxy;
+        ASSERT_EQ(7, proxy.init(c));
+        proxy.isTokenExpire();
+        proxy.getTokenExpireTime(R"({"token":{"expires_at":"2030-01-02T03:04:05Z"}})");
+        proxy.getTokenExpireTime("{");
+    }
+    JobStatusResp unreadable;
+    unreadable.httpResp.body = "x";
+    unreadable.parseSuccessRes();
+    HttpResp resp;
+    std::string line = "HTTP/1.1 200 OK\r\n";
+    HttpClient::header_callback(&line[0], 1, line.size(), &resp);
+    HttpClient::header_callback(nullptr, 1, 1, &resp);
+    HttpClient::response_callback(&line[0], 1, line.size(), &resp);
+    HttpClient::response_callback(&line[0], 1, 1, nullptr);
+
+    const struct {
+        const char* entry;
+        int level;
+    } expected[] = {
+        {"HttpClient::HttpClient][Create client, proxy: ", INFO_LOG_LEVEL},
+        {"RestApiProxy::init][Region = region-7", INFO_LOG_LEVEL},
+        {"AkskAuth::sign][key: ****", INFO_LOG_LEVEL},
+        {"AkskAuth::sign][canonical Request: GET", DEBUG_LOG_LEVEL},
+        {"AkskAuth::sign][to Sign: SDK-HMAC-SHA256", DEBUG_LOG_LEVEL},
+        {"AkskAuth::sign][signature: ****", DEBUG_LOG_LEVEL},
+        {"RestApiProxy::call][Rest call https://", INFO_LOG_LEVEL},
+        {"HttpClient::call][http call method 0", DEBUG_LOG_LEVEL},
+        {"HttpClient::call][header: Content-Type:application/json", DEBUG_LOG_LEVEL},
+        {"HttpClient::call][curl_easy_perform() failed: ", ERROR_LOG_LEVEL},
+        {"RestApiProxy::call][HttpClient call error, ret = 7", ERROR_LOG_LEVEL},
+        {"HttpClient::~HttpClient][Release client", DEBUG_LOG_LEVEL},
+        {"HttpClient::call][Send body: {", DEBUG_LOG_LEVEL},
+        {"RestApiProxy::getToken][HttpClient call getToken error, ret = 7", ERROR_LOG_LEVEL},
+        {"RestApiProxy::isTokenExpire][now second: ", DEBUG_LOG_LEVEL},
+        {"RestApiProxy::getTokenExpireTime][Get Token Expire time: 2030", INFO_LOG_LEVEL},
+        {"RestApiProxy::getTokenExpireTime][Parser json error, ", ERROR_LOG_LEVEL},
+        {"JobStatusResp::parseSuccessRes][Parser json error, ", ERROR_LOG_LEVEL},
+        {"header_callback][Header format error: HTTP/1.1 200 OK", DEBUG_LOG_LEVEL},
+        {"header_callback][buffer is NULL", ERROR_LOG_LEVEL},
+        {"response_callback][get body: HTTP/1.1 200 OK", DEBUG_LOG_LEVEL},
+        {"response_callback][userArg is NULL", ERROR_LOG_LEVEL},
+    };
+    for (const auto& e : expected) EXPECT_EQ(e.level, log.levelOf(e.entry)) << e.entry;
+}
+
 TEST(HttpClientLifecycle, TwoClientsOneDestroyed) {
     HttpClient* first = new HttpClient();
     HttpClient second("127.0.0.1:1");

@@ -221,10 +221,18 @@ TEST_F(RestEmu, SigningSecretsStayOutOfTheLog) {
 }
 
 TEST_F(RestEmu, IdentityRefusalsFailInit) {
-    RestApiProxy wrong;
-    EXPECT_EQ(401, wrong.init(tokenConf("emuuser", "wrong-password")));
-    EXPECT_TRUE(wrong.token.empty());
-    EXPECT_EQ(0, wrong.tokenExpiry);
+    {
+        LogCapture log;
+        RestApiProxy wrong;
+        EXPECT_EQ(401, wrong.init(tokenConf("emuuser", "wrong-password")));
+        EXPECT_TRUE(wrong.token.empty());
+        EXPECT_EQ(0, wrong.tokenExpiry);
+        // An answer without a token is an ordinary HTTP exchange (INFO) and a
+        // failed token request (ERROR, with the status).
+        EXPECT_EQ(log4cplus::INFO_LOG_LEVEL, log.levelOf("HttpClient::call][http call success. HTTP code: 401"));
+        EXPECT_EQ(log4cplus::ERROR_LOG_LEVEL,
+                  log.levelOf("RestApiProxy::getToken][No X-Subject-Token in the identity answer, HTTP code: 401"));
+    }
 
     fault("\"match\":\"token\",\"kind\":\"not_success\"");
     RestApiProxy refused;
