@@ -94,11 +94,11 @@ bool toBool(const pt::ptree& node, const char* key) {
     throw pt::ptree_bad_data(std::string("conversion of data to type \"bool\" failed (") + key + ")", text);
 }
 
-// An optional sign and decimal digits within 32 bits, then nothing but white space.
+// An optional sign and decimal digits within 32 bits, then nothing but
+// white space (none in front).
 int32_t toInt32(const pt::ptree& node, const char* key) {
     const std::string& text = node.data();
     size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';

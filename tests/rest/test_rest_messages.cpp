@@ -239,6 +239,7 @@ TEST(JobStatusRespParse, IntegerForms) {
         {"\"\"", false, 0},
         {"\"-\"", false, 0},
         {"\"12a\"", false, 0},
+        {"\" 12\"", false, 0},
         {"true", false, 0},
     };
     for (const Case& c : cases) {
