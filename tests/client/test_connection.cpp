@@ -152,6 +152,7 @@ TEST(NavixConnectionProxy, UseProxyOneBuildsHostColonPort)
         {"-1", "gw", "8080", false, ""},
         {"10", "gw", "8080", false, ""},
         {"0001", "gw", "8080", true, "gw:8080"},
+        {"4294967297", "gw", "8080", false, ""},  // 2^32 + 1: not 1 however atoi wraps
     };
     for (const auto& c : cases) {
         ConnProperty p = makeProperty(1);

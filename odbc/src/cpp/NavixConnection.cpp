@@ -1,27 +1,21 @@
 // Client connection: settings copy, server settings and the REST proxy.
 #include "NavixConnection.h"
 
+#include <stdlib.h>
 #include <string.h>
 #include <strings.h>
 
 #include <new>
 
+#include "ClientText.h"
 #include "NavixLogging.h"
 #include "RestApiProxy.h"
 
 namespace {
 
-const char* const kWhiteSpace = " \t\n\v\f\r";
-
-std::string trimmed(const std::string& text)
-{
-    size_t b = text.find_first_not_of(kWhiteSpace);
-    if (b == std::string::npos) {
-        return std::string();
-    }
-    size_t e = text.find_last_not_of(kWhiteSpace);
-    return text.substr(b, e - b + 1);
-}
+using clienttext::fieldText;
+using clienttext::lowerAscii;
+using clienttext::trimmed;
 
 std::vector<std::string> splitAll(const std::string& text, char sep)
 {
@@ -38,40 +32,11 @@ std::vector<std::string> splitAll(const std::string& text, char sep)
     }
 }
 
-std::string lowerAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = (char)(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
-// Copy of a fixed text field up to its NUL (the field may be full).
-std::string fieldText(const char* field, size_t size)
-{
-    return std::string(field, strnlen(field, size));
-}
-
-// USEPROXY as atoi reads it: blanks, sign, leading digits (no digits: 0).
+// USEPROXY read as atoi reads it (blanks, sign, leading digits; none gives 0).
+// strtol saturates where atoi would overflow, so only a true 1 asks for a proxy.
 bool proxyRequested(const std::string& useProxy)
 {
-    size_t i = useProxy.find_first_not_of(kWhiteSpace);
-    if (i == std::string::npos) {
-        return false;
-    }
-    bool negative = false;
-    if (useProxy[i] == '+' || useProxy[i] == '-') {
-        negative = useProxy[i] == '-';
-        ++i;
-    }
-    while (i < useProxy.size() && useProxy[i] == '0') {
-        ++i;
-    }
-    // Exactly the value 1: a single "1" after any leading zeros, then no digit.
-    return !negative && i < useProxy.size() && useProxy[i] == '1' &&
-           (i + 1 == useProxy.size() || useProxy[i + 1] < '0' || useProxy[i + 1] > '9');
+    return strtol(useProxy.c_str(), NULL, 10) == 1;
 }
 
 bool isSecretKey(const std::string& key)
@@ -177,22 +142,21 @@ int NavixConnection::createRestApi()
 {
     navixrest::RestApiConf conf;
     conf.authMode = connProperty.authMode;
-    conf.user = fieldText(connProperty.USER, sizeof(connProperty.USER));
-    conf.password = fieldText(connProperty.PASSWORD, sizeof(connProperty.PASSWORD));
-    conf.account = fieldText(connProperty.ACCOUNT, sizeof(connProperty.ACCOUNT));
-    conf.projectId = fieldText(connProperty.PROJECTID, sizeof(connProperty.PROJECTID));
-    conf.region = fieldText(connProperty.REGION, sizeof(connProperty.REGION));
-    conf.ak = fieldText(connProperty.AK, sizeof(connProperty.AK));
-    conf.sk = fieldText(connProperty.SK, sizeof(connProperty.SK));
-    conf.endpoint = fieldText(connProperty.HOST, sizeof(connProperty.HOST));
+    conf.user = fieldText(connProperty.USER);
+    conf.password = fieldText(connProperty.PASSWORD);
+    conf.account = fieldText(connProperty.ACCOUNT);
+    conf.projectId = fieldText(connProperty.PROJECTID);
+    conf.region = fieldText(connProperty.REGION);
+    conf.ak = fieldText(connProperty.AK);
+    conf.sk = fieldText(connProperty.SK);
+    conf.endpoint = fieldText(connProperty.HOST);
 
-    std::string useProxy = fieldText(connProperty.USEPROXY, sizeof(connProperty.USEPROXY));
+    std::string useProxy = fieldText(connProperty.USEPROXY);
     delete restApi;
     restApi = NULL;
     try {
         if (proxyRequested(useProxy)) {
-            std::string proxyText = fieldText(connProperty.PROXYHOST, sizeof(connProperty.PROXYHOST)) + ":" +
-                                    fieldText(connProperty.PROXYPORT, sizeof(connProperty.PROXYPORT));
+            std::string proxyText = fieldText(connProperty.PROXYHOST) + ":" + fieldText(connProperty.PROXYPORT);
             restApi = new (std::nothrow) navixrest::RestApiProxy(proxyText);
         } else {
             restApi = new (std::nothrow) navixrest::RestApiProxy();

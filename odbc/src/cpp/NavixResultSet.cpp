@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "Charset.h"
+#include "ClientText.h"
 #include "NavixConnection.h"
 #include "NavixLogging.h"
 #include "RestApiProxy.h"
@@ -21,28 +22,11 @@
 
 namespace {
 
-const char* const kWhiteSpace = " \t\n\v\f\r";
+using clienttext::fieldText;
+using clienttext::trimmed;
+using clienttext::upperAscii;
+
 const uint32_t kPageSize = 100;
-
-std::string trimmed(const std::string& text)
-{
-    size_t b = text.find_first_not_of(kWhiteSpace);
-    if (b == std::string::npos) {
-        return std::string();
-    }
-    size_t e = text.find_last_not_of(kWhiteSpace);
-    return text.substr(b, e - b + 1);
-}
-
-std::string upperAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = (char)(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
 
 // C-library style reading of a decimal: leading blanks, optional sign, digits.
 // The magnitude saturates at `limit` instead of overflowing.
@@ -301,9 +285,7 @@ int NavixQueryResultSet::runSqlOnRest(const std::string& sql)
         return 1;
     }
     const ConnProperty& prop = m_conn->connProperty;
-    std::string database(prop.DATABASE, strnlen(prop.DATABASE, sizeof(prop.DATABASE)));
-    std::string queue(prop.QUEUENAME, strnlen(prop.QUEUENAME, sizeof(prop.QUEUENAME)));
-    navixrest::SubmitJobReq req(sql, database, queue, m_conn->serverConfList);
+    navixrest::SubmitJobReq req(sql, fieldText(prop.DATABASE), fieldText(prop.QUEUENAME), m_conn->serverConfList);
     navixrest::SubmitJobResp resp;
     int r = m_conn->restApi->call(req, resp);
     if (r != 0) {

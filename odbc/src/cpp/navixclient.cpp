@@ -1,29 +1,19 @@
 // Plain-function interface of the query client for the ODBC layer.
 #include "navixclient.h"
 
-#include <string.h>
-
 #include <exception>
 #include <new>
 #include <string>
 
+#include "ClientText.h"
 #include "NavixLogging.h"
 
 namespace {
 
-const char* const kWhiteSpace = " \t\n\v\f\r";
-
 // Trim, drop one trailing ";", turn double quotes into backticks.
 std::string prepareStatement(const char* sql)
 {
-    std::string text(sql);
-    size_t b = text.find_first_not_of(kWhiteSpace);
-    if (b == std::string::npos) {
-        text.clear();
-    } else {
-        size_t e = text.find_last_not_of(kWhiteSpace);
-        text = text.substr(b, e - b + 1);
-    }
+    std::string text = clienttext::trimmed(sql);
     if (!text.empty() && text[text.size() - 1] == ';') {
         text.erase(text.size() - 1);
     }
@@ -314,8 +304,7 @@ int DBColumns(NavixConnection* conn, const char* tableName, NavixQueryResultSet*
     }
     NavixColumnResultSet* rs = NULL;
     try {
-        const ConnProperty& prop = conn->connProperty;
-        std::string database(prop.DATABASE, strnlen(prop.DATABASE, sizeof(prop.DATABASE)));
+        std::string database = clienttext::fieldText(conn->connProperty.DATABASE);
         rs = new NavixColumnResultSet();
         int ret = rs->describeTable(conn, database, tableName);
         return handOver(rs, ret, result, diag, func, "Call NavixColumnResultSet::describeTable error, ret = %d");

@@ -1,0 +1,54 @@
+// Small text helpers shared by the query client's sources.
+#ifndef NAVIX_CLIENT_TEXT_H
+#define NAVIX_CLIENT_TEXT_H
+
+#include <string.h>
+
+#include <string>
+
+namespace clienttext {
+
+// The blanks that statements, settings and the connection string are trimmed of.
+const char* const kWhiteSpace = " \t\n\v\f\r";
+
+inline std::string trimmed(const std::string& text)
+{
+    size_t b = text.find_first_not_of(kWhiteSpace);
+    if (b == std::string::npos) {
+        return std::string();
+    }
+    size_t e = text.find_last_not_of(kWhiteSpace);
+    return text.substr(b, e - b + 1);
+}
+
+// Case changes of ASCII letters only, whatever the process's locale.
+inline std::string upperAscii(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = (char)(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+inline std::string lowerAscii(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = (char)(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+// A fixed text field of a record up to its NUL (the field may be full).
+template <size_t N>
+inline std::string fieldText(const char (&field)[N])
+{
+    return std::string(field, strnlen(field, N));
+}
+
+}  // namespace clienttext
+
+#endif
