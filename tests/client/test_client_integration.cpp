@@ -298,6 +298,18 @@ TEST_P(ClientIT, JobThatNeverFinishesTimesOut)
     EXPECT_TRUE(pageQueries().empty());
 }
 
+TEST_P(ClientIT, FinishedStatusWinsOverAZeroTimeOut)
+{
+    // The first status answer is FINISHED; a time-out of 0 must not be
+    // tested before the status is looked at.
+    open("", 0);
+    ASSERT_EQ(0, exec("select 5"));
+    expectDiag(0, "00000", "VKL ODBC Success.");
+    EXPECT_EQ(1u, calls("/status").size());
+    ASSERT_EQ(0, DBFetch(rs));
+    EXPECT_EQ("5", cell(0));
+}
+
 TEST_P(ClientIT, TwoHundredFiftyRowsInPagesOfOneHundred)
 {
     open();

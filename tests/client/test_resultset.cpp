@@ -11,6 +11,7 @@
 #include "ClientTestSupport.h"
 #include "NavixConnection.h"
 #include "NavixResultSet.h"
+#include "RestMessage.h"
 #include "navixclient.h"
 
 using clienttest::EnvGuard;
@@ -304,6 +305,57 @@ TEST(ResultRows, EmptyResultAndNullArguments)
     EXPECT_EQ(1, DBGetFieldAsInt(nullptr, 0, &v, &n));
     EXPECT_EQ(1, DBGetFieldAsCString(nullptr, 0, buf, 4, &len, &n));
     EXPECT_EQ(5u, log.count("Vorn resultset cannot be NULL.", clienttest::kLevelError));
+}
+
+TEST(ResultJobFlow, SynchronousAnswerIsUsedOnlyWhenItCarriesRows)
+{
+    // No REST proxy: taking the polling path fails at once with "get job
+    // status error", which tells the two paths apart.
+    ConnProperty p = makeProperty();
+    NavixConnection conn(&p, "vkl.sql.syncMode.enabled=true");
+    ASSERT_TRUE(conn.syncMode);
+    navixrest::SubmitJobResp resp;
+    resp.job_id = "job-1";
+    resp.job_type = "QUERY";
+    {
+        LogSpy log;
+        NavixQueryResultSet rs;
+        rs.m_conn = &conn;
+        resp.hasRows = false;
+        EXPECT_EQ(1, rs.procQueryStatement(resp));
+        EXPECT_EQ(1u, log.count("procQueryStatement][get job status error", clienttest::kLevelError));
+    }
+    {
+        LogSpy log;
+        NavixQueryResultSet rs;
+        rs.m_conn = &conn;
+        resp.hasRows = true;  // present but empty: no result, no columns
+        resp.schema.push_back(navixrest::SchemaField{"n", "INT"});
+        EXPECT_EQ(2, rs.procQueryStatement(resp));
+        EXPECT_EQ(1u, log.count("Do not have result."));
+        EXPECT_TRUE(rs.m_columns.empty());
+    }
+    {
+        NavixQueryResultSet rs;
+        rs.m_conn = &conn;
+        resp.rows = {{"1"}, {"2"}};
+        EXPECT_EQ(0, rs.procQueryStatement(resp));
+        EXPECT_EQ(1u, rs.m_icolNum);
+        EXPECT_EQ(2u, rs.m_irowNum);
+        EXPECT_EQ(0, rs.fetchNext());
+        EXPECT_EQ(0, rs.fetchNext());
+        EXPECT_EQ("2", rs.getField(0));
+        EXPECT_EQ(2, rs.fetchNext());
+    }
+    {
+        // The same answer without synchronous mode is polled.
+        LogSpy log;
+        conn.syncMode = false;
+        NavixQueryResultSet rs;
+        rs.m_conn = &conn;
+        EXPECT_EQ(1, rs.procQueryStatement(resp));
+        EXPECT_EQ(1u, log.count("procQueryStatement][get job status error", clienttest::kLevelError));
+    }
 }
 
 // ---------------------------------------------------------------------------
