@@ -4,6 +4,8 @@
 
 #include <cctype>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 using namespace e2e;
@@ -107,7 +109,25 @@ TEST_F(Attrs, RowCountAndMoreResultsHaveFixedAnswers) {
     EXPECT_EQ(SQL_NO_DATA, SQLMoreResults(st->h));
 }
 
+namespace {
+
+// Size of the message log in the current folder (0 when there is none yet).
+std::streamoff messageLogSize() {
+    std::ifstream log("vorn_odbc.log", std::ios::binary | std::ios::ate);
+    return log ? static_cast<std::streamoff>(log.tellg()) : 0;
+}
+
+// What was appended to the message log after `from`.
+std::string messageLogSince(std::streamoff from) {
+    std::ifstream log("vorn_odbc.log", std::ios::binary);
+    log.seekg(from);
+    return std::string((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
 TEST_F(Attrs, UnsupportedCallsFailCleanly) {
+    const std::streamoff logStart = messageLogSize();
     SQLINTEGER value = 1;
     SQLLEN ind = 0;
     ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st->h, (SQLCHAR*)"select ?", SQL_NTS));
@@ -120,6 +140,10 @@ TEST_F(Attrs, UnsupportedCallsFailCleanly) {
     EXPECT_EQ(SQL_ERROR, SQLProcedures(st->h, nullptr, 0, nullptr, 0, nullptr, 0));
     EXPECT_EQ(SQL_ERROR, SQLStatistics(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"t", SQL_NTS,
                                        SQL_INDEX_ALL, SQL_QUICK));
+    // Each refusal is also written to the message log in the current folder.
+    const std::string all = messageLogSince(logStart);
+    EXPECT_NE(std::string::npos, all.find("SQL_ERROR SQLNativeSql not currently supported"));
+    EXPECT_NE(std::string::npos, all.find("SQL_ERROR SQLProcedures not currently supported"));
     // The connection and a fresh statement still work.
     Statement again(conn);
     ASSERT_EQ(SQL_SUCCESS, again.exec("select 2")) << again.diagText();

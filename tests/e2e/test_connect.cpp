@@ -256,6 +256,14 @@ TEST(Connect, GetInfoDescribesTheOpenConnection) {
     EXPECT_EQ("1.1.0", info(SQL_DBMS_VER));
     EXPECT_EQ(hostPort(), info(SQL_SERVER_NAME));
     EXPECT_EQ("\"", info(SQL_IDENTIFIER_QUOTE_CHAR));
+    EXPECT_EQ(driverPath(), info(SQL_DRIVER_NAME));
+    EXPECT_EQ("1.1.0", info(SQL_DRIVER_VER));
+    EXPECT_EQ("03.51", info(SQL_DRIVER_ODBC_VER));
+
+    // A type without an answer succeeds and leaves the buffer alone.
+    char keywords[16] = "untouched";
+    EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(conn.dbc, SQL_KEYWORDS, keywords, sizeof keywords, nullptr));
+    EXPECT_STREQ("untouched", keywords);
 
     SQLUSMALLINT txn = 99;
     EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(conn.dbc, SQL_TXN_CAPABLE, &txn, sizeof txn, nullptr));

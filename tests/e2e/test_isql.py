@@ -67,6 +67,15 @@ class IsqlDataSource(IsqlCase):
         self.assertEqual(["name", "Ærøskøbing"], result.lines())
         self.assertEqual(1, len(self.emu.token_requests(self.project)))
 
+    def test_odbc2_application(self):
+        # Without -3 isql allocates with the ODBC 2 calls and reads errors with
+        # SQLError, which gives ODBC 2 SQLSTATEs.
+        dsn = self.ini.add_dsn("vkl_odbc2", e2e.aksk_keys(self.project))
+        result = self.isql(dsn, ["select id, name from customers where id = 4", "set x"],
+                           extra=("-v",))
+        self.assertEqual(0, result.rc, result)
+        self.assertEqual(["id|name", "4|Bob", "[01000]VKL ODBC Invalid SQL syntax."], result.lines())
+
     def test_wrong_password_fails_the_connect(self):
         dsn = self.ini.add_dsn("vkl_badpass", e2e.token_keys(self.project, PASSWORD="nope"))
         result = self.isql(dsn, ["select 1"])

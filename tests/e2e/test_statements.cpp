@@ -120,18 +120,34 @@ TEST_F(Statements, QueryIsPolledUntilFinished) {
     EXPECT_EQ(1u, pageRequests(project));
 }
 
-TEST_F(Statements, PreparedStatementRunsAsANewJobEachTime) {
+TEST_F(Statements, PreparedStatementRunsAgainAfterTheCursorIsClosed) {
     connect();
     ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st->h, (SQLCHAR*)"select count(*) from customers", SQL_NTS));
     // Preparing sends nothing.
     EXPECT_EQ(0u, submitRequests(project));
+    // Prepare once, run many times: between runs the application closes the
+    // cursor with SQLFreeStmt(SQL_CLOSE), which keeps the prepared statement
+    // (the driver manager allows SQLExecute right after it). Each run is a
+    // new job.
     for (int i = 1; i <= 2; ++i) {
-        ASSERT_EQ(SQL_SUCCESS, SQLExecute(st->h)) << st->diagText();
+        ASSERT_EQ(SQL_SUCCESS, SQLExecute(st->h)) << "run " << i << ": " << st->diagText();
         ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
         EXPECT_EQ("5", getText(st->h, 1));
         ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st->h, SQL_CLOSE));
         EXPECT_EQ(static_cast<size_t>(i), submitRequests(project));
     }
+}
+
+TEST_F(Statements, CloseCursorLetsTheStatementRunAgain) {
+    connect();
+    E2E_EXEC(*st, "select 1");
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
+    // ODBC 3 applications end a result with SQLCloseCursor; until the cursor
+    // is closed the driver manager refuses every new statement on the handle.
+    EXPECT_EQ(SQL_SUCCESS, SQLCloseCursor(st->h));
+    ASSERT_EQ(SQL_SUCCESS, st->exec("select 2")) << st->diagText();
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
+    EXPECT_EQ("2", getText(st->h, 1));
 }
 
 TEST_F(Statements, ExplicitTextLengthIsHonoured) {
