@@ -30,7 +30,10 @@ static BOOL processAttach(HINSTANCE module)
     memset(configPath, 0, sizeof(configPath));
     memset(gModuleDir, 0, sizeof(gModuleDir));
 
-    GetModuleFileNameA(module, gModuleDir, sizeof(gModuleDir));
+    DWORD nameLen = GetModuleFileNameA(module, gModuleDir, sizeof(gModuleDir));
+    // A name cut to the buffer ends inside some directory of the real path:
+    // its last separator would point at the wrong folder.
+    const bool nameCut = nameLen >= sizeof(gModuleDir);
     char* lastSep = strrchr(gModuleDir, '/');
     if (lastSep == NULL) {
         printf("VKL ODBC Driver path error");
@@ -44,10 +47,10 @@ static BOOL processAttach(HINSTANCE module)
     printf("\nVKL odbc loaded by application or driver manager.\n");
     fflush(stdout);
 
-    // A directory too long for the path buffer leaves logging unconfigured
-    // rather than reading whatever file a cut path happens to name; the load
-    // goes on either way.
-    if (pathLen > 0 && static_cast<size_t>(pathLen) < sizeof(configPath)) {
+    // A directory too long for the path buffer (or a library name too long
+    // for its own) leaves logging unconfigured rather than reading whatever
+    // file a cut path happens to name; the load goes on either way.
+    if (!nameCut && pathLen > 0 && static_cast<size_t>(pathLen) < sizeof(configPath)) {
         InitLogging(configPath);
     }
     NAVIX_LOG(NAVIX_INFO, "DllMain", "VKL odbc loaded by application or driver manager.");

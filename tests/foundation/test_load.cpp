@@ -209,13 +209,24 @@ TEST(DriverLibrary, DirectoryTooLongForTheConfigPathStillLoads)
 TEST(DriverLibrary, NameLongerThanItsBufferStillLoads)
 {
     TempDir base;
-    std::string dir = base.path() + "/" + std::string(200, 'a');
-    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
-    dir += "/" + std::string(100, 'b');
+    std::string outer = base.path() + "/" + std::string(200, 'a');
+    ASSERT_EQ(mkdir(outer.c_str(), 0700), 0);
+    std::string dir = outer + "/" + std::string(100, 'b');
     ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
     std::string lib = copyLibraryTo(dir);
+    // The name cut to its buffer ends inside the inner directory, so its last
+    // separator names the outer one: a configuration there is not the
+    // library's and must not be read.
+    ASSERT_LT(outer.size() + 1 + 15, 256u);
+    writeFile(outer + "/log.properties",
+              "log4cplus.rootLogger=TRACE, F\n"
+              "log4cplus.appender.F=log4cplus::FileAppender\n"
+              "log4cplus.appender.F.File=" + base.file("wrong.log") + "\n");
     ChildResult probe = runChild({kProbe, lib});
     ASSERT_EQ(probe.exitCode, 0) << probe.err;
     EXPECT_EQ(probe.out.rfind("VKL ODBC Driver path = ", 0), 0u) << probe.out;
     EXPECT_NE(probe.out.find("\n" + kLoadedLine + "\n"), std::string::npos) << probe.out;
+    struct stat st;
+    EXPECT_NE(stat(base.file("wrong.log").c_str(), &st), 0)
+        << "the configuration of another directory was read";
 }
