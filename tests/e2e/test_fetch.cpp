@@ -525,5 +525,13 @@ TEST(FetchCharset, TextInTheLocalesCodePage) {
     EXPECT_EQ("M\xFCller", getText(st.h, 1));
     // Characters the code page lacks become its default character.
     EXPECT_EQ("??", getText(st.h, 2));
+    // Numbers are not text: they are not converted.
+    EXPECT_EQ("2", getText(st.h, 3));
+
+    // Statement text goes the other way: Latin-1 in, UTF-8 to the service.
+    Statement latin(conn);
+    E2E_EXEC(latin, "select name from customers where city = 'M\xFCnchen'");
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(latin.h));
+    EXPECT_EQ("Anna M\xFCller", getText(latin.h, 1));
     unsetenv("LC_ALL");
 }
