@@ -72,7 +72,7 @@ protected:
     }
 
     void polls(int n) { emu.config("{\"project\":" + emuJsonString(project) + ",\"running_polls\":" + std::to_string(n) + "}"); }
-    void fault(const std::string& spec) { emu.fault("{\"project\":" + emuJsonString(project) + "," + spec + "}"); }
+    void fault(const std::string& details) { emu.fault("{\"project\":" + emuJsonString(project) + "," + details + "}"); }
 
     ConnProperty property(int jobTimeout = 300, int charset = 0)
     {

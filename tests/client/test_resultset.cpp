@@ -197,6 +197,19 @@ TEST(ResultGetters, TimestampIsLocalTimeOfWholeSeconds)
     EXPECT_EQ("1969-12-31 23:59:59", text(rs.get(), 4));
 }
 
+TEST(ResultGetters, TimestampBeforeNineteenSeventyKeepsItsSecondAndDate)
+{
+    // Milliseconds before 1970 belong to the earlier whole second: half a
+    // second before midnight is still 1969, not 1970-01-01 00:00:00.
+    UtcZone utc;
+    auto rs = withRow({{"a", "TIMESTAMP"}, {"b", "TIMESTAMP"}, {"c", "TIMESTAMP"}, {"d", "TIMESTAMP"}},
+                      {"-500", "-1500", "-86400001", "-2000"});
+    EXPECT_EQ("1969-12-31 23:59:59", text(rs.get(), 0));
+    EXPECT_EQ("1969-12-31 23:59:58", text(rs.get(), 1));
+    EXPECT_EQ("1969-12-30 23:59:59", text(rs.get(), 2));
+    EXPECT_EQ("1969-12-31 23:59:58", text(rs.get(), 3));  // whole seconds stay
+}
+
 TEST(ResultGetters, TimestampFollowsTheProcessTimeZone)
 {
     EnvGuard tz("TZ", "Europe/Berlin");

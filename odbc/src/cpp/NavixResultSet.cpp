@@ -555,9 +555,18 @@ int NavixQueryResultSet::getFieldAsCString(uint32_t col, char* buf, uint32_t buf
     if (type == CLIENT_TYPE_TIMESTAMP) {
         // Milliseconds since the epoch; whole seconds through 64-bit time_t so
         // that moments before 1970 and after 2038 come out right.
-        std::string secs = cell.size() >= 3 ? cell.substr(0, cell.size() - 3) : cell;
+        bool cut = cell.size() >= 3;
+        std::string secs = cut ? cell.substr(0, cell.size() - 3) : cell;
         errno = 0;
         long long s = strtoll(secs.c_str(), NULL, 10);
+        // Dropping the milliseconds rounds toward zero; before 1970 a moment
+        // with milliseconds lies in the second below (-500 ms is 23:59:59 of
+        // 1969, not midnight of 1970).
+        size_t sign = secs.find_first_not_of(clienttext::kWhiteSpace);
+        if (cut && sign != std::string::npos && secs[sign] == '-' &&
+            cell.find_first_of("123456789", cell.size() - 3) != std::string::npos && s > LLONG_MIN) {
+            --s;
+        }
         time_t t = (time_t)s;
         struct tm lt;
         buf[0] = '\0';
