@@ -17,7 +17,7 @@ echo "done"
 heading "Building"
 build_log=$(mktemp)
 if ! { cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
-       cmake --build build -j"$(nproc)" --target vornodbc; } >"$build_log" 2>&1; then
+       cmake --build build -j"$(nproc)"; } >"$build_log" 2>&1; then
     cat "$build_log"
     echo "build failed" >&2
     exit 1
