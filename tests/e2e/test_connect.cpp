@@ -277,3 +277,37 @@ TEST(Connect, GetInfoDescribesTheOpenConnection) {
     EXPECT_EQ('\0', two[1]);
     EXPECT_EQ(3, len);
 }
+
+TEST(Connect, SurplusEntriesAndOverlongValues) {
+    std::string project = testProject();
+    emulator().reset(project);
+    std::string base = "DRIVER=" + driverPath() + ";DSN=e2e;HOST=" + hostPort() + ";REGION=" +
+                       kRegion + ";AUTHMODE=1;AK=" + kAk + ";SK=" + kSk;
+    std::string filler;
+    for (int i = 0; i < 25; ++i) filler += ";X" + std::to_string(i) + "=" + std::string(300, 'v');
+    // Seven entries, 25 fillers: the 33rd entry, the project, is not read.
+    {
+        Connection conn;
+        EXPECT_EQ(SQL_ERROR, conn.driverConnect(base + filler + ";PROJECTID=" + project));
+    }
+    // As the 32nd it is read.
+    {
+        std::string fewer;
+        for (int i = 0; i < 24; ++i) fewer += ";X" + std::to_string(i) + "=" + std::string(300, 'v');
+        Connection conn;
+        ASSERT_TRUE(SQL_SUCCEEDED(conn.driverConnect(base + fewer + ";PROJECTID=" + project)))
+            << diagText(SQL_HANDLE_DBC, conn.dbc);
+        expectSelectOne(conn);
+    }
+    // Values far beyond a field's 256 characters are cut, not written past it:
+    // a long user name makes the token request fail, nothing more.
+    {
+        Connection conn;
+        std::string cs = tokenConnStr(project);
+        cs.replace(cs.find("USER=emuuser"), 12, "USER=" + std::string(5000, 'u'));
+        cs += ";SVCNAME=" + std::string(3000, 's') + ";" + std::string(2000, 'K') + "=v";
+        EXPECT_EQ(SQL_ERROR, conn.driverConnect(cs));
+        Diag d = diag(SQL_HANDLE_DBC, conn.dbc);
+        EXPECT_EQ("HY000", d.state);
+    }
+}

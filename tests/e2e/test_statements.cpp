@@ -79,6 +79,20 @@ TEST_F(Statements, TextIsTrimmedAndDoubleQuotesBecomeBackticks) {
     EXPECT_EQ(std::string::npos, sql[0].find(';')) << sql[0];
 }
 
+TEST_F(Statements, DoubleQuotesInsideTextLiteralsAreData) {
+    connect();
+    // Double quotes stand for identifier quotes only outside text literals;
+    // inside one they are part of the text and must reach the service as
+    // they are, or stored data and search values change.
+    EXPECT_EQ("3", scalar("select id from customers where name = 'Zo\xC3\xAB \"Zed\" O''Neil'"));
+    ASSERT_EQ(SQL_SUCCESS, st->exec("create table quotes (id INT, body STRING)")) << st->diagText();
+    ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st->h, SQL_CLOSE));
+    ASSERT_EQ(SQL_SUCCESS, st->exec("insert into quotes values (1, 'say \"hi\"')")) << st->diagText();
+    EXPECT_EQ("say \"hi\"", scalar("select body from quotes where id = 1"));
+    // Outside literals they still quote identifiers.
+    EXPECT_EQ("1", scalar("select \"id\" from quotes"));
+}
+
 TEST_F(Statements, UnicodeTextTravelsUnchanged) {
     connect();
     EXPECT_EQ("1", scalar("select id from customers where name = 'Anna M\xC3\xBCller'"));
