@@ -207,7 +207,6 @@ TEST(Connect, SecondConnectOnConnectedHandleIsRefused) {
     std::string project = testProject();
     Connection conn;
     E2E_CONNECT(conn, akskConnStr(project));
-    Connection other; // keeps conn.connected intact
     SQLRETURN rc = SQLDriverConnect(conn.dbc, nullptr,
                                     (SQLCHAR*)tokenConnStr(project).c_str(), SQL_NTS, nullptr,
                                     0, nullptr, SQL_DRIVER_NOPROMPT);
