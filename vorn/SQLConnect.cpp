@@ -7,15 +7,16 @@
 
 namespace {
 
-// Appends "<sep><key>=<value>" to a growing malloc'd text; false when out of memory.
+// Appends "<sep><key>=<value>" to a growing malloc'd text; false when out of
+// memory. The value ends before any ";" in it, so that it can never add
+// entries (HOST, AUTHMODE, ...) of its own to the string.
 bool appendEntry(char** text, size_t* len, const char* key, const char* value)
 {
-    size_t add = strlen(key) + strlen(value) + 2;
-    char* grown = (char*)realloc(*text, *len + add + 1);
+    size_t k = strlen(key), v = strcspn(value, ";");
+    char* grown = (char*)realloc(*text, *len + k + v + 3);
     if (grown == NULL) return false;
     *text = grown;
     if (*len > 0) grown[(*len)++] = ';';
-    size_t k = strlen(key), v = strlen(value);
     memcpy(grown + *len, key, k);
     *len += k;
     grown[(*len)++] = '=';
@@ -28,7 +29,9 @@ bool appendEntry(char** text, size_t* len, const char* key, const char* value)
 } // namespace
 
 // A data-source connect is the driver connect with the string
-// "DSN=<server>[;USER=<user>][;PASSWORD=<authentication>]".
+// "DSN=<server>[;USER=<user>][;PASSWORD=<authentication>]"; the user and
+// password then reach the connection exactly as given, also where the
+// string's syntax would cut them.
 extern "C" SQLRETURN SQL_API SQLConnect(SQLHDBC ConnectionHandle, SQLCHAR* ServerName,
                                         SQLSMALLINT NameLength1, SQLCHAR* UserName,
                                         SQLSMALLINT NameLength2, SQLCHAR* Authentication,
@@ -57,7 +60,7 @@ extern "C" SQLRETURN SQL_API SQLConnect(SQLHDBC ConnectionHandle, SQLCHAR* Serve
                 !appendEntry(&connStr, &len, "PASSWORD", auth))) {
         NAVIX_LOG(NAVIX_ERROR, "SQLConnect", "Memory allocation error");
     } else {
-        rc = _DriverConnect(dbc, connStr, NULL, 0, NULL);
+        rc = _DriverConnect(dbc, connStr, NULL, 0, NULL, user, auth);
     }
     free(connStr);
     free(server);

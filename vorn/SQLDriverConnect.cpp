@@ -223,7 +223,8 @@ char* vornDupText(const SQLCHAR* text, SQLINTEGER length, int* bad)
 }
 
 SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnStr,
-                         SQLSMALLINT bufferLength, SQLSMALLINT* outLength)
+                         SQLSMALLINT bufferLength, SQLSMALLINT* outLength, const char* user,
+                         const char* password)
 {
     if (dbc == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "hDbc is SQL_INVALID_HANDLEd");
@@ -256,6 +257,12 @@ SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnSt
         NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "bulid conn confs error");
         free(prop);
         return SQL_ERROR;
+    }
+    if (user != NULL && user[0] != '\0') {
+        vornCopyString(prop->USER, sizeof(prop->USER), user);
+    }
+    if (password != NULL && password[0] != '\0') {
+        vornCopyString(prop->PASSWORD, sizeof(prop->PASSWORD), password);
     }
 
     int cut = 0;

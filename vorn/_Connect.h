@@ -33,9 +33,13 @@ int buildOutConnString(const ConnProperty* prop, SQLCHAR* out, SQLSMALLINT buffe
 char* maskConnString(const char* connStr);
 
 // The connect itself, after the entry point has checked the handle and
-// turned the application's string into a NUL-terminated one.
+// turned the application's string into a NUL-terminated one. A user or
+// password given here (non-empty) replaces what the string resolved to, so
+// that values the string cannot carry whole (";" or "=" inside) arrive
+// exactly; NULL keeps the string's.
 SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnStr,
-                         SQLSMALLINT bufferLength, SQLSMALLINT* outLength);
+                         SQLSMALLINT bufferLength, SQLSMALLINT* outLength,
+                         const char* user = NULL, const char* password = NULL);
 
 // Copies an application text given with an explicit length (or SQL_NTS) into
 // a fresh NUL-terminated string (stopping at an earlier NUL). NULL for a NULL

@@ -12,6 +12,7 @@
 
 #include "ConnProperty.h"
 #include "LogCapture.h"
+#include "NavixConnection.h"
 #include "_Connect.h"
 #include "handles.h"
 
@@ -459,4 +460,23 @@ TEST_F(ConnectTest, SqlConnectUsesTheDataSource)
     EXPECT_EQ(handle()->connected, 0);
     EXPECT_EQ(SQLConnect(dbc, (SQLCHAR*)"full", -7, NULL, 0, NULL, 0), SQL_ERROR);
     EXPECT_EQ(SQLConnect(NULL, (SQLCHAR*)"full", SQL_NTS, NULL, 0, NULL, 0), SQL_INVALID_HANDLE);
+}
+
+TEST_F(ConnectTest, SqlConnectPassesUserAndPasswordWhole)
+{
+    // "=" and ";" cannot travel whole inside a connection string; the
+    // arguments must still arrive exactly, and what follows a ";" in them
+    // must never become an entry of its own (here: a HOST and a token mode).
+    const char* user = "bo=b;x";
+    const char* password = "pa=ss;HOST=evil:1;AUTHMODE=0";
+    ASSERT_EQ(SQLConnect(dbc, (SQLCHAR*)"full", SQL_NTS, (SQLCHAR*)user, SQL_NTS,
+                         (SQLCHAR*)password, SQL_NTS),
+              SQL_SUCCESS);
+    ASSERT_NE(handle()->extras->conn, nullptr);
+    const ConnProperty& prop = handle()->extras->conn->connProperty;
+    EXPECT_STREQ(prop.USER, user);
+    EXPECT_STREQ(prop.PASSWORD, password);
+    EXPECT_STREQ(prop.HOST, "127.0.0.1:9");
+    EXPECT_EQ(prop.authMode, 1);
+    EXPECT_STREQ(handle()->extras->connInfo->HOST, "127.0.0.1:9");
 }
