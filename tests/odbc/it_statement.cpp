@@ -10,12 +10,16 @@
 #include "ColumnHeader.h"
 #include "EmuClient.h"
 #include "LogCapture.h"
+#include "TempDir.h"
 #include "handles.h"
 
 namespace {
 
 class EmuStatementTest : public ::testing::Test {
 protected:
+    // The message-log file of each test process stays in its own directory.
+    TempDir dir;
+    ScopedChdir cwd{dir.path()};
     SQLHANDLE env = NULL, dbc = NULL, hstmt = NULL;
     std::string project;
 

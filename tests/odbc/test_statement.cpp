@@ -13,6 +13,7 @@
 #include "ColumnHeader.h"
 #include "LogCapture.h"
 #include "NavixResultSet.h"
+#include "TempDir.h"
 #include "_Statement.h"
 #include "handles.h"
 
@@ -22,6 +23,10 @@ const char* const kBig = "9007199254740993";  // odd, above 2^53: a double would
 
 class StatementTest : public ::testing::Test {
 protected:
+    // ctest runs these processes side by side in one directory: each keeps
+    // its message-log file in a scratch directory of its own.
+    TempDir dir;
+    ScopedChdir cwd{dir.path()};
     SQLHANDLE env = NULL, dbc = NULL, hstmt = NULL;
 
     void SetUp() override
@@ -155,6 +160,15 @@ TEST_F(StatementTest, DescribeColCutsTheNameAndWritesWholeSizes)
     EXPECT_EQ(digits, 4);
     EXPECT_EQ(nullable, SQL_NULLABLE);
     EXPECT_EQ(lastRecorded(), "SQL_SUCCESS");
+    // A record also reaches the file, with the entry point's source as
+    // module and function.
+    std::vector<std::string> lines = readLines(dir.file("vorn_odbc.log"));
+    ASSERT_EQ(lines.size(), 1u);
+    const std::string source = __FILE__;
+    const std::string vornDir = source.substr(0, source.rfind("/tests/")) + "/vorn/";
+    const std::string module = "[" + vornDir + "SQLDescribeCol.cpp]";
+    EXPECT_EQ(lines[0].rfind("[[template]]" + module + module + "[", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[0].substr(lines[0].size() - 12), "]SQL_SUCCESS") << lines[0];
 
     // Negative and zero lengths never touch the buffer; NULL outputs are skipped.
     memset(name, 0xFF, sizeof(name));
