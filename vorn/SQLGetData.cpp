@@ -307,14 +307,19 @@ SQLRETURN _GetData(StmtHandle* stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQL
     }
     case SQL_C_DATE:
     case SQL_C_TYPE_DATE: {
-        char* work = (char*)calloc(11, 1);
+        // The date is the first 10 characters of the cell's text. A TIMESTAMP
+        // cell gives no text at all in fewer than 20 bytes, so it is read
+        // whole and cut here.
+        const uint32_t workSize =
+            (header != NULL && header->conciseType == SQL_TYPE_TIMESTAMP) ? 26 : 11;
+        char* work = (char*)calloc(workSize, 1);
         if (work == NULL) {
             NAVIX_LOG(NAVIX_ERROR, "_GetData",
                       "SQL_ERROR failed to allocate memory for SQL_C_TYPE_DATE, column %i.", col);
             return SQL_ERROR;
         }
         int32_t outLen = 0;
-        if (!inRange || DBGetFieldAsCString(rs, idx, work, 11, &outLen, &isNull) != 0) {
+        if (!inRange || DBGetFieldAsCString(rs, idx, work, workSize, &outLen, &isNull) != 0) {
             free(work);
             NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR get date string data failed for column %i",
                       col);
@@ -327,6 +332,7 @@ SQLRETURN _GetData(StmtHandle* stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQL
                       (int)bufferLength);
             return SQL_ERROR;
         }
+        work[10] = '\0';
         // Only the structure is ours to write, whatever length the application claims.
         SQL_DATE_STRUCT date;
         memset(&date, 0, sizeof(date));

@@ -550,6 +550,14 @@ TEST_F(StatementTest, DatesAndTimestamps)
     EXPECT_EQ(ts.hour, tmv.tm_hour);
     EXPECT_EQ(ts.second, tmv.tm_sec);
 
+    // ... and as a date: the local date of that moment.
+    SQL_DATE_STRUCT tsDate;
+    ASSERT_EQ(SQLGetData(hstmt, 4, SQL_C_TYPE_DATE, &tsDate, sizeof(tsDate), &ind), SQL_SUCCESS);
+    EXPECT_EQ(tsDate.year, tmv.tm_year + 1900);
+    EXPECT_EQ(tsDate.month, tmv.tm_mon + 1);
+    EXPECT_EQ(tsDate.day, tmv.tm_mday);
+    EXPECT_EQ(ind, 6);
+
     // Only the structure is written, whatever length the buffer claims.
     unsigned char big[64];
     memset(big, 0xEE, sizeof(big));
