@@ -268,10 +268,12 @@ TEST_F(Fetch, DatesAndTimestamps) {
     EXPECT_EQ(0, ts.second);
     EXPECT_EQ(0u, ts.fraction);
 
-    // A TIMESTAMP cell is formatted as local time only into a buffer of 20
-    // bytes or more; the date conversion reads it into 11 bytes, so it gets
-    // no text and refuses the cell.
-    EXPECT_EQ(SQL_ERROR, get(C_TIMESTAMP, SQL_C_TYPE_DATE, &date, &ind));
+    // A TIMESTAMP read as a date: the day of its local time.
+    EXPECT_EQ(SQL_SUCCESS, get(C_TIMESTAMP, SQL_C_TYPE_DATE, &date, &ind));
+    EXPECT_EQ(2024, date.year);
+    EXPECT_EQ(1, date.month);
+    EXPECT_EQ(15, date.day);
+    EXPECT_EQ(6, ind);
 
     // Text that is no date is refused.
     EXPECT_EQ(SQL_ERROR, get(C_STRING, SQL_C_TYPE_DATE, &date, &ind));
