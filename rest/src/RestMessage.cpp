@@ -67,8 +67,35 @@ GetJobResuleReq::GetJobResuleReq(const std::string& jobId, int currentPage) {
 
 int GetJobResuleReq::getMethod() const { return HTTP_METHOD_GET; }
 
+namespace {
+
+// One path segment with every byte but the unreserved ones (A-Z a-z 0-9 - . _ ~)
+// written as %XX, so that a name holding "/", "?", "#", "%" or a blank stays
+// one segment and the URL stays valid. UTF-8 names are encoded byte by byte.
+std::string encodePathSegment(const std::string& text) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (std::string::size_type i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+            c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0x0F];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+// The signature covers the path as sent, so the encoded names are what the
+// service checks it against.
 GetDescribeTableReq::GetDescribeTableReq(const std::string& database, const std::string& table) {
-    httpReq.url = "/databases/" + database + "/tables/" + table;
+    httpReq.url = "/databases/" + encodePathSegment(database) + "/tables/" + encodePathSegment(table);
 }
 
 int GetDescribeTableReq::getMethod() const { return HTTP_METHOD_GET; }

@@ -566,6 +566,28 @@ TEST_P(ClientIT, ColumnsOfAMissingTable)
     EXPECT_NE(std::string::npos, msg.find("no_such_table does not exist")) << msg;
 }
 
+// A table name with reserved characters, a blank, "%" and UTF-8 letters
+// reaches the service as one path segment, and in signing mode the signature
+// over the encoded path is accepted.
+TEST_P(ClientIT, ColumnsOfATableWhoseNameNeedsEncoding)
+{
+    const std::string name = "odd name/x?y#z%41 M\xC3\xBCller";
+    open();
+    ASSERT_EQ(0, exec("create table `" + name + "` (id INT, label STRING)")) << rec.message;
+    drop();
+    ASSERT_EQ(0, DBColumns(conn, name.c_str(), &rs, &rec)) << rec.message;
+    std::vector<EmuRequest> d = calls("/tables/odd%20name%2Fx%3Fy%23z%2541%20M%C3%BCller");
+    ASSERT_EQ(1u, d.size());
+    EXPECT_EQ("/v1.0/" + project + "/databases/db1/tables/odd%20name%2Fx%3Fy%23z%2541%20M%C3%BCller", d[0].path);
+    EXPECT_EQ("", d[0].query);
+    std::vector<std::string> columns;
+    while (DBFetch(rs) == 0) {
+        EXPECT_EQ(name, cell(2));
+        columns.push_back(cell(3));
+    }
+    EXPECT_EQ((std::vector<std::string>{"id", "label"}), columns);
+}
+
 // ---------------------------------------------------------------------------
 // Diagnostics
 

@@ -71,12 +71,26 @@ TEST(GetRequests, PathsAndMethods) {
     GetDescribeTableReq describe("db1", "t1");
     EXPECT_EQ("/databases/db1/tables/t1", describe.httpReq.url);
     EXPECT_EQ(0, describe.getMethod());
-    EXPECT_EQ("/databases/a/b/tables/c?d", GetDescribeTableReq("a/b", "c?d").httpReq.url);
 
     for (const RestReq* r : std::vector<const RestReq*>{&status, &page, &describe}) {
         EXPECT_TRUE(r->httpReq.body.empty());
         EXPECT_TRUE(r->httpReq.headers.empty());
     }
+}
+
+// Each name stays one path segment: reserved characters, blanks, "%" and
+// non-ASCII bytes go out as upper-case %XX; unreserved characters stay.
+TEST(GetRequests, DescribeTableEncodesEachName) {
+    EXPECT_EQ("/databases/a%2Fb/tables/c%3Fd", GetDescribeTableReq("a/b", "c?d").httpReq.url);
+    EXPECT_EQ("/databases/my%20db/tables/t%231", GetDescribeTableReq("my db", "t#1").httpReq.url);
+    EXPECT_EQ("/databases/db1/tables/100%25%2Bx%26y%3Dz", GetDescribeTableReq("db1", "100%+x&y=z").httpReq.url);
+    // "ü" is C3 BC and "東" E6 9D B1 in UTF-8.
+    EXPECT_EQ("/databases/M%C3%BCller/tables/%E6%9D%B1%20t", GetDescribeTableReq("Müller", "東 t").httpReq.url);
+    EXPECT_EQ("/databases/AZaz09-._~/tables/t", GetDescribeTableReq("AZaz09-._~", "t").httpReq.url);
+    // Every other printable ASCII character, and control bytes, are encoded.
+    EXPECT_EQ("/databases/%21%22%24%27%28%29%2A%2C%3A%3B%3C%3E%40%5B%5C%5D%5E%60%7B%7C%7D/tables/%00%0A%7F%80%FF",
+              GetDescribeTableReq("!\"$'()*,:;<>@[\\]^`{|}", std::string("\0\n\x7f\x80\xff", 5)).httpReq.url);
+    EXPECT_EQ("/databases//tables/", GetDescribeTableReq("", "").httpReq.url);
 }
 
 TEST(HttpReqHeaders, LinesInByteOrderWithoutBlanks) {
