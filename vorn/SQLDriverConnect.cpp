@@ -1,6 +1,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <exception>
+#include <string>
+
 #include "NavixLogging.h"
 #include "Profile.h"
 #include "_Connect.h"
@@ -155,50 +158,18 @@ char* maskConnString(const char* connStr)
     if (connStr == NULL) {
         return NULL;
     }
-    size_t len = strlen(connStr);
-    // A masked value never grows an entry by more than "****" over an empty value.
-    size_t cap = len + 4 * (len / 2 + 1) + 1;
-    char* out = (char*)malloc(cap);
-    if (out == NULL) {
+    // The client masks its own log entry the same way; one routine for both.
+    try {
+        std::string masked = NavixConnection::maskSecrets(connStr);
+        char* out = (char*)malloc(masked.size() + 1);
+        if (out == NULL) {
+            return NULL;
+        }
+        memcpy(out, masked.c_str(), masked.size() + 1);
+        return out;
+    } catch (const std::exception&) {
         return NULL;
     }
-    size_t o = 0;
-    const char* p = connStr;
-    for (;;) {
-        const char* end = strchr(p, ';');
-        size_t elen = end != NULL ? (size_t)(end - p) : strlen(p);
-        const char* eq = (const char*)memchr(p, '=', elen);
-        bool secret = false;
-        if (eq != NULL) {
-            // Blanks around the key are tolerated here: better to over-mask.
-            const char* ks = p;
-            const char* ke = eq;
-            while (ks < ke && (*ks == ' ' || *ks == '\t')) ks++;
-            while (ke > ks && (ke[-1] == ' ' || ke[-1] == '\t')) ke--;
-            char key[16];
-            size_t klen = (size_t)(ke - ks);
-            if (klen < sizeof(key)) {
-                memcpy(key, ks, klen);
-                key[klen] = '\0';
-                secret = keyEquals(key, "PASSWORD") || keyEquals(key, "SK");
-            }
-        }
-        if (secret) {
-            size_t keep = (size_t)(eq - p) + 1;
-            memcpy(out + o, p, keep);
-            o += keep;
-            memcpy(out + o, "****", 4);
-            o += 4;
-        } else {
-            memcpy(out + o, p, elen);
-            o += elen;
-        }
-        if (end == NULL) break;
-        out[o++] = ';';
-        p = end + 1;
-    }
-    out[o] = '\0';
-    return out;
 }
 
 char* vornDupText(const SQLCHAR* text, SQLINTEGER length, int* bad)

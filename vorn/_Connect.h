@@ -29,7 +29,8 @@ int buildOutConnString(const ConnProperty* prop, SQLCHAR* out, SQLSMALLINT buffe
                        SQLSMALLINT* outLength);
 
 // Copy of a connection string fit for a log: the values of PASSWORD and SK
-// replaced by "****". The result is malloc'd (NULL when out of memory).
+// replaced by "****" (by the client's NavixConnection::maskSecrets). The
+// result is malloc'd (NULL when out of memory).
 char* maskConnString(const char* connStr);
 
 // The connect itself, after the entry point has checked the handle and
