@@ -59,9 +59,9 @@ extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statementHandle, SQLUSMALLINT 
               (unsigned long)(uintptr_t)stmt, (int)option);
     switch (option) {
     case SQL_CLOSE:
-        // Closing the cursor keeps the prepared text: applications prepare
-        // once and run again after each close (the driver manager allows
-        // SQLExecute right after it). The result set and its bindings stay.
+        // Only the text goes; the result set and its bindings stay readable.
+        free(stmt->sqlText);
+        stmt->sqlText = NULL;
         return SQL_SUCCESS;
     case SQL_DROP:
         return _ReleaseStmt(stmt);
