@@ -11,15 +11,29 @@
 namespace {
 
 // Trim, drop one trailing ";", turn double quotes into backticks.
+// Double quotes inside a single-quoted text literal are data, not identifier
+// quotes: they stay, or stored text and search values would change. Inside a
+// literal a backslash escapes the next character; a doubled '' simply closes
+// and reopens the literal.
 std::string prepareStatement(const char* sql)
 {
     std::string text = clienttext::trimmed(sql);
     if (!text.empty() && text[text.size() - 1] == ';') {
         text.erase(text.size() - 1);
     }
-    for (char& c : text) {
-        if (c == '"') {
-            c = '`';
+    bool inLiteral = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (inLiteral) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '\'') {
+                inLiteral = false;
+            }
+        } else if (c == '\'') {
+            inLiteral = true;
+        } else if (c == '"') {
+            text[i] = '`';
         }
     }
     return text;
