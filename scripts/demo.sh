@@ -90,7 +90,7 @@ run_isql() {
 }
 
 heading "SELECT of several types (db1.all_types)"
-echo "  (row 3 holds NULLs, shown empty; TIMESTAMP cells arrive as epoch milliseconds)"
+echo "  (row 3 holds NULLs, shown empty; TIMESTAMP cells travel as epoch milliseconds and show in local time)"
 run_isql <<'EOF'
 select id, c_int, c_bigint, c_double, c_decimal, c_string, c_date, c_timestamp, c_boolean from all_types order by id
 EOF
