@@ -48,6 +48,18 @@ bool checkResultSet(NavixQueryResultSet* rs, const char* func)
     return true;
 }
 
+// The typed getters all check the set, then hand the cell request over.
+template <typename T>
+int forwardGetter(NavixQueryResultSet* rs, const char* func,
+                  int (NavixQueryResultSet::*getter)(uint32_t, T*, int32_t*, char*, size_t), uint32_t col, T* value,
+                  int32_t* isNull)
+{
+    if (!checkResultSet(rs, func)) {
+        return 1;
+    }
+    return (rs->*getter)(col, value, isNull, NULL, 0);
+}
+
 // Common ending of the functions that create a result set: the diagnostic is
 // copied whatever the outcome; a failed set is destroyed at once.
 int handOver(NavixQueryResultSet* rs, int ret, NavixQueryResultSet** result, DiagRecord* diag, const char* func,
@@ -181,58 +193,37 @@ int DBGetFieldAsCString(NavixQueryResultSet* rs, uint32_t col, char* buf, uint32
 
 int DBGetFieldAsInt(NavixQueryResultSet* rs, uint32_t col, int32_t* value, int32_t* isNull)
 {
-    if (!checkResultSet(rs, "DBGetFieldAsInt")) {
-        return 1;
-    }
-    return rs->getFieldAsInt(col, value, isNull);
+    return forwardGetter(rs, "DBGetFieldAsInt", &NavixQueryResultSet::getFieldAsInt, col, value, isNull);
 }
 
 int DBGetFieldAsI8(NavixQueryResultSet* rs, uint32_t col, int8_t* value, int32_t* isNull)
 {
-    if (!checkResultSet(rs, "DBGetFieldAsI8")) {
-        return 1;
-    }
-    return rs->getFieldAsI8(col, value, isNull);
+    return forwardGetter(rs, "DBGetFieldAsI8", &NavixQueryResultSet::getFieldAsI8, col, value, isNull);
 }
 
 int DBGetFieldAsLong(NavixQueryResultSet* rs, uint32_t col, int32_t* value, int32_t* isNull)
 {
-    if (!checkResultSet(rs, "DBGetFieldAsLong")) {
-        return 1;
-    }
-    return rs->getFieldAsLong(col, value, isNull);
+    return forwardGetter(rs, "DBGetFieldAsLong", &NavixQueryResultSet::getFieldAsLong, col, value, isNull);
 }
 
 int DBGetFieldAsULong(NavixQueryResultSet* rs, uint32_t col, uint32_t* value, int32_t* isNull)
 {
-    if (!checkResultSet(rs, "DBGetFieldAsULong")) {
-        return 1;
-    }
-    return rs->getFieldAsULong(col, value, isNull);
+    return forwardGetter(rs, "DBGetFieldAsULong", &NavixQueryResultSet::getFieldAsULong, col, value, isNull);
 }
 
 int DBGetFieldAsI64(NavixQueryResultSet* rs, uint32_t col, int64_t* value, int32_t* isNull)
 {
-    if (!checkResultSet(rs, "DBGetFieldAsI64")) {
-        return 1;
-    }
-    return rs->getFieldAsI64(col, value, isNull);
+    return forwardGetter(rs, "DBGetFieldAsI64", &NavixQueryResultSet::getFieldAsI64, col, value, isNull);
 }
 
 int DBGetFieldAsI64U(NavixQueryResultSet* rs, uint32_t col, uint64_t* value, int32_t* isNull)
 {
-    if (!checkResultSet(rs, "DBGetFieldAsI64U")) {
-        return 1;
-    }
-    return rs->getFieldAsI64U(col, value, isNull);
+    return forwardGetter(rs, "DBGetFieldAsI64U", &NavixQueryResultSet::getFieldAsI64U, col, value, isNull);
 }
 
 int DBGetFieldAsDouble(NavixQueryResultSet* rs, uint32_t col, double* value, int32_t* isNull)
 {
-    if (!checkResultSet(rs, "DBGetFieldAsDouble")) {
-        return 1;
-    }
-    return rs->getFieldAsDouble(col, value, isNull);
+    return forwardGetter(rs, "DBGetFieldAsDouble", &NavixQueryResultSet::getFieldAsDouble, col, value, isNull);
 }
 
 int32_t DBGetTypeDisplaySize(int32_t clientType)
