@@ -60,6 +60,30 @@ int forwardGetter(NavixQueryResultSet* rs, const char* func,
     return (rs->*getter)(col, value, isNull, NULL, 0);
 }
 
+// The functions that create a result set need somewhere to put it and its
+// diagnostic.
+bool checkOutputs(NavixQueryResultSet** result, DiagRecord* diag, const char* func)
+{
+    if (result == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Result Pointer cannot be NULL.");
+        return false;
+    }
+    if (diag == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Diag message cannot be NULL.");
+        return false;
+    }
+    return true;
+}
+
+// An exception while creating a result set: the half-made set goes.
+int dropOnError(NavixQueryResultSet* rs, NavixQueryResultSet** result, const char* func, const std::exception& e)
+{
+    NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
+    delete rs;
+    *result = NULL;
+    return 1;
+}
+
 // Common ending of the functions that create a result set: the diagnostic is
 // copied whatever the outcome; a failed set is destroyed at once.
 int handOver(NavixQueryResultSet* rs, int ret, NavixQueryResultSet** result, DiagRecord* diag, const char* func,
@@ -135,12 +159,7 @@ int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** r
         NAVIX_LOG(NAVIX_ERROR, func, "Query string cannot be NULL.");
         return 1;
     }
-    if (result == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Result Pointer cannot be NULL.");
-        return 1;
-    }
-    if (diag == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Diag message cannot be NULL.");
+    if (!checkOutputs(result, diag, func)) {
         return 1;
     }
     NavixQueryResultSet* rs = NULL;
@@ -151,10 +170,7 @@ int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** r
         int ret = rs->runSql(conn, text);
         return handOver(rs, ret, result, diag, func, "Call NavixQueryResultSet::runSql error, ret = %d");
     } catch (const std::exception& e) {
-        NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
-        delete rs;
-        *result = NULL;
-        return 1;
+        return dropOnError(rs, result, func, e);
     }
 }
 
@@ -267,12 +283,7 @@ int DBTables(NavixConnection* conn, const char* pattern, NavixQueryResultSet** r
         NAVIX_LOG(NAVIX_ERROR, func, "tbl_search_pattern cannot be NULL.");
         return 1;
     }
-    if (result == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Result Pointer cannot be NULL.");
-        return 1;
-    }
-    if (diag == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Diag message cannot be NULL.");
+    if (!checkOutputs(result, diag, func)) {
         return 1;
     }
     NavixTableResultSet* rs = NULL;
@@ -281,10 +292,7 @@ int DBTables(NavixConnection* conn, const char* pattern, NavixQueryResultSet** r
         int ret = rs->listTables(conn, pattern);
         return handOver(rs, ret, result, diag, func, "Call NavixTableResultSet::listTables error, ret = %d");
     } catch (const std::exception& e) {
-        NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
-        delete rs;
-        *result = NULL;
-        return 1;
+        return dropOnError(rs, result, func, e);
     }
 }
 
@@ -299,12 +307,7 @@ int DBColumns(NavixConnection* conn, const char* tableName, NavixQueryResultSet*
         NAVIX_LOG(NAVIX_ERROR, func, "tableName cannot be NULL.");
         return 1;
     }
-    if (result == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Result Pointer cannot be NULL.");
-        return 1;
-    }
-    if (diag == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Diag message cannot be NULL.");
+    if (!checkOutputs(result, diag, func)) {
         return 1;
     }
     NavixColumnResultSet* rs = NULL;
@@ -314,22 +317,14 @@ int DBColumns(NavixConnection* conn, const char* tableName, NavixQueryResultSet*
         int ret = rs->describeTable(conn, database, tableName);
         return handOver(rs, ret, result, diag, func, "Call NavixColumnResultSet::describeTable error, ret = %d");
     } catch (const std::exception& e) {
-        NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
-        delete rs;
-        *result = NULL;
-        return 1;
+        return dropOnError(rs, result, func, e);
     }
 }
 
 int DBGetTypeInfo(int32_t sqlType, NavixQueryResultSet** result, DiagRecord* diag)
 {
     const char* func = "DBGetTypeInfo";
-    if (result == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Result Pointer cannot be NULL.");
-        return 1;
-    }
-    if (diag == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Diag message cannot be NULL.");
+    if (!checkOutputs(result, diag, func)) {
         return 1;
     }
     NavixTypeInfoResultSet* rs = NULL;
@@ -338,9 +333,6 @@ int DBGetTypeInfo(int32_t sqlType, NavixQueryResultSet** result, DiagRecord* dia
         int ret = rs->getTypeInfo(sqlType);
         return handOver(rs, ret, result, diag, func, "Call NavixTypeInfoResultSet::getTypeInfo error, ret = %d");
     } catch (const std::exception& e) {
-        NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
-        delete rs;
-        *result = NULL;
-        return 1;
+        return dropOnError(rs, result, func, e);
     }
 }
