@@ -77,6 +77,16 @@ uint32_t toUInt32(const char* s)
     return neg ? (uint32_t)(0u - v) : v;
 }
 
+// The catalog sets have a fixed number of columns and answer quietly.
+int fixedColumnCount(int32_t* colCount, int32_t count)
+{
+    if (colCount == NULL) {
+        return 1;
+    }
+    *colCount = count;
+    return 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -754,11 +764,7 @@ NavixTableResultSet::~NavixTableResultSet() {}
 
 int NavixTableResultSet::getColumnCount(int32_t* colCount, char*, size_t)
 {
-    if (colCount == NULL) {
-        return 1;
-    }
-    *colCount = TABLE_RESULT_COLUMN_COUNT;
-    return 0;
+    return fixedColumnCount(colCount, TABLE_RESULT_COLUMN_COUNT);
 }
 
 const std::string& NavixTableResultSet::getColumnName(uint32_t i)
@@ -821,11 +827,7 @@ NavixColumnResultSet::~NavixColumnResultSet() {}
 
 int NavixColumnResultSet::getColumnCount(int32_t* colCount, char*, size_t)
 {
-    if (colCount == NULL) {
-        return 1;
-    }
-    *colCount = COLUMN_RESULT_COLUMN_COUNT;
-    return 0;
+    return fixedColumnCount(colCount, COLUMN_RESULT_COLUMN_COUNT);
 }
 
 const std::string& NavixColumnResultSet::getColumnName(uint32_t i)
@@ -918,11 +920,7 @@ NavixTypeInfoResultSet::~NavixTypeInfoResultSet() {}
 
 int NavixTypeInfoResultSet::getColumnCount(int32_t* colCount, char*, size_t)
 {
-    if (colCount == NULL) {
-        return 1;
-    }
-    *colCount = TYPE_INFO_RESULT_COLUMN_COUNT;
-    return 0;
+    return fixedColumnCount(colCount, TYPE_INFO_RESULT_COLUMN_COUNT);
 }
 
 const std::string& NavixTypeInfoResultSet::getColumnName(uint32_t i)
