@@ -31,8 +31,8 @@ SQLRETURN copyDiagRecord(const DiagRecord* record, SQLCHAR* sqlState, SQLINTEGER
     return SQL_SUCCESS;
 }
 
-// A connection or statement holds exactly one diagnostic, record 1, which is
-// there even when the client never filled it. Environments hold none.
+// A connection or statement holds at most one diagnostic, record 1: the one
+// the client copied there last. Environments hold none.
 extern "C" SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT RecNumber,
                                            SQLCHAR* SQLState, SQLINTEGER* NativeErrorPtr,
                                            SQLCHAR* MessageText, SQLSMALLINT BufferLength,
@@ -59,7 +59,11 @@ extern "C" SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Han
     default:
         return SQL_INVALID_HANDLE;
     }
-    if (RecNumber > 1) {
+    // A record the client never filled (all zero: no SQLSTATE) is no
+    // diagnostic at all. Handing it out as record 1 would give an empty
+    // SQLSTATE, which ODBC does not allow and which makes the driver manager
+    // show uninitialised bytes as the message.
+    if (RecNumber > 1 || record->sqlState[0] == '\0') {
         return SQL_NO_DATA;
     }
     return copyDiagRecord(record, SQLState, NativeErrorPtr, MessageText, BufferLength, TextLengthPtr);

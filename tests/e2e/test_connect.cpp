@@ -184,6 +184,12 @@ TEST(Connect, MissingRequiredKeyFailsWithoutContactingTheService) {
     Connection conn;
     EXPECT_EQ(SQL_ERROR, conn.connect(kDsnNoRegion));
     EXPECT_TRUE(emulator().requests(project).empty());
+    // The client never ran, so the driver has no diagnostic to give: the
+    // driver manager is told so, and hands out no record of invented bytes.
+    SQLCHAR state[6] = "xxxxx";
+    SQLCHAR msg[64];
+    SQLSMALLINT len = -7;
+    EXPECT_EQ(SQL_NO_DATA, SQLGetDiagRec(SQL_HANDLE_DBC, conn.dbc, 1, state, nullptr, msg, sizeof(msg), &len));
 
     // An empty REGION in the string still counts as given.
     Connection conn2;

@@ -142,7 +142,7 @@ TEST_F(GetDiagRecTest, ArgumentChecks)
               1u);
 }
 
-TEST_F(GetDiagRecTest, FreshHandlesHaveAnEmptyFirstRecord)
+TEST_F(GetDiagRecTest, FreshHandlesHaveNoRecordAndWriteNothing)
 {
     for (int type : {SQL_HANDLE_DBC, SQL_HANDLE_STMT}) {
         SQLHANDLE h = type == SQL_HANDLE_DBC ? (SQLHANDLE)dbc : (SQLHANDLE)stmt;
@@ -154,12 +154,17 @@ TEST_F(GetDiagRecTest, FreshHandlesHaveAnEmptyFirstRecord)
         SQLSMALLINT len = 99;
         EXPECT_EQ(SQLGetDiagRec((SQLSMALLINT)type, h, 1, (SQLCHAR*)state, &native, (SQLCHAR*)msg, sizeof(msg),
                                 &len),
-                  SQL_SUCCESS);
-        EXPECT_EQ(native, 0);
-        EXPECT_EQ(memcmp(state, "\0\0\0\0\0\0", 6), 0);
-        EXPECT_STREQ(msg, "");
-        EXPECT_EQ(len, 0);
+                  SQL_NO_DATA);
+        EXPECT_EQ(native, 99);
+        EXPECT_EQ(memcmp(state, "xxxxxx", 6), 0);
+        EXPECT_EQ(msg[0], 'x');
+        EXPECT_EQ(len, 99);
     }
+    // Once the client has filled it, record 1 is there.
+    fillRecord(&dbc->diag, 0, "00000", "VKL ODBC Success.");
+    char state[6];
+    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, (SQLCHAR*)state, nullptr, nullptr, 0, nullptr), SQL_SUCCESS);
+    EXPECT_STREQ(state, "00000");
 }
 
 TEST_F(GetDiagRecTest, RecordOneIsTheHandlesOwnAndStaysAfterReading)
