@@ -193,9 +193,9 @@ char* vornDupText(const SQLCHAR* text, SQLINTEGER length, int* bad)
     return copy;
 }
 
-SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnStr,
-                         SQLSMALLINT bufferLength, SQLSMALLINT* outLength, const char* user,
-                         const char* password)
+// Checked both before the connection string is copied and again by the worker,
+// which SQLConnect calls directly.
+static SQLRETURN checkConnectable(DbcHandle* dbc, const void* connStr)
 {
     if (dbc == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "hDbc is SQL_INVALID_HANDLEd");
@@ -208,6 +208,17 @@ SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnSt
     if (connStr == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Connect string is NULL");
         return SQL_ERROR;
+    }
+    return SQL_SUCCESS;
+}
+
+SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnStr,
+                         SQLSMALLINT bufferLength, SQLSMALLINT* outLength, const char* user,
+                         const char* password)
+{
+    SQLRETURN rc = checkConnectable(dbc, connStr);
+    if (rc != SQL_SUCCESS) {
+        return rc;
     }
     if (dbc->extras == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "hDbcExtras is NULL");
@@ -276,17 +287,9 @@ extern "C" SQLRETURN SQL_API SQLDriverConnect(SQLHDBC ConnectionHandle, SQLHWND 
                                               SQLUSMALLINT DriverCompletion)
 {
     DbcHandle* dbc = (DbcHandle*)ConnectionHandle;
-    if (dbc == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "hDbc is SQL_INVALID_HANDLEd");
-        return SQL_INVALID_HANDLE;
-    }
-    if (dbc->connected == 1) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Already connected");
-        return SQL_ERROR;
-    }
-    if (InConnectionString == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Connect string is NULL");
-        return SQL_ERROR;
+    SQLRETURN rc = checkConnectable(dbc, InConnectionString);
+    if (rc != SQL_SUCCESS) {
+        return rc;
     }
     int bad = 0;
     char* connStr = vornDupText(InConnectionString, StringLength1, &bad);
@@ -299,7 +302,7 @@ extern "C" SQLRETURN SQL_API SQLDriverConnect(SQLHDBC ConnectionHandle, SQLHWND 
         }
         return SQL_ERROR;
     }
-    SQLRETURN rc = _DriverConnect(dbc, connStr, OutConnectionString, BufferLength, StringLength2Ptr);
+    rc = _DriverConnect(dbc, connStr, OutConnectionString, BufferLength, StringLength2Ptr);
     free(connStr);
     return rc;
 }
