@@ -178,6 +178,20 @@ bool readJobHead(const pt::ptree& root, RestResp& resp, std::string& jobId, std:
     return resp.isSuccess;
 }
 
+// Parses a success answer and lets fill read it; a text that is not JSON, or
+// one missing a member fill needs, is logged under func. What fill stored
+// before the failure stays.
+template <typename Fill>
+void parseBody(const std::string& body, const char* func, Fill fill) {
+    try {
+        pt::ptree root;
+        readJsonText(body, root);
+        fill(root);
+    } catch (const pt::ptree_error& e) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Parser json error, %s", e.what());
+    }
+}
+
 }  // namespace
 
 void readJsonText(const std::string& text, pt::ptree& root) {
@@ -243,26 +257,20 @@ void parseColumns(const pt::ptree& node, ColumnInfoList& columns) {
 SubmitJobResp::SubmitJobResp() : hasRows(false) {}
 
 void SubmitJobResp::parseSuccessRes() {
-    try {
-        pt::ptree root;
-        readJsonText(httpResp.body, root);
+    parseBody(httpResp.body, "navixrest::SubmitJobResp::parseSuccessRes", [&](const pt::ptree& root) {
         if (!readJobHead(root, *this, job_id, job_type)) return;
         if (const pt::ptree* node = optionalMember(root, "schema")) parseSchema(*node, schema);
         if (const pt::ptree* node = optionalMember(root, "rows")) {
             hasRows = true;
             parseRows(*node, rows);
         }
-    } catch (const pt::ptree_error& e) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::SubmitJobResp::parseSuccessRes", "Parser json error, %s", e.what());
-    }
+    });
 }
 
 JobStatusResp::JobStatusResp() : input_size(0), result_count(0) {}
 
 void JobStatusResp::parseSuccessRes() {
-    try {
-        pt::ptree root;
-        readJsonText(httpResp.body, root);
+    parseBody(httpResp.body, "navixrest::JobStatusResp::parseSuccessRes", [&](const pt::ptree& root) {
         if (!readJobHead(root, *this, job_id, job_type)) return;
         queue_name = textOf(root, "queue_name");
         owner = textOf(root, "owner");
@@ -270,40 +278,29 @@ void JobStatusResp::parseSuccessRes() {
         statement = textOf(root, "statement");
         input_size = intOf(root, "input_size");
         result_count = intOf(root, "result_count");
-    } catch (const pt::ptree_error& e) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::JobStatusResp::parseSuccessRes", "Parser json error, %s", e.what());
-    }
+    });
 }
 
 GetJobResuleResp::GetJobResuleResp() : input_size(0), row_count(0) {}
 
 void GetJobResuleResp::parseSuccessRes() {
-    try {
-        pt::ptree root;
-        readJsonText(httpResp.body, root);
+    parseBody(httpResp.body, "navixrest::GetJobResuleResp::parseSuccessRes", [&](const pt::ptree& root) {
         if (!readJobHead(root, *this, job_id, job_type)) return;
         input_size = intOf(root, "input_size");
         row_count = intOf(root, "row_count");
         parseSchema(member(root, "schema"), schema);
         parseRows(member(root, "rows"), rows);
-    } catch (const pt::ptree_error& e) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::GetJobResuleResp::parseSuccessRes", "Parser json error, %s", e.what());
-    }
+    });
 }
 
 GetDescribeTableResp::GetDescribeTableResp() : column_count(0) {}
 
 void GetDescribeTableResp::parseSuccessRes() {
-    try {
-        pt::ptree root;
-        readJsonText(httpResp.body, root);
+    parseBody(httpResp.body, "navixrest::GetDescribeTableResp::parseSuccessRes", [&](const pt::ptree& root) {
         column_count = intOf(root, "column_count");
         table_type = textOf(root, "table_type");
         parseColumns(member(root, "columns"), columns);
-    } catch (const pt::ptree_error& e) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::GetDescribeTableResp::parseSuccessRes", "Parser json error, %s",
-                  e.what());
-    }
+    });
 }
 
 }  // namespace navixrest
