@@ -1,4 +1,5 @@
 #include "MsgLog.h"
+#include "_ListLinks.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -91,18 +92,7 @@ void msgListFreeItem(MsgList* list, MsgListItem* item)
     if (!item->deleted) {
         list->count--;
     }
-    if (list->first == item) {
-        list->first = item->next;
-    }
-    if (list->last == item) {
-        list->last = item->prev;
-    }
-    if (item->prev != NULL) {
-        item->prev->next = item->next;
-    }
-    if (item->next != NULL) {
-        item->next->prev = item->prev;
-    }
+    _ListUnlink(item, &list->first, &list->last);
     // Only a removal of the current item moves the position; other items
     // leave it where it was.
     if (list->current == item) {

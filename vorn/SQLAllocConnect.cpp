@@ -2,6 +2,7 @@
 #include <stdlib.h>
 
 #include "NavixLogging.h"
+#include "_ListLinks.h"
 #include "handles.h"
 
 SQLRETURN _AllocConnect(SQLHENV environmentHandle, SQLHANDLE* outputHandle)
@@ -44,13 +45,7 @@ SQLRETURN _AllocConnect(SQLHENV environmentHandle, SQLHANDLE* outputHandle)
         dbc->msgLog = NULL;
     }
 
-    if (env->firstDbc != NULL) {
-        env->lastDbc->next = dbc;
-        dbc->prev = env->lastDbc;
-    } else {
-        env->firstDbc = dbc;
-    }
-    env->lastDbc = dbc;
+    _ListAppend(dbc, env->firstDbc, env->lastDbc);
 
     extras->connInfo = NULL;
     extras->conn = NULL;

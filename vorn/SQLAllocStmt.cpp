@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include "NavixLogging.h"
+#include "_ListLinks.h"
 #include "handles.h"
 
 SQLRETURN _AllocStmt(SQLHDBC connectionHandle, SQLHANDLE* outputHandle)
@@ -47,13 +48,7 @@ SQLRETURN _AllocStmt(SQLHDBC connectionHandle, SQLHANDLE* outputHandle)
         stmt->msgLog = NULL;
     }
 
-    if (dbc->firstStmt != NULL) {
-        dbc->lastStmt->next = stmt;
-        stmt->prev = dbc->lastStmt;
-    } else {
-        dbc->firstStmt = stmt;
-    }
-    dbc->lastStmt = stmt;
+    _ListAppend(stmt, dbc->firstStmt, dbc->lastStmt);
 
     extras->resultSet = NULL;
     extras->columnHeaders = NULL;

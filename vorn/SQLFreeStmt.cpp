@@ -2,6 +2,7 @@
 #include <stdlib.h>
 
 #include "NavixLogging.h"
+#include "_ListLinks.h"
 #include "handles.h"
 
 SQLRETURN _ReleaseStmt(StmtHandle* stmt)
@@ -10,20 +11,7 @@ SQLRETURN _ReleaseStmt(StmtHandle* stmt)
         return SQL_ERROR;
     }
     DbcHandle* dbc = stmt->dbc;
-    if (dbc != NULL) {
-        if (dbc->firstStmt == stmt) {
-            dbc->firstStmt = stmt->next;
-        }
-        if (dbc->lastStmt == stmt) {
-            dbc->lastStmt = stmt->prev;
-        }
-    }
-    if (stmt->prev != NULL) {
-        stmt->prev->next = stmt->next;
-    }
-    if (stmt->next != NULL) {
-        stmt->next->prev = stmt->prev;
-    }
+    _ListUnlink(stmt, dbc != NULL ? &dbc->firstStmt : NULL, dbc != NULL ? &dbc->lastStmt : NULL);
 
     free(stmt->sqlText);
     stmt->sqlText = NULL;

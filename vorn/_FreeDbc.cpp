@@ -1,6 +1,7 @@
 #include <stdlib.h>
 
 #include "handles.h"
+#include "_ListLinks.h"
 
 SQLRETURN _FreeDbc(DbcHandle* dbc)
 {
@@ -10,20 +11,7 @@ SQLRETURN _FreeDbc(DbcHandle* dbc)
     _ReleaseAllStmts(dbc);
 
     EnvHandle* env = dbc->env;
-    if (env != NULL) {
-        if (env->firstDbc == dbc) {
-            env->firstDbc = dbc->next;
-        }
-        if (env->lastDbc == dbc) {
-            env->lastDbc = dbc->prev;
-        }
-    }
-    if (dbc->prev != NULL) {
-        dbc->prev->next = dbc->next;
-    }
-    if (dbc->next != NULL) {
-        dbc->next->prev = dbc->prev;
-    }
+    _ListUnlink(dbc, env != NULL ? &env->firstDbc : NULL, env != NULL ? &env->lastDbc : NULL);
 
     if (dbc->extras != NULL) {
         free(dbc->extras->connInfo);
