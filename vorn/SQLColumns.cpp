@@ -30,10 +30,7 @@ extern "C" SQLRETURN SQL_API SQLColumns(SQLHSTMT StatementHandle, SQLCHAR* Catal
     NAVIX_LOG(NAVIX_INFO, "SQLColumns", "hStmt = $%08lX, table name = %s", VORN_HVAL(stmt), tableName);
     _DropStmtResults(stmt);
 
-    NavixConnection* conn = NULL;
-    if (stmt->dbc != NULL && stmt->dbc->extras != NULL) {
-        conn = stmt->dbc->extras->conn;
-    }
+    NavixConnection* conn = _StmtConnection(stmt);
     if (DBColumns(conn, tableName, &extras->resultSet, &stmt->diag) != 0) {
         NAVIX_LOG(NAVIX_ERROR, "SQLColumns", "SQL_ERROR DBColumns failed.");
         _ReleaseResults(extras);

@@ -25,10 +25,7 @@ SQLRETURN _Execute(StmtHandle* stmt)
         _ReleaseResults(extras);
     }
 
-    NavixConnection* conn = NULL;
-    if (stmt->dbc != NULL && stmt->dbc->extras != NULL) {
-        conn = stmt->dbc->extras->conn;
-    }
+    NavixConnection* conn = _StmtConnection(stmt);
     if (NavixExecute(conn, stmt->sqlText, &extras->resultSet, &stmt->diag) == 1) {
         NAVIX_LOG(NAVIX_ERROR, "_Execute", "Call NavixExecute execute sql failed");
         _ReleaseResults(extras);

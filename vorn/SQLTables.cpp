@@ -40,10 +40,7 @@ extern "C" SQLRETURN SQL_API SQLTables(SQLHSTMT StatementHandle, SQLCHAR* Catalo
     int onlyOtherTypes = !typeListHasTable(typeList);
     const char* pattern = (tableName != NULL && tableName[0] != '\0') ? tableName : "*";
 
-    NavixConnection* conn = NULL;
-    if (stmt->dbc != NULL && stmt->dbc->extras != NULL) {
-        conn = stmt->dbc->extras->conn;
-    }
+    NavixConnection* conn = _StmtConnection(stmt);
     int rc;
     if (onlyOtherTypes) {
         // No listing job: an empty table-list set describes the columns.

@@ -80,4 +80,14 @@ int _ReleaseAllStmts(DbcHandle* dbc);
 // Frees the column headers and destroys the result set; leaves extras empty.
 int _ReleaseResults(hStmtExtras* extras);
 
+// The client connection a statement runs on; NULL when there is none (the
+// client then refuses the call).
+inline NavixConnection* _StmtConnection(const StmtHandle* stmt)
+{
+    if (stmt->dbc != NULL && stmt->dbc->extras != NULL) {
+        return stmt->dbc->extras->conn;
+    }
+    return NULL;
+}
+
 #endif
