@@ -60,6 +60,20 @@ bool equalsIgnoreCase(const std::string& a, const char* b) {
 
 const char* const kMask = "****";
 
+// Both transfer callbacks refuse the call (and so stop the transfer) without
+// a buffer or the response to fill.
+bool callbackArgsGiven(const char* func, const char* data, const void* response) {
+    if (data == nullptr) {
+        NAVIX_LOG(NAVIX_ERROR, func, "buffer is NULL");
+        return false;
+    }
+    if (response == nullptr) {
+        NAVIX_LOG(NAVIX_ERROR, func, "userArg is NULL");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string maskHeaderForLog(const std::string& name, const std::string& value) {
@@ -187,12 +201,7 @@ int HttpClient::call(int method, const HttpReq& request, HttpResp& response) {
 }
 
 size_t HttpClient::header_callback(char* data, size_t size, size_t count, void* response) {
-    if (data == nullptr) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::header_callback", "buffer is NULL");
-        return 0;
-    }
-    if (response == nullptr) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::header_callback", "userArg is NULL");
+    if (!callbackArgsGiven("navixrest::HttpClient::header_callback", data, response)) {
         return 0;
     }
     const size_t length = size * count;
@@ -212,12 +221,7 @@ size_t HttpClient::header_callback(char* data, size_t size, size_t count, void* 
 }
 
 size_t HttpClient::response_callback(char* data, size_t size, size_t count, void* response) {
-    if (data == nullptr) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::response_callback", "buffer is NULL");
-        return 0;
-    }
-    if (response == nullptr) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::response_callback", "userArg is NULL");
+    if (!callbackArgsGiven("navixrest::HttpClient::response_callback", data, response)) {
         return 0;
     }
     const size_t length = size * count;
