@@ -60,6 +60,21 @@ int forwardGetter(NavixQueryResultSet* rs, const char* func,
     return (rs->*getter)(col, value, isNull, NULL, 0);
 }
 
+// The functions that run something on the service need the connection and
+// their one text argument.
+bool checkInputs(NavixConnection* conn, const char* text, const char* textMissing, const char* func)
+{
+    if (conn == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Connection cannot be NULL.");
+        return false;
+    }
+    if (text == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "%s", textMissing);
+        return false;
+    }
+    return true;
+}
+
 // The functions that create a result set need somewhere to put it and its
 // diagnostic.
 bool checkOutputs(NavixQueryResultSet** result, DiagRecord* diag, const char* func)
@@ -151,15 +166,7 @@ int NavixCloseConnection(NavixConnection* conn)
 int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** result, DiagRecord* diag)
 {
     const char* func = "NavixExecute";
-    if (conn == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Connection cannot be NULL.");
-        return 1;
-    }
-    if (sql == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Query string cannot be NULL.");
-        return 1;
-    }
-    if (!checkOutputs(result, diag, func)) {
+    if (!checkInputs(conn, sql, "Query string cannot be NULL.", func) || !checkOutputs(result, diag, func)) {
         return 1;
     }
     NavixQueryResultSet* rs = NULL;
@@ -275,15 +282,7 @@ int32_t DBGetTypeOctetLength(int32_t clientType)
 int DBTables(NavixConnection* conn, const char* pattern, NavixQueryResultSet** result, DiagRecord* diag)
 {
     const char* func = "DBTables";
-    if (conn == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Connection cannot be NULL.");
-        return 1;
-    }
-    if (pattern == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "tbl_search_pattern cannot be NULL.");
-        return 1;
-    }
-    if (!checkOutputs(result, diag, func)) {
+    if (!checkInputs(conn, pattern, "tbl_search_pattern cannot be NULL.", func) || !checkOutputs(result, diag, func)) {
         return 1;
     }
     NavixTableResultSet* rs = NULL;
@@ -299,15 +298,7 @@ int DBTables(NavixConnection* conn, const char* pattern, NavixQueryResultSet** r
 int DBColumns(NavixConnection* conn, const char* tableName, NavixQueryResultSet** result, DiagRecord* diag)
 {
     const char* func = "DBColumns";
-    if (conn == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Connection cannot be NULL.");
-        return 1;
-    }
-    if (tableName == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, func, "tableName cannot be NULL.");
-        return 1;
-    }
-    if (!checkOutputs(result, diag, func)) {
+    if (!checkInputs(conn, tableName, "tableName cannot be NULL.", func) || !checkOutputs(result, diag, func)) {
         return 1;
     }
     NavixColumnResultSet* rs = NULL;
