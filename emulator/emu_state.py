@@ -25,25 +25,25 @@ class FaultError(ValueError):
 
 
 class Fault:
-    def __init__(self, spec):
-        self.match = spec.get("match", "any")
-        self.kind = spec.get("kind")
+    def __init__(self, desc):
+        self.match = desc.get("match", "any")
+        self.kind = desc.get("kind")
         if self.match not in MATCHES:
             raise FaultError("unknown match %r (one of %s)" % (self.match, ", ".join(MATCHES)))
         if self.kind not in KINDS:
             raise FaultError("unknown kind %r (one of %s)" % (self.kind, ", ".join(KINDS)))
         try:
-            self.status = int(spec.get("status", 500))
-            self.seconds = float(spec.get("seconds", 1))
-            self.count = int(spec.get("count", 1))
+            self.status = int(desc.get("status", 500))
+            self.seconds = float(desc.get("seconds", 1))
+            self.count = int(desc.get("count", 1))
         except (TypeError, ValueError):
             raise FaultError("status, seconds and count must be numbers")
         if self.count < 0:
             raise FaultError("count must not be negative")
         if not 100 <= self.status <= 599:
             raise FaultError("status must be an HTTP status")
-        self.body = spec.get("body")
-        self.message = spec.get("message")
+        self.body = desc.get("body")
+        self.message = desc.get("message")
 
     def applies_to(self, call):
         if self.match not in ("any", call):

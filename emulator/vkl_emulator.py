@@ -223,24 +223,24 @@ class Handler(BaseHTTPRequestHandler):
             if self.command != "POST":
                 self.send(404, error_body("VKL.0404", "No such control call"))
                 return
-            spec = json.loads(body.decode("utf-8") or "{}")
-            if not isinstance(spec, dict) or not isinstance(spec.get("project"), str):
+            req = json.loads(body.decode("utf-8") or "{}")
+            if not isinstance(req, dict) or not isinstance(req.get("project"), str):
                 raise ValueError("project is required")
-            name = spec["project"]
+            name = req["project"]
             if action == "reset":
                 self.server.registry.reset(name)
             elif action == "config":
                 project = self.server.registry.get(name)
                 with project.lock:
-                    if "running_polls" in spec:
-                        polls = int(spec["running_polls"])
+                    if "running_polls" in req:
+                        polls = int(req["running_polls"])
                         if polls < 0:
                             raise ValueError("running_polls must not be negative")
                         project.running_polls = polls
-                    if "token_ttl" in spec:
-                        project.token_ttl = int(spec["token_ttl"])
+                    if "token_ttl" in req:
+                        project.token_ttl = int(req["token_ttl"])
             elif action == "fault":
-                fault = emu_state.Fault(spec)
+                fault = emu_state.Fault(req)
                 project = self.server.registry.get(name)
                 with project.lock:
                     project.faults.append(fault)
