@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, configures, builds and runs every test:
-# first a normal build, then the unit and integration tests again under
-# the address and undefined-behaviour sanitizers.
+# first a normal build, then the unit, integration and end-to-end C++ tests
+# again under the address and undefined-behaviour sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -13,5 +13,8 @@ cmake --build build -j"$jobs"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVORN_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  ctest --output-on-failure -j"$jobs" -L 'unit|integration')
+export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+(cd build-asan && ctest --output-on-failure -j"$jobs" -L 'unit|integration')
+# The end-to-end C++ program loads the instrumented driver through the driver
+# manager too (isql and pyodbc are not instrumented, so they run only above).
+(cd build-asan && ctest --output-on-failure -j"$jobs" -R '^e2e\.[A-Z]')
