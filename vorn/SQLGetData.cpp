@@ -163,6 +163,24 @@ SQLRETURN _GetData(StmtHandle* stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQL
 
     switch (cType) {
     case SQL_C_CHAR: {
+        // Most cells fit the application's buffer: read them straight into it,
+        // and build the whole text only when it may have been cut or a read
+        // in parts is under way.
+        if (inRange && bufferLength > 0 && header->partState == PART_NONE) {
+            const uint32_t size =
+                bufferLength > (SQLLEN)TEXT_MAX_SIZE ? TEXT_MAX_SIZE : (uint32_t)bufferLength;
+            int32_t outLen = 0;
+            if (DBGetFieldAsCString(rs, idx, (char*)target, size, &outLen, &isNull) != 0) {
+                NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR get C string data failed for column %i.",
+                          col);
+                return SQL_ERROR;
+            }
+            const size_t n = strnlen((const char*)target, size);
+            if (isNull || n + 1 < size) {
+                byteCount = (SQLLEN)n;
+                break;
+            }
+        }
         char* text = NULL;
         int64_t len = 0;
         if (!inRange || bufferLength <= 0 || readWholeText(rs, idx, &text, &len, &isNull) != 0) {
