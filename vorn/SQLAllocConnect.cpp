@@ -2,19 +2,16 @@
 #include <stdlib.h>
 
 #include "NavixLogging.h"
+#include "_Diag.h"
 #include "_ListLinks.h"
 #include "handles.h"
 
 SQLRETURN _AllocConnect(SQLHENV environmentHandle, SQLHANDLE* outputHandle)
 {
-    EnvHandle* env = static_cast<EnvHandle*>(environmentHandle);
-    if (env == NULL) {
-        return SQL_INVALID_HANDLE;
-    }
+    VORN_ENTER(Env, env, environmentHandle);
     NAVIX_LOG(NAVIX_INFO, "_AllocConnect", "hEnv = $%08lX", (unsigned long)(uintptr_t)env);
     if (outputHandle == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "_AllocConnect", "SQL_ERROR *phDbc is NULL");
-        return SQL_ERROR;
+        return VORN_ENV_ERROR(env, "_AllocConnect", SQLSTATE_NULL_POINTER, "SQL_ERROR *phDbc is NULL");
     }
 
     DbcHandle* dbc = static_cast<DbcHandle*>(calloc(1, sizeof(DbcHandle)));
@@ -29,9 +26,9 @@ SQLRETURN _AllocConnect(SQLHENV environmentHandle, SQLHANDLE* outputHandle)
     }
     *outputHandle = dbc;
     if (dbc == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "_AllocConnect", "SQL_ERROR malloc error");
-        return SQL_ERROR;
+        return VORN_ENV_ERROR(env, "_AllocConnect", SQLSTATE_NO_MEMORY, "SQL_ERROR malloc error");
     }
+    _HandleLockInit(&dbc->lock);
 
     dbc->connected = 0;
     dbc->prev = NULL;

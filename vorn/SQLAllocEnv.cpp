@@ -1,6 +1,7 @@
 #include <stdlib.h>
 
 #include "NavixLogging.h"
+#include "_Diag.h"
 #include "handles.h"
 
 SQLRETURN _AllocEnv(SQLHANDLE* outputHandle)
@@ -15,6 +16,7 @@ SQLRETURN _AllocEnv(SQLHANDLE* outputHandle)
     }
     env->firstDbc = NULL;
     env->lastDbc = NULL;
+    _HandleLockInit(&env->lock);
     if (msgLogOpen(&env->msgLog, MSGLOG_DEFAULT_FILE)) {
         env->msgLog->on = 1;
     } else {

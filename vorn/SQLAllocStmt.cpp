@@ -3,19 +3,18 @@
 #include <stdlib.h>
 
 #include "NavixLogging.h"
+#include "_Diag.h"
 #include "_ListLinks.h"
 #include "handles.h"
 
 SQLRETURN _AllocStmt(SQLHDBC connectionHandle, SQLHANDLE* outputHandle)
 {
-    DbcHandle* dbc = static_cast<DbcHandle*>(connectionHandle);
-    if (dbc == NULL) {
+    if (connectionHandle == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "_AllocStmt", "SQL_INVALID_HANDLE");
-        return SQL_INVALID_HANDLE;
     }
+    VORN_ENTER(Dbc, dbc, connectionHandle);
     if (outputHandle == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "_AllocStmt", "SQL_ERROR phStmt=NULL");
-        return SQL_ERROR;
+        return VORN_DBC_ERROR(dbc, "_AllocStmt", SQLSTATE_NULL_POINTER, "SQL_ERROR phStmt=NULL");
     }
 
     StmtHandle* stmt = static_cast<StmtHandle*>(calloc(1, sizeof(StmtHandle)));
@@ -30,9 +29,10 @@ SQLRETURN _AllocStmt(SQLHDBC connectionHandle, SQLHANDLE* outputHandle)
     }
     *outputHandle = stmt;
     if (stmt == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "_AllocStmt", "SQL_ERROR memory allocation failure");
-        return SQL_ERROR;
+        return VORN_DBC_ERROR(dbc, "_AllocStmt", SQLSTATE_NO_MEMORY,
+                              "SQL_ERROR memory allocation failure");
     }
+    _HandleLockInit(&stmt->lock);
 
     stmt->dbc = dbc;
     stmt->msgLog = NULL;

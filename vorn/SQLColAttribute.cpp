@@ -1,5 +1,6 @@
 #include "NavixLogging.h"
 #include "ColumnHeader.h"
+#include "_Diag.h"
 #include "_StringCopy.h"
 #include "_Statement.h"
 #include "handles.h"
@@ -13,12 +14,12 @@ SQLRETURN _ColAttribute(StmtHandle* stmt, SQLUSMALLINT columnNumber, SQLUSMALLIN
     }
     hStmtExtras* extras = stmt->extras;
     if (extras->columnHeaders == NULL) {
-        STMT_RECORD_ERROR(stmt, "%s", "SQL_ERROR Uninitialized column headers.");
-        return SQL_ERROR;
+        return VORN_STMT_ERROR(stmt, "_ColAttribute", SQLSTATE_SEQUENCE, "%s",
+                               "SQL_ERROR Uninitialized column headers.");
     }
     if (columnNumber == 0 || columnNumber > extras->columnCount) {
-        STMT_RECORD_ERROR(stmt, "Column out of bounds: %u", (unsigned)columnNumber);
-        return SQL_ERROR;
+        return VORN_STMT_ERROR(stmt, "_ColAttribute", SQLSTATE_BAD_COLUMN, "Column out of bounds: %u",
+                               (unsigned)columnNumber);
     }
     const ColumnHeader* h = &extras->columnHeaders[columnNumber - 1];
     const char* text = NULL;
@@ -54,8 +55,8 @@ SQLRETURN _ColAttribute(StmtHandle* stmt, SQLUSMALLINT columnNumber, SQLUSMALLIN
     case SQL_DESC_UNNAMED: number = h->unnamed; break;
     case SQL_DESC_OCTET_LENGTH: number = h->octetLength; break;
     default:
-        STMT_RECORD_ERROR(stmt, "Invalid nFieldIdentifier value of %d", (int)fieldIdentifier);
-        return SQL_ERROR;
+        return VORN_STMT_ERROR(stmt, "_ColAttribute", SQLSTATE_BAD_ATTR,
+                               "Invalid nFieldIdentifier value of %d", (int)fieldIdentifier);
     }
     if (isText) {
         int64_t full = vornCopyString((char*)characterAttribute,
@@ -80,6 +81,7 @@ extern "C" SQLRETURN SQL_API SQLColAttribute(SQLHSTMT StatementHandle, SQLUSMALL
                                              SQLSMALLINT BufferLength, SQLSMALLINT* StringLengthPtr,
                                              SQLLEN* NumericAttributePtr)
 {
-    return _ColAttribute((StmtHandle*)StatementHandle, ColumnNumber, FieldIdentifier,
-                         CharacterAttributePtr, BufferLength, StringLengthPtr, NumericAttributePtr);
+    VORN_ENTER(Stmt, stmt, StatementHandle);
+    return _ColAttribute(stmt, ColumnNumber, FieldIdentifier, CharacterAttributePtr, BufferLength,
+                         StringLengthPtr, NumericAttributePtr);
 }

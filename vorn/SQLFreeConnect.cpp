@@ -1,6 +1,7 @@
 #include <stdint.h>
 
 #include "NavixLogging.h"
+#include "_Diag.h"
 #include "handles.h"
 
 SQLRETURN _FreeConnect(SQLHDBC connectionHandle)
@@ -10,13 +11,16 @@ SQLRETURN _FreeConnect(SQLHDBC connectionHandle)
         return SQL_INVALID_HANDLE;
     }
     NAVIX_LOG(NAVIX_INFO, "_FreeConnect", "hDbc = $%08lX", (unsigned long)(uintptr_t)dbc);
-    if (dbc->connected || (dbc->extras != NULL && dbc->extras->conn != NULL)) {
-        NAVIX_LOG(NAVIX_ERROR, "_FreeConnect", "SQL_ERROR Connection is active");
-        return SQL_ERROR;
-    }
-    if (dbc->firstStmt != NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "_FreeConnect", "SQL_ERROR Connection has allocated statements");
-        return SQL_ERROR;
+    {
+        VornDbcCall call(dbc);
+        if (dbc->connected || (dbc->extras != NULL && dbc->extras->conn != NULL)) {
+            return VORN_DBC_ERROR(dbc, "_FreeConnect", SQLSTATE_SEQUENCE,
+                                  "SQL_ERROR Connection is active");
+        }
+        if (dbc->firstStmt != NULL) {
+            return VORN_DBC_ERROR(dbc, "_FreeConnect", SQLSTATE_SEQUENCE,
+                                  "SQL_ERROR Connection has allocated statements");
+        }
     }
     return _FreeDbc(dbc);
 }

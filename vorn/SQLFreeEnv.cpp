@@ -2,6 +2,7 @@
 #include <stdlib.h>
 
 #include "NavixLogging.h"
+#include "_Diag.h"
 #include "handles.h"
 
 SQLRETURN _FreeEnv(SQLHENV environmentHandle)
@@ -11,11 +12,15 @@ SQLRETURN _FreeEnv(SQLHENV environmentHandle)
         return SQL_INVALID_HANDLE;
     }
     NAVIX_LOG(NAVIX_INFO, "_FreeEnv", "hEnv = $%08lX", (unsigned long)(uintptr_t)env);
-    if (env->firstDbc != NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "_FreeEnv", "SQL_ERROR There are allocated Connections");
-        return SQL_ERROR;
+    {
+        VornEnvCall call(env);
+        if (env->firstDbc != NULL) {
+            return VORN_ENV_ERROR(env, "_FreeEnv", SQLSTATE_SEQUENCE,
+                                  "SQL_ERROR There are allocated Connections");
+        }
     }
     msgLogClose(env->msgLog);
+    _HandleLockDestroy(&env->lock);
     free(env);
     return SQL_SUCCESS;
 }

@@ -2,6 +2,7 @@
 #include <stdlib.h>
 
 #include "NavixLogging.h"
+#include "_Diag.h"
 #include "_ListLinks.h"
 #include "handles.h"
 
@@ -10,8 +11,15 @@ SQLRETURN _ReleaseStmt(StmtHandle* stmt)
     if (stmt == NULL) {
         return SQL_ERROR;
     }
+    // A call still running on the statement on another thread ends first.
+    pthread_mutex_lock(&stmt->lock);
     DbcHandle* dbc = stmt->dbc;
-    _ListUnlink(stmt, dbc != NULL ? &dbc->firstStmt : NULL, dbc != NULL ? &dbc->lastStmt : NULL);
+    if (dbc != NULL) {
+        VornHandleLock lock(&dbc->lock);
+        _ListUnlink(stmt, &dbc->firstStmt, &dbc->lastStmt);
+    } else {
+        _ListUnlink(stmt, (StmtHandle**)NULL, (StmtHandle**)NULL);
+    }
 
     free(stmt->sqlText);
     stmt->sqlText = NULL;
@@ -22,6 +30,8 @@ SQLRETURN _ReleaseStmt(StmtHandle* stmt)
         free(stmt->extras);
     }
     msgLogClose(stmt->msgLog);
+    pthread_mutex_unlock(&stmt->lock);
+    _HandleLockDestroy(&stmt->lock);
     free(stmt);
     return SQL_SUCCESS;
 }
@@ -45,19 +55,22 @@ extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statementHandle, SQLUSMALLINT 
     }
     NAVIX_LOG(NAVIX_INFO, "SQLFreeStmt", "hStmt = $%08lX, Option = %d",
               (unsigned long)(uintptr_t)stmt, (int)option);
+    if (option == SQL_DROP) {
+        // Frees the handle and its lock: no guard may hold it.
+        return _ReleaseStmt(stmt);
+    }
+    VornStmtCall call(stmt);
     switch (option) {
     case SQL_CLOSE:
         // Only the text goes; the result set and its bindings stay readable.
         free(stmt->sqlText);
         stmt->sqlText = NULL;
         return SQL_SUCCESS;
-    case SQL_DROP:
-        return _ReleaseStmt(stmt);
     case SQL_UNBIND:
     case SQL_RESET_PARAMS:
         return SQL_SUCCESS;
     default:
-        NAVIX_LOG(NAVIX_ERROR, "SQLFreeStmt", "SQL_ERROR Invalid nOption=%d", (int)option);
-        return SQL_ERROR;
+        return VORN_STMT_ERROR(stmt, "SQLFreeStmt", SQLSTATE_BAD_ATTR, "SQL_ERROR Invalid nOption=%d",
+                               (int)option);
     }
 }

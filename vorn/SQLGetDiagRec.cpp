@@ -2,6 +2,7 @@
 
 #include "NavixLogging.h"
 #include "SQLOdbcApi.h"
+#include "_Diag.h"
 #include "_StringCopy.h"
 #include "handles.h"
 
@@ -31,8 +32,8 @@ SQLRETURN copyDiagRecord(const DiagRecord* record, SQLCHAR* sqlState, SQLINTEGER
     return SQL_SUCCESS;
 }
 
-// A connection or statement holds at most one diagnostic, record 1: the one
-// the client copied there last. Environments hold none.
+// A handle holds at most one diagnostic, record 1: the failure of the latest
+// call on it, or what the client copied there last.
 extern "C" SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT RecNumber,
                                            SQLCHAR* SQLState, SQLINTEGER* NativeErrorPtr,
                                            SQLCHAR* MessageText, SQLSMALLINT BufferLength,
@@ -46,23 +47,30 @@ extern "C" SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Han
     }
     NAVIX_LOG(NAVIX_DEBUG, "SQLGetDiagRec", "Handle Type = %d, Handle = $%08lX, RecordNumber = %d.",
               (int)HandleType, VORN_HVAL(Handle), (int)RecNumber);
+    pthread_mutex_t* lock;
     const DiagRecord* record;
     switch (HandleType) {
     case SQL_HANDLE_ENV:
-        return SQL_NO_DATA;
+        lock = &((EnvHandle*)Handle)->lock;
+        record = &((EnvHandle*)Handle)->diag;
+        break;
     case SQL_HANDLE_DBC:
+        lock = &((DbcHandle*)Handle)->lock;
         record = &((DbcHandle*)Handle)->diag;
         break;
     case SQL_HANDLE_STMT:
+        lock = &((StmtHandle*)Handle)->lock;
         record = &((StmtHandle*)Handle)->diag;
         break;
     default:
         return SQL_INVALID_HANDLE;
     }
-    // A record the client never filled (all zero: no SQLSTATE) is no
-    // diagnostic at all. Handing it out as record 1 would give an empty
-    // SQLSTATE, which ODBC does not allow and which makes the driver manager
-    // show uninitialised bytes as the message.
+    // Reading a diagnostic never changes it.
+    VornHandleLock guard(lock);
+    // A record that holds nothing (no SQLSTATE) is no diagnostic at all.
+    // Handing it out as record 1 would give an empty SQLSTATE, which ODBC
+    // does not allow and which makes the driver manager show uninitialised
+    // bytes as the message.
     if (RecNumber > 1 || record->sqlState[0] == '\0') {
         return SQL_NO_DATA;
     }

@@ -1,7 +1,8 @@
 #include <stdlib.h>
 
-#include "handles.h"
+#include "_Diag.h"
 #include "_ListLinks.h"
+#include "handles.h"
 
 SQLRETURN _FreeDbc(DbcHandle* dbc)
 {
@@ -11,13 +12,19 @@ SQLRETURN _FreeDbc(DbcHandle* dbc)
     _ReleaseAllStmts(dbc);
 
     EnvHandle* env = dbc->env;
-    _ListUnlink(dbc, env != NULL ? &env->firstDbc : NULL, env != NULL ? &env->lastDbc : NULL);
+    if (env != NULL) {
+        VornHandleLock lock(&env->lock);
+        _ListUnlink(dbc, &env->firstDbc, &env->lastDbc);
+    } else {
+        _ListUnlink(dbc, (DbcHandle**)NULL, (DbcHandle**)NULL);
+    }
 
     if (dbc->extras != NULL) {
         free(dbc->extras->connInfo);
         free(dbc->extras);
     }
     msgLogClose(dbc->msgLog);
+    _HandleLockDestroy(&dbc->lock);
     free(dbc);
     return SQL_SUCCESS;
 }

@@ -3,6 +3,7 @@
 #ifndef VORN_HANDLES_H
 #define VORN_HANDLES_H
 
+#include <pthread.h>
 #include <stdint.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -26,6 +27,8 @@ struct EnvHandle {
     char msg[HANDLE_MSG_SIZE];      // scratch text for message-log pushes
     MsgLog* msgLog;                 // owned; NULL when no log could be opened
     int32_t odbcVersion;            // 0 until SQLSetEnvAttr stores 2 or 3
+    DiagRecord diag;                // the latest failure of a call on the environment
+    pthread_mutex_t lock;           // held by every call on it; guards its connection list
 };
 
 struct hDbcExtras {
@@ -44,6 +47,7 @@ struct DbcHandle {
     DiagRecord diag;                // all zero until the client fills it
     int32_t connected;              // 1 while the client connection is held
     hDbcExtras* extras;             // exists for the handle's whole life
+    pthread_mutex_t lock;           // held by every call on it; guards its statement list
 };
 
 struct hStmtExtras {
@@ -62,6 +66,7 @@ struct StmtHandle {
     MsgLog* msgLog;
     DiagRecord diag;
     hStmtExtras* extras;            // exists for the handle's whole life
+    pthread_mutex_t lock;           // held by every call on it
 };
 
 // Workers behind the allocate and free entry points; results are ODBC codes.
@@ -81,13 +86,8 @@ int _ReleaseAllStmts(DbcHandle* dbc);
 int _ReleaseResults(hStmtExtras* extras);
 
 // The client connection a statement runs on; NULL when there is none (the
-// client then refuses the call).
-inline NavixConnection* _StmtConnection(const StmtHandle* stmt)
-{
-    if (stmt->dbc != NULL && stmt->dbc->extras != NULL) {
-        return stmt->dbc->extras->conn;
-    }
-    return NULL;
-}
+// client then refuses the call). Read under the connection's lock, as a
+// connect or disconnect on another thread changes it.
+NavixConnection* _StmtConnection(StmtHandle* stmt);
 
 #endif
