@@ -189,6 +189,19 @@ int DBFetch(NavixQueryResultSet* rs)
     return rs->fetchNext();
 }
 
+int DBFillDiagRecord(NavixQueryResultSet* rs, DiagRecord* diag)
+{
+    if (!checkResultSet(rs, "DBFillDiagRecord")) {
+        return 1;
+    }
+    if (diag == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "DBFillDiagRecord", "Diag message cannot be NULL.");
+        return 1;
+    }
+    rs->fillDiagRecord(diag);
+    return 0;
+}
+
 int DBHasResults(NavixQueryResultSet* rs, int32_t* hasResults)
 {
     if (!checkResultSet(rs, "DBHasResults")) {

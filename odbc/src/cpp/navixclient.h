@@ -23,6 +23,10 @@ int NavixCloseConnection(NavixConnection* conn);
 int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** result, DiagRecord* diag);
 
 int DBFetch(NavixQueryResultSet* rs);
+// Copies the result set's diagnostic into diag, for a failure of DBFetch
+// (a later page that the service refused or that could not be read).
+// 0, or 1 when either pointer is NULL.
+int DBFillDiagRecord(NavixQueryResultSet* rs, DiagRecord* diag);
 int DBHasResults(NavixQueryResultSet* rs, int32_t* hasResults);
 int DBGetColumnCount(NavixQueryResultSet* rs, int32_t* colCount);
 
