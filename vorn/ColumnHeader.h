@@ -48,14 +48,24 @@ struct ColumnHeader {
     SQLLEN boundBufferLength;     // bytes
     SQLLEN* boundLenOrInd;        // may be NULL
 
-    // Retrieval of a cut text in parts by repeated SQLGetData calls: what has
-    // been handed out so far. At most one column of a statement is in a
-    // PART_* state other than PART_NONE; a fetch resets them all.
+    // SQLGetData's progress through this column's value in the current row.
+    // Only the column that the extras' partColumn names is in another state
+    // than PART_NONE; reading another column, or the next row, resets it.
     int32_t partState;
-    SQLLEN partOffset;            // bytes of the converted text already delivered
+    char* partText;               // the converted text while it goes out in parts; malloc'd
+    SQLLEN partLength;            // bytes in partText
+    SQLLEN partOffset;            // bytes of partText already handed out
 };
 
+// PART_ACTIVE: a text is being handed out in parts; PART_DONE: the value has
+// gone out whole, and a further SQLGetData on the column answers SQL_NO_DATA.
 enum { PART_NONE = 0, PART_ACTIVE = 1, PART_DONE = 2 };
+
+// Forgets SQLGetData's progress (the current row changes).
+void _EndPartRead(hStmtExtras* extras);
+
+// Releases every column binding (SQLFreeStmt with SQL_UNBIND).
+void _UnbindColumns(hStmtExtras* extras);
 
 // Client type code -> SQL type (SQL_UNKNOWN_TYPE for codes it does not know).
 int32_t clientTypeToSqlType(int32_t clientTypeCode);

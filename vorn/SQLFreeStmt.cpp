@@ -2,6 +2,7 @@
 #include <stdlib.h>
 
 #include "NavixLogging.h"
+#include "ColumnHeader.h"
 #include "_Diag.h"
 #include "_ListLinks.h"
 #include "handles.h"
@@ -67,6 +68,9 @@ extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statementHandle, SQLUSMALLINT 
         stmt->sqlText = NULL;
         return SQL_SUCCESS;
     case SQL_UNBIND:
+        // Every binding goes: the next fetch writes into none of their buffers.
+        _UnbindColumns(stmt->extras);
+        return SQL_SUCCESS;
     case SQL_RESET_PARAMS:
         return SQL_SUCCESS;
     default:

@@ -1,437 +1,223 @@
-#include <limits.h>
+// Cells of the current row to the application's C types, for SQLGetData and
+// for the bound columns of SQLFetch. The conversion itself is the client's
+// cell conversion (CellConvert.h); this file finds the cell, keeps
+// SQLGetData's progress through a value, and reports each status with its
+// SQLSTATE.
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "NavixLogging.h"
+#include <string>
+#include <string_view>
+
+#include "CellConvert.h"
 #include "ColumnHeader.h"
-#include "_StringCopy.h"
+#include "NavixLogging.h"
+#include "_Diag.h"
 #include "_Statement.h"
 #include "handles.h"
 #include "navixclient.h"
 
 namespace {
 
-// atoi over at most n characters of s (leading blanks, sign, digits), without
-// atoi's undefined behaviour on overflow: the value saturates.
-int atoiN(const char* s, size_t n)
-{
-    size_t i = 0;
-    while (i < n && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) i++;
-    bool neg = false;
-    if (i < n && (s[i] == '+' || s[i] == '-')) {
-        neg = s[i] == '-';
-        i++;
+// A conversion status as the statement's diagnostic; SQL_SUCCESS for CELL_OK.
+SQLRETURN report(StmtHandle* stmt, const char* func, CellStatus status, SQLUSMALLINT column,
+                 SQLSMALLINT cType) {
+    if (status == CELL_OK) {
+        return SQL_SUCCESS;
     }
-    long long v = 0;
-    while (i < n && s[i] >= '0' && s[i] <= '9') {
-        if (v <= INT_MAX) v = v * 10 + (s[i] - '0');
-        i++;
-    }
-    if (v > INT_MAX) v = neg ? (long long)INT_MAX + 1 : INT_MAX;
-    return (int)(neg ? -v : v);
+    const CellStatusInfo& info = cellStatusInfo(status);
+    char text[256];
+    snprintf(text, sizeof(text), info.message, info.typeArgument ? (int)cType : (int)column);
+    return _StmtFail(stmt, __FILE__, __LINE__, func, info.rc, info.sqlstate, 0, "%s", text);
 }
 
-void formatMsg(char* msg, size_t msgSize, const char* fmt, const char* text)
-{
-    if (msg != NULL && msgSize > 0) {
-        snprintf(msg, msgSize, fmt, text);
+// The cell that a column number names in the current row. SQL_SUCCESS, or
+// SQL_ERROR with the reason recorded.
+SQLRETURN findCell(StmtHandle* stmt, const char* func, SQLUSMALLINT column, SQLPOINTER target,
+                   const std::string** cell, int32_t* type, int32_t* ansi) {
+    hStmtExtras* extras = stmt->extras;
+    if (target == NULL) {
+        return VORN_STMT_ERROR(stmt, func, SQLSTATE_NULL_POINTER, "%s",
+                               "SQL_ERROR Target buffer pointer is NULL.");
     }
+    if (extras->resultSet == NULL) {
+        return VORN_STMT_ERROR(stmt, func, SQLSTATE_SEQUENCE, "%s",
+                               "SQL_ERROR check for results failed.");
+    }
+    if (extras->columnHeaders == NULL || !extras->rowCurrent) {
+        return VORN_STMT_ERROR(stmt, func, SQLSTATE_CURSOR_STATE, "%s",
+                               "SQL_ERROR check for results failed: no current row.");
+    }
+    if (!VORN_COLUMN_IN_RANGE(stmt, func, column)) {
+        return SQL_ERROR;
+    }
+    if (DBGetFieldCell(extras->resultSet, (uint32_t)(column - 1), cell, type, ansi) != 0) {
+        return VORN_STMT_ERROR(stmt, func, SQLSTATE_GENERAL,
+                               "SQL_ERROR the row holds no cell for column %u.", (unsigned)column);
+    }
+    return SQL_SUCCESS;
 }
 
-// Drops the part-retrieval state of every column except `keep` (-1: all).
-void resetParts(hStmtExtras* extras, int64_t keep)
-{
-    if (extras->columnHeaders == NULL) return;
-    for (uint32_t i = 0; i < extras->columnCount; i++) {
-        if ((int64_t)i != keep) {
-            extras->columnHeaders[i].partState = PART_NONE;
-            extras->columnHeaders[i].partOffset = 0;
-        }
+// The text a cell reads as through SQL_C_CHAR, without a copy where it is
+// the cell itself.
+SQLRETURN textOf(StmtHandle* stmt, const char* func, SQLUSMALLINT column, const std::string& cell,
+                 int32_t type, int32_t ansi, char (&stamp)[CELL_STAMP_SIZE], std::string& scratch,
+                 std::string_view* text) {
+    bool ansiFailed = false;
+    CellStatus s = cellText(cell, type, ansi != 0, stamp, scratch, text, &ansiFailed);
+    if (ansiFailed) {
+        NAVIX_LOG(NAVIX_ERROR, func, "get C string ConvertUTF82ANSI failed!");
     }
+    return report(stmt, func, s, column, SQL_C_CHAR);
 }
 
-// The whole converted text of a cell. The text getter writes only what fits
-// and reports the length written, so the buffer grows until the text leaves
-// room to spare. *text is malloc'd. 0, or 1 when the getter fails.
-#define TEXT_START_SIZE 256u
-#define TEXT_MAX_SIZE (1u << 30)
-int readWholeText(NavixQueryResultSet* rs, uint32_t idx, char** text, int64_t* len, int32_t* isNull)
-{
-    uint32_t size = TEXT_START_SIZE;
-    for (;;) {
-        char* buf = (char*)malloc(size);
-        if (buf == NULL) return 1;
-        int32_t outLen = 0;
-        *isNull = 0;
-        if (DBGetFieldAsCString(rs, idx, buf, size, &outLen, isNull) != 0) {
-            free(buf);
-            return 1;
-        }
-        buf[size - 1] = '\0';
-        int64_t n = (int64_t)strlen(buf);
-        if (n + 1 < (int64_t)size || size >= TEXT_MAX_SIZE) {
-            *text = buf;
-            *len = n;
-            return 0;
-        }
-        free(buf);
-        size *= 2;
+// What every conversion ends with: the indicator, which a NULL cell needs.
+SQLRETURN storeLength(StmtHandle* stmt, const char* func, SQLUSMALLINT column, SQLLEN length,
+                      SQLLEN* lenOrInd) {
+    if (lenOrInd != NULL) {
+        *lenOrInd = length;
+    } else if (length == SQL_NULL_DATA) {
+        return VORN_STMT_ERROR(
+            stmt, func, SQLSTATE_NEED_INDICATOR,
+            "SQL_ERROR column %i contained NULL but pnLengthOrIndicator was not provided.",
+            (int)column);
     }
+    return SQL_SUCCESS;
+}
+
+void clearPart(ColumnHeader* h) {
+    free(h->partText);
+    h->partText = NULL;
+    h->partLength = 0;
+    h->partOffset = 0;
+    h->partState = PART_NONE;
 }
 
 } // namespace
 
-int parseDateText(const char* text, SQL_DATE_STRUCT* date, char* msg, size_t msgSize)
-{
-    if (text == NULL || date == NULL) {
-        formatMsg(msg, msgSize, "Invalid date string for conversion: %s", text ? text : "");
-        return -1;
+void _EndPartRead(hStmtExtras* extras) {
+    if (extras == NULL) {
+        return;
     }
-    size_t len = strlen(text);
-    int year, month, day;
-    if (len == 8) {
-        year = atoiN(text, 4);
-        month = atoiN(text + 4, 2);
-        day = atoiN(text + 6, len - 6);
-    } else if (len == 10) {
-        year = atoiN(text, 4);
-        month = atoiN(text + 5, 2);
-        day = atoiN(text + 8, len - 8);
-    } else {
-        formatMsg(msg, msgSize, "Invalid date string for conversion: %s", text);
-        return -1;
+    if (extras->partColumn >= 1 && extras->partColumn <= extras->columnCount &&
+        extras->columnHeaders != NULL) {
+        clearPart(&extras->columnHeaders[extras->partColumn - 1]);
     }
-    date->year = (SQLSMALLINT)year;
-    date->month = (SQLUSMALLINT)month;
-    date->day = (SQLUSMALLINT)day;
-    return 0;
-}
-
-int parseTimestampText(const char* text, SQL_TIMESTAMP_STRUCT* ts, char* msg, size_t msgSize)
-{
-    if (text == NULL || ts == NULL) {
-        formatMsg(msg, msgSize, "Invalid timestamp string for conversion: %s", text ? text : "");
-        return -1;
-    }
-    size_t len = strlen(text);
-    const char* blank = strchr(text, ' ');
-    if (blank == NULL || blank - text != 10 || len < 19) {
-        formatMsg(msg, msgSize, "Invalid timestamp string for conversion: %s", text);
-        return -1;
-    }
-    ts->year = (SQLSMALLINT)atoiN(text, 4);
-    ts->month = (SQLUSMALLINT)atoiN(text + 5, 2);
-    ts->day = (SQLUSMALLINT)atoiN(text + 8, 2);
-    ts->hour = (SQLUSMALLINT)atoiN(text + 11, 2);
-    ts->minute = (SQLUSMALLINT)atoiN(text + 14, 2);
-    ts->second = (SQLUSMALLINT)atoiN(text + 17, 2);
-    ts->fraction = len >= 21 ? (SQLUINTEGER)atoiN(text + 20, len - 20) : 0;
-    return 0;
+    extras->partColumn = 0;
 }
 
 SQLRETURN _GetData(StmtHandle* stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
-                   SQLLEN bufferLength, SQLLEN* lenOrInd)
-{
-    if (stmt == NULL || stmt->extras == NULL) {
-        return SQL_INVALID_HANDLE;
-    }
-    if (target == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR Target buffer pointer is NULL.");
-        return SQL_ERROR;
-    }
+                   SQLLEN bufferLength, SQLLEN* lenOrInd) {
+    const char* func = "_GetData";
     hStmtExtras* extras = stmt->extras;
-    NavixQueryResultSet* rs = extras->resultSet;
-    int32_t hasRows = 0;
-    if (DBHasResults(rs, &hasRows) != 0 || hasRows == 0) {
-        NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR check for results failed.");
-        return SQL_ERROR;
+    const std::string* cell = NULL;
+    int32_t type = 0, ansi = 0;
+    SQLRETURN rc = findCell(stmt, func, column, target, &cell, &type, &ansi);
+    if (rc != SQL_SUCCESS) {
+        return rc;
+    }
+    // Reading another column drops the progress through the last one.
+    if (extras->partColumn != column) {
+        _EndPartRead(extras);
+        extras->partColumn = column;
+    }
+    ColumnHeader* h = &extras->columnHeaders[column - 1];
+    if (h->partState == PART_DONE) {
+        NAVIX_LOG(NAVIX_WARN, func, "SQL_NO_DATA column %i has already been completely fetched.",
+                  (int)column);
+        return SQL_NO_DATA;
+    }
+    if (h->partState == PART_ACTIVE && cType != SQL_C_CHAR) {
+        // A text read in parts, now asked for as another type: start over.
+        clearPart(h);
     }
 
-    // Column numbers come straight from the application; an index the
-    // result does not have must fail like a refused getter.
-    const bool inRange =
-        column >= 1 && column <= extras->columnCount && extras->columnHeaders != NULL;
-    ColumnHeader* header = inRange ? &extras->columnHeaders[column - 1] : NULL;
-    const uint32_t idx = inRange ? (uint32_t)(column - 1) : 0;
-    const int col = (int)column;
-    resetParts(extras, (header != NULL && cType == SQL_C_CHAR) ? (int64_t)(column - 1) : -1);
-
-    int32_t isNull = 0;
-    SQLLEN byteCount = 0;
-    SQLRETURN rc = SQL_SUCCESS;
-
-    switch (cType) {
-    case SQL_C_CHAR: {
-        // Most cells fit the application's buffer: read them straight into it,
-        // and build the whole text only when it may have been cut or a read
-        // in parts is under way.
-        if (inRange && bufferLength > 0 && header->partState == PART_NONE) {
-            const uint32_t size =
-                bufferLength > (SQLLEN)TEXT_MAX_SIZE ? TEXT_MAX_SIZE : (uint32_t)bufferLength;
-            int32_t outLen = 0;
-            if (DBGetFieldAsCString(rs, idx, (char*)target, size, &outLen, &isNull) != 0) {
-                NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR get C string data failed for column %i.",
-                          col);
-                return SQL_ERROR;
-            }
-            const size_t n = strnlen((const char*)target, size);
-            if (isNull || n + 1 < size) {
-                byteCount = (SQLLEN)n;
-                break;
-            }
+    // The text is converted once per value: the rest of a value read in
+    // parts comes from the copy kept on the column.
+    char stamp[CELL_STAMP_SIZE];
+    std::string scratch;
+    std::string_view text;
+    if (h->partState == PART_ACTIVE) {
+        text =
+            std::string_view(h->partText + h->partOffset, (size_t)(h->partLength - h->partOffset));
+    } else if (cType == SQL_C_CHAR) {
+        rc = textOf(stmt, func, column, *cell, type, ansi, stamp, scratch, &text);
+        if (rc != SQL_SUCCESS) {
+            return rc;
         }
-        char* text = NULL;
-        int64_t len = 0;
-        if (!inRange || bufferLength <= 0 || readWholeText(rs, idx, &text, &len, &isNull) != 0) {
-            NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR get C string data failed for column %i.",
-                      col);
-            return SQL_ERROR;
-        }
-        if (isNull) {
-            vornCopyString((char*)target, bufferLength, text);
-            free(text);
-            header->partState = PART_NONE;
-            break;
-        }
-        if (header->partState == PART_DONE) {
-            free(text);
-            NAVIX_LOG(NAVIX_WARN, "_GetData",
-                      "SQL_NO_DATA column %i has already been completely fetched.", col);
-            return SQL_NO_DATA;
-        }
-        int64_t offset = header->partState == PART_ACTIVE ? (int64_t)header->partOffset : 0;
-        if (offset > len) offset = len;
-        int64_t remaining = len - offset;
-        vornCopyStringN((char*)target, bufferLength, text + offset, remaining);
-        free(text);
-        byteCount = (SQLLEN)remaining;
-        if (remaining >= (int64_t)bufferLength) {
-            NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_SUCCESS_WITH_INFO column %i has more data to fetch.",
-                      col);
-            header->partState = PART_ACTIVE;
-            header->partOffset = (SQLLEN)(offset + bufferLength - 1);
-            rc = SQL_SUCCESS_WITH_INFO;
-        } else if (header->partState == PART_ACTIVE) {
-            header->partState = PART_DONE;
-            header->partOffset = (SQLLEN)len;
-        }
-        break;
-    }
-    case SQL_C_LONG:
-    case SQL_C_SLONG: {
-        int32_t v = 0;
-        if (!inRange || DBGetFieldAsLong(rs, idx, &v, &isNull) != 0) {
-            NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR get signed long int data failed for column %i",
-                      col);
-            return SQL_ERROR;
-        }
-        memcpy(target, &v, sizeof(v));
-        byteCount = 4;
-        break;
-    }
-    case SQL_C_ULONG: {
-        uint32_t v = 0;
-        if (!inRange || DBGetFieldAsULong(rs, idx, &v, &isNull) != 0) {
-            NAVIX_LOG(NAVIX_ERROR, "_GetData",
-                      "SQL_ERROR get unsigned long int data failed for column %i. %s", col, "");
-            return SQL_ERROR;
-        }
-        memcpy(target, &v, sizeof(v));
-        byteCount = 4;
-        break;
-    }
-    case SQL_C_SHORT:
-    case SQL_C_SSHORT:
-    case SQL_C_USHORT: {
-        int32_t v = 0;
-        if (!inRange || DBGetFieldAsInt(rs, idx, &v, &isNull) != 0) {
-            if (cType == SQL_C_USHORT) {
-                NAVIX_LOG(NAVIX_ERROR, "_GetData",
-                          "SQL_ERROR get unsigned short int data failed for column %i", col);
-            } else {
-                NAVIX_LOG(NAVIX_ERROR, "_GetData",
-                          "SQL_ERROR get signed short int data failed for column %i", col);
-            }
-            return SQL_ERROR;
-        }
-        uint16_t low = (uint16_t)(uint32_t)v;
-        memcpy(target, &low, sizeof(low));
-        byteCount = 2;
-        break;
-    }
-    case SQL_C_TINYINT:
-    case SQL_C_STINYINT:
-    case SQL_C_UTINYINT: {
-        int8_t v = 0;
-        if (!inRange || DBGetFieldAsI8(rs, idx, &v, &isNull) != 0) {
-            if (cType == SQL_C_UTINYINT) {
-                NAVIX_LOG(NAVIX_ERROR, "_GetData",
-                          "SQL_ERROR get unsigned tiny int data failed for column %i.", col);
-            } else {
-                NAVIX_LOG(NAVIX_ERROR, "_GetData",
-                          "SQL_ERROR get signed tiny int data failed for column %i.", col);
-            }
-            return SQL_ERROR;
-        }
-        memcpy(target, &v, sizeof(v));
-        byteCount = 1;
-        break;
-    }
-    case SQL_C_SBIGINT: {
-        int64_t v = 0;
-        if (!inRange || DBGetFieldAsI64(rs, idx, &v, &isNull) != 0) {
-            NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR get signed big int data failed for column %i.",
-                      col);
-            return SQL_ERROR;
-        }
-        memcpy(target, &v, sizeof(v));
-        byteCount = 8;
-        break;
-    }
-    case SQL_C_UBIGINT: {
-        uint64_t v = 0;
-        if (!inRange || DBGetFieldAsI64U(rs, idx, &v, &isNull) != 0) {
-            NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR get unsigned big int data failed for column %i",
-                      col);
-            return SQL_ERROR;
-        }
-        memcpy(target, &v, sizeof(v));
-        byteCount = 8;
-        break;
-    }
-    case SQL_C_FLOAT:
-    case SQL_C_DOUBLE: {
-        double v = 0;
-        if (!inRange || DBGetFieldAsDouble(rs, idx, &v, &isNull) != 0) {
-            if (cType == SQL_C_FLOAT) {
-                NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR get float data failed for column %i",
-                          col);
-            } else {
-                NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR get double data failed for column %i.",
-                          col);
-            }
-            return SQL_ERROR;
-        }
-        if (cType == SQL_C_FLOAT) {
-            float f = (float)v;
-            memcpy(target, &f, sizeof(f));
-            byteCount = 4;
-        } else {
-            memcpy(target, &v, sizeof(v));
-            byteCount = 8;
-        }
-        break;
-    }
-    case SQL_C_DATE:
-    case SQL_C_TYPE_DATE: {
-        // The date is the first 10 characters of the cell's text. A TIMESTAMP
-        // cell gives no text at all in fewer than 20 bytes, so it is read
-        // whole and cut here.
-        const uint32_t workSize =
-            (header != NULL && header->conciseType == SQL_TYPE_TIMESTAMP) ? 26 : 11;
-        char* work = (char*)calloc(workSize, 1);
-        if (work == NULL) {
-            NAVIX_LOG(NAVIX_ERROR, "_GetData",
-                      "SQL_ERROR failed to allocate memory for SQL_C_TYPE_DATE, column %i.", col);
-            return SQL_ERROR;
-        }
-        int32_t outLen = 0;
-        if (!inRange || DBGetFieldAsCString(rs, idx, work, workSize, &outLen, &isNull) != 0) {
-            free(work);
-            NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR get date string data failed for column %i",
-                      col);
-            return SQL_ERROR;
-        }
-        if (bufferLength < (SQLLEN)sizeof(SQL_DATE_STRUCT)) {
-            free(work);
-            NAVIX_LOG(NAVIX_ERROR, "_GetData",
-                      "SQL_ERROR size of target string is less than date struct,targetLength = %i.",
-                      (int)bufferLength);
-            return SQL_ERROR;
-        }
-        work[10] = '\0';
-        // Only the structure is ours to write, whatever length the application claims.
-        SQL_DATE_STRUCT date;
-        memset(&date, 0, sizeof(date));
-        if (!isNull && parseDateText(work, &date, stmt->msg, sizeof(stmt->msg)) != 0) {
-            free(work);
-            memcpy(target, &date, sizeof(date));
-            NAVIX_LOG(NAVIX_ERROR, "_GetData", "%s", stmt->msg);
-            return SQL_ERROR;
-        }
-        free(work);
-        memcpy(target, &date, sizeof(date));
-        byteCount = (SQLLEN)sizeof(SQL_DATE_STRUCT);
-        break;
-    }
-    case SQL_C_TIMESTAMP:
-    case SQL_C_TYPE_TIMESTAMP: {
-        char* work = (char*)calloc(26, 1);
-        if (work == NULL) {
-            NAVIX_LOG(NAVIX_ERROR, "_GetData",
-                      "SQL_ERROR failed to allocate memory for SQL_C_TYPE_TIMESTAMP,column %i.", col);
-            return SQL_ERROR;
-        }
-        int32_t outLen = 0;
-        if (!inRange || DBGetFieldAsCString(rs, idx, work, 26, &outLen, &isNull) != 0) {
-            free(work);
-            NAVIX_LOG(NAVIX_ERROR, "_GetData",
-                      "SQL_ERROR get timestamp string data failed for column %i.", col);
-            return SQL_ERROR;
-        }
-        if (bufferLength < (SQLLEN)sizeof(SQL_TIMESTAMP_STRUCT)) {
-            free(work);
-            NAVIX_LOG(NAVIX_ERROR, "_GetData",
-                      "SQL_ERROR size of target string is less than timestamp struct,targetLength = "
-                      "%i.",
-                      (int)bufferLength);
-            return SQL_ERROR;
-        }
-        SQL_TIMESTAMP_STRUCT ts;
-        memset(&ts, 0, sizeof(ts));
-        int parsed = 0;
-        if (!isNull) {
-            SQL_DATE_STRUCT date;
-            // A DATE cell carries no time of day: it is midnight of that date.
-            if (header->conciseType == SQL_TYPE_DATE &&
-                parseDateText(work, &date, stmt->msg, sizeof(stmt->msg)) == 0) {
-                ts.year = date.year;
-                ts.month = date.month;
-                ts.day = date.day;
-            } else {
-                parsed = parseTimestampText(work, &ts, stmt->msg, sizeof(stmt->msg));
-            }
-        }
-        free(work);
-        memcpy(target, &ts, sizeof(ts));
-        if (parsed != 0) {
-            NAVIX_LOG(NAVIX_ERROR, "_GetData", "%s", stmt->msg);
-            return SQL_ERROR;
-        }
-        byteCount = (SQLLEN)sizeof(SQL_TIMESTAMP_STRUCT);
-        break;
-    }
-    default:
-        NAVIX_LOG(NAVIX_ERROR, "_GetData", "SQL_ERROR Unknown target type %d", (int)cType);
-        return SQL_ERROR;
     }
 
-    if (lenOrInd != NULL) {
-        *lenOrInd = isNull ? SQL_NULL_DATA : byteCount;
-    } else if (isNull) {
-        NAVIX_LOG(NAVIX_ERROR, "_GetData",
-                  "SQL_ERROR column %i contained NULL but pnLengthOrIndicator was not provided.", col);
-        return SQL_ERROR;
+    SQLLEN length = 0;
+    CellStatus status = convertCell(*cell, type, text, cType, target, bufferLength, &length);
+    if (cellStatusInfo(status).rc == SQL_ERROR) {
+        return report(stmt, func, status, column, cType);
     }
-    return rc;
+    rc = storeLength(stmt, func, column, length, lenOrInd);
+    if (rc != SQL_SUCCESS) {
+        return rc;
+    }
+    if (status != CELL_TRUNCATED) {
+        clearPart(h);
+        h->partState = PART_DONE;
+    } else {
+        if (h->partState != PART_ACTIVE) {
+            h->partText = (char*)malloc(text.size() + 1);
+            if (h->partText == NULL) {
+                return VORN_STMT_ERROR(stmt, func, SQLSTATE_NO_MEMORY,
+                                       "SQL_ERROR failed to allocate memory for column %i.",
+                                       (int)column);
+            }
+            memcpy(h->partText, text.data(), text.size());
+            h->partText[text.size()] = '\0';
+            h->partLength = (SQLLEN)text.size();
+            h->partOffset = 0;
+            h->partState = PART_ACTIVE;
+        }
+        h->partOffset += bufferLength - 1;
+    }
+    return report(stmt, func, status, column, cType);
+}
+
+SQLRETURN _GetBoundColumn(StmtHandle* stmt, SQLUSMALLINT column) {
+    const char* func = "SQLFetch";
+    const ColumnHeader* h = &stmt->extras->columnHeaders[column - 1];
+    const std::string* cell = NULL;
+    int32_t type = 0, ansi = 0;
+    SQLRETURN rc = findCell(stmt, func, column, h->boundTarget, &cell, &type, &ansi);
+    if (rc != SQL_SUCCESS) {
+        return rc;
+    }
+    const SQLSMALLINT cType = (SQLSMALLINT)h->boundCType;
+    char stamp[CELL_STAMP_SIZE];
+    std::string scratch;
+    std::string_view text;
+    if (cType == SQL_C_CHAR) {
+        rc = textOf(stmt, func, column, *cell, type, ansi, stamp, scratch, &text);
+        if (rc != SQL_SUCCESS) {
+            return rc;
+        }
+    }
+    SQLLEN length = 0;
+    CellStatus status =
+        convertCell(*cell, type, text, cType, h->boundTarget, h->boundBufferLength, &length);
+    if (cellStatusInfo(status).rc == SQL_ERROR) {
+        return report(stmt, func, status, column, cType);
+    }
+    rc = storeLength(stmt, func, column, length, h->boundLenOrInd);
+    if (rc != SQL_SUCCESS) {
+        return rc;
+    }
+    return report(stmt, func, status, column, cType);
 }
 
 extern "C" SQLRETURN SQL_API SQLGetData(SQLHSTMT StatementHandle, SQLUSMALLINT Col_or_Param_Num,
                                         SQLSMALLINT TargetType, SQLPOINTER TargetValuePtr,
-                                        SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr)
-{
-    NAVIX_LOG(NAVIX_DEBUG, "SQLGetData", "hDrvStmt = $%08lX", (unsigned long)StatementHandle);
-    return _GetData((StmtHandle*)StatementHandle, Col_or_Param_Num, TargetType, TargetValuePtr,
-                    BufferLength, StrLen_or_IndPtr);
+                                        SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr) {
+    VORN_ENTER(Stmt, stmt, StatementHandle);
+    NAVIX_LOG(NAVIX_DEBUG, "SQLGetData", "hDrvStmt = $%08lX",
+              (unsigned long)(uintptr_t)StatementHandle);
+    return _GetData(stmt, Col_or_Param_Num, TargetType, TargetValuePtr, BufferLength,
+                    StrLen_or_IndPtr);
 }

@@ -110,3 +110,17 @@ SQLRETURN _StmtClientFail(StmtHandle* stmt, const char* file, int line, const ch
     return report(&stmt->diag, stmt->msgLog, stmt->msg, file, line, func, SQL_ERROR,
                   _DiagHolds(&stmt->diag) ? NULL : SQLSTATE_GENERAL, 0);
 }
+
+bool _StmtColumnInRange(StmtHandle* stmt, const char* file, int line, const char* func,
+                        SQLUSMALLINT column)
+{
+    if (stmt == NULL || stmt->extras == NULL) {
+        return false;
+    }
+    if (column >= 1 && column <= stmt->extras->columnCount) {
+        return true;
+    }
+    _StmtFail(stmt, file, line, func, SQL_ERROR, SQLSTATE_BAD_COLUMN, 0, "Column out of bounds: %u",
+              (unsigned)column);
+    return false;
+}

@@ -32,6 +32,7 @@
 #define SQLSTATE_CONNECTED "08002"       // connection name in use
 #define SQLSTATE_NOT_CONNECTED "08003"   // connection not open
 #define SQLSTATE_LINK_FAILURE "08S01"    // communication link failure
+#define SQLSTATE_NEED_INDICATOR "22002"  // indicator variable required but not supplied
 #define SQLSTATE_OUT_OF_RANGE "22003"    // numeric value out of range
 #define SQLSTATE_BAD_DATETIME "22007"    // invalid datetime format
 #define SQLSTATE_NOT_A_NUMBER "22018"    // invalid character value for cast
@@ -92,6 +93,14 @@ SQLRETURN _StmtClientFail(StmtHandle* stmt, const char* file, int line, const ch
 #define VORN_DBC_CLIENT_ERROR(dbc, func, ...) _DbcClientFail((dbc), __FILE__, __LINE__, (func), __VA_ARGS__)
 #define VORN_STMT_CLIENT_ERROR(stmt, func, ...) \
     _StmtClientFail((stmt), __FILE__, __LINE__, (func), __VA_ARGS__)
+
+// The column-number check of every entry point that takes a column: the
+// number must lie in 1 to the statement's column count. Otherwise records
+// 07009 "Column out of bounds: <n>" and returns false.
+bool _StmtColumnInRange(StmtHandle* stmt, const char* file, int line, const char* func,
+                        SQLUSMALLINT column);
+#define VORN_COLUMN_IN_RANGE(stmt, func, column) \
+    _StmtColumnInRange((stmt), __FILE__, __LINE__, (func), (column))
 
 // Handle locks: recursive, so that a worker may take the lock of a handle
 // whose call already holds it. Order: statement before connection before

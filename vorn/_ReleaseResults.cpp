@@ -31,6 +31,7 @@ int _ReleaseResults(hStmtExtras* extras)
             freeText(&h->schemaName);
             freeText(&h->tableName);
             freeText(&h->typeName);
+            freeText(&h->partText);
         }
         free(extras->columnHeaders);
         extras->columnHeaders = NULL;
@@ -41,5 +42,7 @@ int _ReleaseResults(hStmtExtras* extras)
         extras->resultSet = NULL;
     }
     extras->columnCount = 0;
+    extras->rowCurrent = 0;
+    extras->partColumn = 0;
     return 0;
 }

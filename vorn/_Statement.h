@@ -28,13 +28,12 @@ SQLRETURN _ColAttribute(StmtHandle* stmt, SQLUSMALLINT columnNumber, SQLUSMALLIN
 // Advances the result and fills the bound columns.
 SQLRETURN _Fetch(StmtHandle* stmt);
 
-// Converts column `column` (1-based) of the current row to `cType`.
+// SQLGetData: converts column `column` (1-based) of the current row to
+// `cType`; a text too long for the buffer goes out in parts over several
+// calls, and a value that has gone out whole answers SQL_NO_DATA.
 SQLRETURN _GetData(StmtHandle* stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
                    SQLLEN bufferLength, SQLLEN* lenOrInd);
-
-// Date "yyyymmdd" or "yyyy-mm-dd"; timestamp "yyyy-mm-dd hh:mm:ss[.f...]".
-// 0, or -1 with the reason formatted into msg (msgSize bytes).
-int parseDateText(const char* text, SQL_DATE_STRUCT* date, char* msg, size_t msgSize);
-int parseTimestampText(const char* text, SQL_TIMESTAMP_STRUCT* ts, char* msg, size_t msgSize);
+// Converts a bound column of the row that SQLFetch has just made current.
+SQLRETURN _GetBoundColumn(StmtHandle* stmt, SQLUSMALLINT column);
 
 #endif

@@ -54,6 +54,8 @@ struct hStmtExtras {
     NavixQueryResultSet* resultSet; // owned; NULL before the first execution
     ColumnHeader* columnHeaders;    // owned array; NULL when there are none
     uint32_t columnCount;
+    int32_t rowCurrent;             // 1 while a fetched row of the result is current
+    uint32_t partColumn;            // column SQLGetData handed out last (1-based); 0 none
 };
 
 struct StmtHandle {

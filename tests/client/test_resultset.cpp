@@ -187,14 +187,28 @@ TEST(ResultGetters, TimestampIsLocalTimeOfWholeSeconds)
     EXPECT_EQ("2023-11-14 22:13:20", text(rs.get(), 0, 64, &len, &isNull));
     EXPECT_EQ(19, len);
     EXPECT_EQ(0, isNull);
-    EXPECT_EQ("", text(rs.get(), 0, 19, &len)); EXPECT_EQ(0, len);
+    // A small buffer gets the text cut like any other.
+    EXPECT_EQ("2023-11-14 22:13:2", text(rs.get(), 0, 19, &len)); EXPECT_EQ(18, len);
+    EXPECT_EQ("2023-11-1", text(rs.get(), 0, 10, &len)); EXPECT_EQ(9, len);
     EXPECT_EQ("2023-11-14 22:13:20", text(rs.get(), 0, 20, &len)); EXPECT_EQ(19, len);
     // Before 1970 and after 2038.
     EXPECT_EQ("1969-12-31 00:00:00", text(rs.get(), 1));
     EXPECT_EQ("2100-01-01 00:00:00", text(rs.get(), 2));
-    // Fewer than three characters are taken whole as seconds.
-    EXPECT_EQ("1970-01-01 00:00:12", text(rs.get(), 3));
+    // Short cells are milliseconds too.
+    EXPECT_EQ("1970-01-01 00:00:00", text(rs.get(), 3));
     EXPECT_EQ("1969-12-31 23:59:59", text(rs.get(), 4));
+}
+
+TEST(ResultGetters, TimestampThatIsNoNumberIsRefused)
+{
+    UtcZone utc;
+    auto rs = withRow({{"ts", "TIMESTAMP"}, {"n", "TIMESTAMP"}}, {"yesterday", "null"});
+    int ret = 0;
+    EXPECT_EQ("<fail>", text(rs.get(), 0, 64, nullptr, nullptr, &ret));
+    EXPECT_EQ(1, ret);
+    int32_t isNull = 0;
+    EXPECT_EQ("null", text(rs.get(), 1, 64, nullptr, &isNull));
+    EXPECT_EQ(1, isNull);
 }
 
 TEST(ResultGetters, TimestampBeforeNineteenSeventyKeepsItsSecondAndDate)

@@ -353,9 +353,15 @@ TEST_F(StatementTest, BigIntExactAndAsTextInParts)
     ASSERT_EQ(SQLGetData(hstmt, 2, SQL_C_SBIGINT, &v, 0, &ind), SQL_SUCCESS);
     EXPECT_EQ(v, 9007199254740993LL);
     EXPECT_EQ(ind, 8);
+    // The value has gone out whole: the column has nothing more.
     SQLUBIGINT u = 0;
+    EXPECT_EQ(SQLGetData(hstmt, 2, SQL_C_UBIGINT, &u, 0, &ind), SQL_NO_DATA);
+    // Another column in between starts the value over.
+    SQLINTEGER id = 0;
+    ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_SLONG, &id, 0, &ind), SQL_SUCCESS);
     ASSERT_EQ(SQLGetData(hstmt, 2, SQL_C_UBIGINT, &u, 0, &ind), SQL_SUCCESS);
     EXPECT_EQ(u, 9007199254740993ULL);
+    ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_SLONG, &id, 0, &ind), SQL_SUCCESS);
 
     char buf[6];
     LogCapture capture;
@@ -363,6 +369,7 @@ TEST_F(StatementTest, BigIntExactAndAsTextInParts)
     EXPECT_STREQ(buf, "90071");
     EXPECT_EQ(ind, 16);
     EXPECT_EQ(capture.count("SQL_SUCCESS_WITH_INFO column 2 has more data to fetch."), 1u);
+    EXPECT_STREQ(stmt()->diag.sqlState, "01004");
     // The rest follows piece by piece; the indicator gives what is left.
     ASSERT_EQ(SQLGetData(hstmt, 2, SQL_C_CHAR, buf, sizeof(buf), &ind), SQL_SUCCESS_WITH_INFO);
     EXPECT_STREQ(buf, "99254");
@@ -378,7 +385,6 @@ TEST_F(StatementTest, BigIntExactAndAsTextInParts)
     EXPECT_EQ(SQLGetData(hstmt, 2, SQL_C_CHAR, buf, sizeof(buf), &ind), SQL_NO_DATA);
 
     // Another column in between starts the text over.
-    SQLINTEGER id = 0;
     ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_SLONG, &id, 0, &ind), SQL_SUCCESS);
     ASSERT_EQ(SQLGetData(hstmt, 2, SQL_C_CHAR, buf, sizeof(buf), &ind), SQL_SUCCESS_WITH_INFO);
     EXPECT_STREQ(buf, "90071");
@@ -389,18 +395,21 @@ TEST_F(StatementTest, BigIntExactAndAsTextInParts)
     EXPECT_STREQ(buf, "-1");
 }
 
-TEST_F(StatementTest, WholeTextCanBeReadAgain)
+TEST_F(StatementTest, WholeTextIsDeliveredOnce)
 {
     installStandard();
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
     char buf[64];
     SQLLEN ind = 0;
-    for (int i = 0; i < 3; i++) {
-        ASSERT_EQ(SQLGetData(hstmt, 3, SQL_C_CHAR, buf, sizeof(buf), &ind), SQL_SUCCESS);
-        EXPECT_STREQ(buf, "hello world");
-        EXPECT_EQ(ind, 11);
-    }
-    // Exactly fitting text and its NUL.
+    ASSERT_EQ(SQLGetData(hstmt, 3, SQL_C_CHAR, buf, sizeof(buf), &ind), SQL_SUCCESS);
+    EXPECT_STREQ(buf, "hello world");
+    EXPECT_EQ(ind, 11);
+    memset(buf, 0x7F, sizeof(buf));
+    EXPECT_EQ(SQLGetData(hstmt, 3, SQL_C_CHAR, buf, sizeof(buf), &ind), SQL_NO_DATA);
+    EXPECT_EQ(buf[0], 0x7F);
+    // Exactly fitting text and its NUL, after another column.
+    SQLINTEGER id = 0;
+    ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_SLONG, &id, 0, &ind), SQL_SUCCESS);
     ASSERT_EQ(SQLGetData(hstmt, 3, SQL_C_CHAR, buf, 12, &ind), SQL_SUCCESS);
     EXPECT_STREQ(buf, "hello world");
 }
@@ -430,17 +439,19 @@ TEST_F(StatementTest, NullCells)
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
     SQLINTEGER v = 99;
     SQLLEN ind = 0;
-    ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_SLONG, &v, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(v, 0);
-    EXPECT_EQ(ind, SQL_NULL_DATA);
-
     LogCapture capture;
-    v = 99;
+    // Without an indicator a NULL cannot be told.
     EXPECT_EQ(SQLGetData(hstmt, 1, SQL_C_SLONG, &v, 0, NULL), SQL_ERROR);
     EXPECT_EQ(v, 0);
     EXPECT_EQ(capture.count("SQL_ERROR column 1 contained NULL but pnLengthOrIndicator was not "
                             "provided."),
               1u);
+    EXPECT_STREQ(stmt()->diag.sqlState, "22002");
+    v = 99;
+    ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_SLONG, &v, 0, &ind), SQL_SUCCESS);
+    EXPECT_EQ(v, 0);
+    EXPECT_EQ(ind, SQL_NULL_DATA);
+    EXPECT_EQ(SQLGetData(hstmt, 1, SQL_C_SLONG, &v, 0, &ind), SQL_NO_DATA);
 
     char buf[3];
     ASSERT_EQ(SQLGetData(hstmt, 3, SQL_C_CHAR, buf, sizeof(buf), &ind), SQL_SUCCESS);
@@ -461,47 +472,52 @@ TEST_F(StatementTest, NullCells)
     EXPECT_EQ(dbl, 0.0);
 }
 
-TEST_F(StatementTest, NumericTargets)
+// One row per conversion through SQLGetData: the result code, the record's
+// SQLSTATE and what reached the target.
+TEST_F(StatementTest, ConversionOutcomesReachTheRecord)
 {
     installStandard();
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
-    SQLLEN ind = 0;
-    // Short targets keep the low 16 bits, tiny ones the low 8.
-    unsigned char wide[8];
-    memset(wide, 0xEE, sizeof(wide));
-    ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_SSHORT, wide, 0, &ind), SQL_SUCCESS);
-    SQLSMALLINT s;
-    memcpy(&s, wide, 2);
-    EXPECT_EQ(s, (SQLSMALLINT)(70000 & 0xFFFF));
-    EXPECT_EQ(ind, 2);
-    EXPECT_EQ(wide[2], 0xEE);
-    SQLUSMALLINT us = 0;
-    ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_USHORT, &us, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(us, 70000 & 0xFFFF);
-
-    memset(wide, 0xEE, sizeof(wide));
-    ASSERT_EQ(SQLGetData(hstmt, 7, SQL_C_UTINYINT, wide, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(wide[0], 300 & 0xFF);
-    EXPECT_EQ(wide[1], 0xEE);
-    EXPECT_EQ(ind, 1);
-
-    SQLUINTEGER ul = 0;
-    ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_ULONG, &ul, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(ul, 70000u);
-    EXPECT_EQ(ind, 4);
-
-    float f = 0;
-    ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_FLOAT, &f, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(f, 70000.0f);
-    EXPECT_EQ(ind, 4);
-    double d = 0;
-    ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_DOUBLE, &d, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(d, 70000.0);
-    EXPECT_EQ(ind, 8);
-
-    // BOOLEAN "true" reads as 1 through the short (int) getter.
-    ASSERT_EQ(SQLGetData(hstmt, 5, SQL_C_SHORT, &s, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(s, 1);
+    struct Row {
+        SQLUSMALLINT col;
+        SQLSMALLINT cType;
+        SQLRETURN rc;
+        const char* state;
+        int64_t value;
+    } rows[] = {
+        {1, SQL_C_SSHORT, SQL_ERROR, "22003", 0},   // 70000
+        {1, SQL_C_USHORT, SQL_ERROR, "22003", 0},
+        {1, SQL_C_ULONG, SQL_SUCCESS, "", 70000},
+        {7, SQL_C_UTINYINT, SQL_ERROR, "22003", 0}, // 300
+        {7, SQL_C_SSHORT, SQL_SUCCESS, "", 300},
+        {2, SQL_C_SLONG, SQL_ERROR, "22003", 0},    // above 2^31
+        {3, SQL_C_SLONG, SQL_ERROR, "22018", 0},    // "hello world"
+        {6, SQL_C_SLONG, SQL_ERROR, "22018", 0},    // a date
+        {5, SQL_C_SHORT, SQL_SUCCESS, "", 1},       // BOOLEAN true
+        {5, SQL_C_UBIGINT, SQL_SUCCESS, "", 1},
+        {1, SQL_C_BIT, SQL_ERROR, "HYC00", 0},
+        {1, SQL_C_WCHAR, SQL_ERROR, "HYC00", 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE("column " + std::to_string(r.col) + " as " + std::to_string(r.cType));
+        // Reading column 8 first makes each row a first read of its column.
+        char other[64];
+        SQLLEN ind = 0;
+        ASSERT_EQ(SQLGetData(hstmt, 8, SQL_C_CHAR, other, sizeof(other), &ind), SQL_SUCCESS);
+        unsigned char target[16];
+        memset(target, 0xEE, sizeof(target));
+        ind = 12345;
+        EXPECT_EQ(SQLGetData(hstmt, r.col, r.cType, target, sizeof(target), &ind), r.rc);
+        EXPECT_STREQ(stmt()->diag.sqlState, r.state);
+        if (r.rc == SQL_ERROR) {
+            EXPECT_EQ(ind, 12345);
+            EXPECT_EQ(target[0], 0xEE);
+        } else {
+            int64_t v = 0;
+            memcpy(&v, target, (size_t)ind);
+            EXPECT_EQ(v, r.value);
+        }
+    }
 }
 
 TEST_F(StatementTest, DatesAndTimestamps)
@@ -509,6 +525,9 @@ TEST_F(StatementTest, DatesAndTimestamps)
     installStandard();
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
     SQLLEN ind = 0;
+    SQLINTEGER id = 0;
+    // Each read below is the first of its column since the one before.
+    auto other = [&]() { ASSERT_EQ(SQLGetData(hstmt, 1, SQL_C_SLONG, &id, 0, &ind), SQL_SUCCESS); };
     SQL_DATE_STRUCT d;
     ASSERT_EQ(SQLGetData(hstmt, 6, SQL_C_TYPE_DATE, &d, sizeof(d), &ind), SQL_SUCCESS);
     EXPECT_EQ(d.year, 2021);
@@ -517,6 +536,7 @@ TEST_F(StatementTest, DatesAndTimestamps)
     EXPECT_EQ(ind, 6);
 
     // A DATE cell as a timestamp: midnight of that date.
+    other();
     SQL_TIMESTAMP_STRUCT ts;
     memset(&ts, 0x55, sizeof(ts));
     ASSERT_EQ(SQLGetData(hstmt, 6, SQL_C_TYPE_TIMESTAMP, &ts, sizeof(ts), &ind), SQL_SUCCESS);
@@ -528,20 +548,19 @@ TEST_F(StatementTest, DatesAndTimestamps)
     EXPECT_EQ(ts.second, 0);
     EXPECT_EQ(ts.fraction, 0u);
     EXPECT_EQ(ind, 16);
-    ASSERT_EQ(SQLGetData(hstmt, 6, SQL_C_TIMESTAMP, &ts, sizeof(ts), &ind), SQL_SUCCESS);
-    EXPECT_EQ(ts.day, 4);
 
-    // A text column holding a timestamp with a fraction.
+    // A text column holding a timestamp with a fraction, in nanoseconds.
     ASSERT_EQ(SQLGetData(hstmt, 8, SQL_C_TYPE_TIMESTAMP, &ts, sizeof(ts), &ind), SQL_SUCCESS);
     EXPECT_EQ(ts.hour, 5);
     EXPECT_EQ(ts.minute, 6);
     EXPECT_EQ(ts.second, 7);
-    EXPECT_EQ(ts.fraction, 25u);
+    EXPECT_EQ(ts.fraction, 250000000u);
 
     // A TIMESTAMP cell: milliseconds since 1970, shown in local time.
     char text[32];
     ASSERT_EQ(SQLGetData(hstmt, 4, SQL_C_CHAR, text, sizeof(text), &ind), SQL_SUCCESS);
     EXPECT_EQ(std::string(text), localTime(1614834367));
+    other();
     ASSERT_EQ(SQLGetData(hstmt, 4, SQL_C_TYPE_TIMESTAMP, &ts, sizeof(ts), &ind), SQL_SUCCESS);
     struct tm tmv;
     time_t secs = 1614834367;
@@ -550,20 +569,33 @@ TEST_F(StatementTest, DatesAndTimestamps)
     EXPECT_EQ(ts.hour, tmv.tm_hour);
     EXPECT_EQ(ts.second, tmv.tm_sec);
 
-    // ... and as a date: the local date of that moment.
+    // ... and as a date: the local date of that moment, its time dropped.
+    other();
     SQL_DATE_STRUCT tsDate;
-    ASSERT_EQ(SQLGetData(hstmt, 4, SQL_C_TYPE_DATE, &tsDate, sizeof(tsDate), &ind), SQL_SUCCESS);
+    ASSERT_EQ(SQLGetData(hstmt, 4, SQL_C_TYPE_DATE, &tsDate, sizeof(tsDate), &ind),
+              SQL_SUCCESS_WITH_INFO);
+    EXPECT_STREQ(stmt()->diag.sqlState, "01S07");
     EXPECT_EQ(tsDate.year, tmv.tm_year + 1900);
     EXPECT_EQ(tsDate.month, tmv.tm_mon + 1);
     EXPECT_EQ(tsDate.day, tmv.tm_mday);
     EXPECT_EQ(ind, 6);
 
+    // A TIMESTAMP as text into a small buffer: the cut text, its whole length.
+    other();
+    memset(text, 0x7F, sizeof(text));
+    ASSERT_EQ(SQLGetData(hstmt, 4, SQL_C_CHAR, text, 11, &ind), SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(std::string(text), localTime(1614834367).substr(0, 10));
+    EXPECT_EQ(ind, 19);
+    EXPECT_EQ(text[11], 0x7F);
+
     // Only the structure is written, whatever length the buffer claims.
     unsigned char big[64];
     memset(big, 0xEE, sizeof(big));
+    other();
     ASSERT_EQ(SQLGetData(hstmt, 6, SQL_C_DATE, big, sizeof(big), &ind), SQL_SUCCESS);
     for (size_t i = sizeof(SQL_DATE_STRUCT); i < sizeof(big); i++) ASSERT_EQ(big[i], 0xEE);
     memset(big, 0xEE, sizeof(big));
+    other();
     ASSERT_EQ(SQLGetData(hstmt, 8, SQL_C_TIMESTAMP, big, sizeof(big), &ind), SQL_SUCCESS);
     for (size_t i = sizeof(SQL_TIMESTAMP_STRUCT); i < sizeof(big); i++) ASSERT_EQ(big[i], 0xEE);
 }
@@ -574,26 +606,24 @@ TEST_F(StatementTest, DateAndTimestampRefusals)
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
     SQLLEN ind = 12345;
     SQL_DATE_STRUCT d;
-    LogCapture capture;
     EXPECT_EQ(SQLGetData(hstmt, 6, SQL_C_TYPE_DATE, &d, 0, &ind), SQL_ERROR);
-    EXPECT_EQ(capture.count("SQL_ERROR size of target string is less than date struct,targetLength = 0."),
-              1u);
+    EXPECT_STREQ(stmt()->diag.sqlState, "HY090");
     SQL_TIMESTAMP_STRUCT ts;
     EXPECT_EQ(SQLGetData(hstmt, 6, SQL_C_TYPE_TIMESTAMP, &ts, 15, &ind), SQL_ERROR);
     EXPECT_EQ(ind, 12345);
 
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
-    // The compact date form of row 3 reads fine; its 7-letter text does not.
+    // The compact date form of row 3 reads fine; its 7-letter text does not,
+    // nor does a timestamp with a T, nor a TIMESTAMP cell of 0 ms as a date.
     ASSERT_EQ(SQLGetData(hstmt, 6, SQL_C_TYPE_DATE, &d, sizeof(d), &ind), SQL_SUCCESS);
     EXPECT_EQ(d.year, 2021);
     EXPECT_EQ(d.day, 4);
-    capture.clear();
     EXPECT_EQ(SQLGetData(hstmt, 7, SQL_C_TYPE_DATE, &d, sizeof(d), &ind), SQL_ERROR);
-    EXPECT_EQ(capture.count("Invalid date string for conversion: March 4"), 1u);
+    EXPECT_STREQ(stmt()->diag.sqlState, "22007");
     EXPECT_EQ(SQLGetData(hstmt, 8, SQL_C_TYPE_TIMESTAMP, &ts, sizeof(ts), &ind), SQL_ERROR);
-    // Only 25 characters of the cell are seen.
-    EXPECT_EQ(capture.count("Invalid timestamp string for conversion: 2021-03-04T05:06:07.25"), 1u);
+    EXPECT_STREQ(stmt()->diag.sqlState, "22007");
+    EXPECT_STREQ(stmt()->diag.message, "SQL_ERROR column 8: value is not a valid date or time.");
 }
 
 TEST_F(StatementTest, BadTargetsAndColumns)
@@ -604,6 +634,7 @@ TEST_F(StatementTest, BadTargetsAndColumns)
     SQLINTEGER v;
     // Before the first fetch no row is current.
     EXPECT_EQ(SQLGetData(hstmt, 1, SQL_C_CHAR, buf, sizeof(buf), &ind), SQL_ERROR);
+    EXPECT_STREQ(stmt()->diag.sqlState, "24000");
     EXPECT_EQ(SQLGetData(hstmt, 1, SQL_C_SLONG, &v, 0, &ind), SQL_ERROR);
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
 
@@ -612,6 +643,7 @@ TEST_F(StatementTest, BadTargetsAndColumns)
     EXPECT_EQ(SQLGetData(hstmt, 1, SQL_C_WCHAR, buf, sizeof(buf), &ind), SQL_ERROR);
     EXPECT_EQ(capture.count("SQL_ERROR Unknown target type -7"), 1u);
     EXPECT_EQ(capture.count("SQL_ERROR Unknown target type -8"), 1u);
+    EXPECT_STREQ(stmt()->diag.sqlState, "HYC00");
 
     const SQLSMALLINT types[] = {SQL_C_CHAR,    SQL_C_SLONG,   SQL_C_ULONG,  SQL_C_SHORT,
                                  SQL_C_USHORT,  SQL_C_STINYINT, SQL_C_UTINYINT, SQL_C_SBIGINT,
@@ -622,15 +654,17 @@ TEST_F(StatementTest, BadTargetsAndColumns)
         for (int col : {0, 9, 300}) {
             EXPECT_EQ(SQLGetData(hstmt, (SQLUSMALLINT)col, t, big, sizeof(big), &ind), SQL_ERROR)
                 << "type " << t << " column " << col;
+            EXPECT_STREQ(stmt()->diag.sqlState, "07009");
+            EXPECT_EQ(std::string(stmt()->diag.message), "Column out of bounds: " + std::to_string(col));
         }
     }
-    capture.clear();
     EXPECT_EQ(SQLGetData(hstmt, 3, SQL_C_CHAR, buf, 0, &ind), SQL_ERROR);
-    EXPECT_EQ(capture.count("SQL_ERROR get C string data failed for column 3."), 1u);
+    EXPECT_STREQ(stmt()->diag.sqlState, "HY090");
     memset(buf, 0x7F, sizeof(buf));
     EXPECT_EQ(SQLGetData(hstmt, 3, SQL_C_CHAR, buf, -5, &ind), SQL_ERROR);
     EXPECT_EQ(buf[0], 0x7F);
     EXPECT_EQ(SQLGetData(hstmt, 3, SQL_C_CHAR, NULL, 10, &ind), SQL_ERROR);
+    EXPECT_STREQ(stmt()->diag.sqlState, "HY009");
     EXPECT_EQ(SQLGetData(NULL, 3, SQL_C_CHAR, buf, 10, &ind), SQL_INVALID_HANDLE);
 }
 
@@ -641,8 +675,37 @@ TEST_F(StatementTest, GetDataOnEmptyOrMissingResult)
     LogCapture capture;
     EXPECT_EQ(SQLGetData(hstmt, 1, SQL_C_CHAR, buf, sizeof(buf), &ind), SQL_ERROR);
     EXPECT_EQ(capture.count("SQL_ERROR check for results failed."), 1u);
+    EXPECT_STREQ(stmt()->diag.sqlState, "HY010");
     install({{"a", "INT"}}, {});
+    EXPECT_EQ(SQLFetch(hstmt), SQL_NO_DATA);
     EXPECT_EQ(SQLGetData(hstmt, 1, SQL_C_CHAR, buf, sizeof(buf), &ind), SQL_ERROR);
+    EXPECT_STREQ(stmt()->diag.sqlState, "24000");
+}
+
+TEST_F(StatementTest, UnbindReleasesEveryBinding)
+{
+    installStandard();
+    SQLINTEGER id = 0;
+    char name[32];
+    SQLLEN idInd = 0, nameInd = 0;
+    ASSERT_EQ(SQLBindCol(hstmt, 1, SQL_C_SLONG, &id, 0, &idInd), SQL_SUCCESS);
+    ASSERT_EQ(SQLBindCol(hstmt, 3, SQL_C_CHAR, name, sizeof(name), &nameInd), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
+    EXPECT_EQ(id, 70000);
+    ASSERT_EQ(SQLFreeStmt(hstmt, SQL_UNBIND), SQL_SUCCESS);
+    id = -1;
+    idInd = nameInd = -7;
+    memset(name, 0x7F, sizeof(name));
+    ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
+    EXPECT_EQ(id, -1);
+    EXPECT_EQ(idInd, -7);
+    EXPECT_EQ(nameInd, -7);
+    EXPECT_EQ(name[0], 0x7F);
+    for (uint32_t i = 0; i < extras()->columnCount; i++) {
+        EXPECT_EQ(extras()->columnHeaders[i].boundTarget, nullptr) << i;
+    }
+    // Parameters are not bound here: resetting them changes nothing.
+    EXPECT_EQ(SQLFreeStmt(hstmt, SQL_RESET_PARAMS), SQL_SUCCESS);
 }
 
 // ---- prepare, execute, release ---------------------------------------------

@@ -2,8 +2,8 @@
 // and the typed view of the current row.
 #include "NavixResultSet.h"
 
-#include <errno.h>
 #include <limits.h>
+#include <math.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
@@ -13,6 +13,7 @@
 #include <new>
 #include <thread>
 
+#include "CellConvert.h"
 #include "Charset.h"
 #include "ClientText.h"
 #include "NavixConnection.h"
@@ -28,53 +29,73 @@ using clienttext::upperAscii;
 
 const uint32_t kPageSize = 100;
 
-// C-library style reading of a decimal: leading blanks, optional sign, digits.
-// The magnitude saturates at `limit` instead of overflowing.
-const char* readDecimal(const char* s, bool* negative, unsigned long long* magnitude, unsigned long long limit)
+// The typed getters read a cell as the C library reads a number: the number
+// that leads the text (0 when none), its integer part; a BOOLEAN column
+// reads "true" as 1 and any other text as 0.
+CellNumber leadingNumber(const std::string& text, bool boolean)
 {
-    const unsigned char* p = (const unsigned char*)s;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
-        ++p;
+    CellNumber n = {false, 0, false, false};
+    if (boolean) {
+        n.magnitude = text == "true" ? 1 : 0;
+    } else {
+        cellScanNumber(text, &n);
     }
-    *negative = false;
-    if (*p == '+' || *p == '-') {
-        *negative = (*p == '-');
-        ++p;
-    }
-    unsigned long long v = 0;
-    while (*p >= '0' && *p <= '9') {
-        unsigned d = (unsigned)(*p - '0');
-        v = (v > (limit - d) / 10) ? limit : v * 10 + d;
-        ++p;
-    }
-    *magnitude = v;
-    return (const char*)p;
+    return n;
 }
 
 // atoi/atol of a 32-bit platform, saturating at the range ends.
-int32_t toInt32(const char* s)
+int32_t toInt32(const CellNumber& n)
 {
-    bool neg;
-    unsigned long long m;
-    readDecimal(s, &neg, &m, (unsigned long long)INT32_MAX + 1);
-    if (neg) {
-        return (int32_t)(-(long long)m);
+    if (n.negative) {
+        return (n.overflow || n.magnitude > (uint64_t)INT32_MAX + 1) ? INT32_MIN
+                                                                     : (int32_t)(-(int64_t)n.magnitude);
     }
-    return m > INT32_MAX ? INT32_MAX : (int32_t)m;
+    return (n.overflow || n.magnitude > INT32_MAX) ? INT32_MAX : (int32_t)n.magnitude;
 }
 
 // strtoul of a 32-bit platform: out-of-range magnitudes give UINT32_MAX, a
 // minus sign negates in unsigned arithmetic.
-uint32_t toUInt32(const char* s)
+uint32_t toUInt32(const CellNumber& n)
 {
-    bool neg;
-    unsigned long long m;
-    readDecimal(s, &neg, &m, (unsigned long long)UINT32_MAX + 1);
-    if (m > UINT32_MAX) {
+    if (n.overflow || n.magnitude > UINT32_MAX) {
         return UINT32_MAX;
     }
-    uint32_t v = (uint32_t)m;
-    return neg ? (uint32_t)(0u - v) : v;
+    uint32_t v = (uint32_t)n.magnitude;
+    return n.negative ? (uint32_t)(0u - v) : v;
+}
+
+// strtoll: saturating at the range ends.
+int64_t toInt64(const CellNumber& n)
+{
+    if (n.negative) {
+        return (n.overflow || n.magnitude > (uint64_t)INT64_MAX + 1) ? INT64_MIN
+                                                                     : (int64_t)(0 - n.magnitude);
+    }
+    return (n.overflow || n.magnitude > INT64_MAX) ? INT64_MAX : (int64_t)n.magnitude;
+}
+
+// strtoull: out-of-range magnitudes give UINT64_MAX, a minus sign negates.
+uint64_t toUInt64(const CellNumber& n)
+{
+    if (n.overflow) {
+        return UINT64_MAX;
+    }
+    return n.negative ? 0 - n.magnitude : n.magnitude;
+}
+
+// strtod: the leading number, infinite when it is too large for a double.
+double toDouble(const std::string& text, bool boolean)
+{
+    if (boolean) {
+        return text == "true" ? 1.0 : 0.0;
+    }
+    CellNumber n;
+    size_t used = cellScanNumber(text, &n);
+    double d = 0;
+    if (used > 0 && cellParseDouble(std::string_view(text).substr(0, used), &d) == CELL_OUT_OF_RANGE) {
+        d = n.negative ? -HUGE_VAL : HUGE_VAL;
+    }
+    return d;
 }
 
 // The catalog sets have a fixed number of columns and answer quietly.
@@ -563,29 +584,17 @@ int NavixQueryResultSet::getFieldAsCString(uint32_t col, char* buf, uint32_t buf
     *isNull = 0;
     ClientTypeCode type = getColumnType(col);
     if (type == CLIENT_TYPE_TIMESTAMP) {
-        // Milliseconds since the epoch; whole seconds through 64-bit time_t so
-        // that moments before 1970 and after 2038 come out right.
-        bool cut = cell.size() >= 3;
-        std::string secs = cut ? cell.substr(0, cell.size() - 3) : cell;
-        errno = 0;
-        long long s = strtoll(secs.c_str(), NULL, 10);
-        // Dropping the milliseconds rounds toward zero; before 1970 a moment
-        // with milliseconds lies in the second below (-500 ms is 23:59:59 of
-        // 1969, not midnight of 1970).
-        size_t sign = secs.find_first_not_of(clienttext::kWhiteSpace);
-        if (cut && sign != std::string::npos && secs[sign] == '-' &&
-            cell.find_first_of("123456789", cell.size() - 3) != std::string::npos && s > LLONG_MIN) {
-            --s;
+        // The local time of the cell's moment, cut to the buffer like any text.
+        char stamp[CELL_STAMP_SIZE];
+        int len = formatTimestampCell(cell, stamp);
+        if (len < 0) {
+            NAVIX_LOG(NAVIX_ERROR, func, "TIMESTAMP cell is not a number of milliseconds.");
+            return 1;
         }
-        time_t t = (time_t)s;
-        struct tm lt;
-        buf[0] = '\0';
-        if (errno == 0 && localtime_r(&t, &lt) != NULL) {
-            if (strftime(buf, bufSize, "%Y-%m-%d %H:%M:%S", &lt) == 0) {
-                buf[0] = '\0';
-            }
-        }
-        *outLen = (int32_t)strlen(buf);
+        size_t m = (size_t)len < bufSize ? (size_t)len : (size_t)bufSize - 1;
+        memcpy(buf, stamp, m);
+        buf[m] = '\0';
+        *outLen = (int32_t)m;
         return 0;
     }
     if ((type == CLIENT_TYPE_STRING || type == CLIENT_TYPE_VARCHAR || type == CLIENT_TYPE_CHAR) && m_conn != NULL &&
@@ -637,41 +646,39 @@ int NavixQueryResultSet::typedCell(const char* func, uint32_t col, const void* v
         if (typedCell(FUNC, col, value, isNull, &cellp) != 0) {                      \
             return 1;                                                                \
         }                                                                            \
-        std::string text = *cellp;                                                   \
-        if (text == "null") {                                                        \
+        const std::string& text = *cellp;                                            \
+        if (cellIsNull(text)) {                                                      \
             *isNull = 1;                                                             \
             *value = (TYPE)0;                                                        \
             return 0;                                                                \
         }                                                                            \
         *isNull = 0;                                                                 \
-        if (getColumnType(col) == CLIENT_TYPE_BOOLEAN) {                             \
-            text = (text == "true") ? "1" : "0";                                     \
-        }                                                                            \
-        const char* s = text.c_str();                                                \
+        const bool boolean = getColumnType(col) == CLIENT_TYPE_BOOLEAN;              \
         *value = (TYPE)(CONVERT);                                                    \
         return 0;                                                                    \
     }
 
 int NavixQueryResultSet::getFieldAsI8(uint32_t col, int8_t* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI8", int8_t, (int8_t)(uint8_t)(uint32_t)toInt32(s))
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI8", int8_t,
+                   (int8_t)(uint8_t)(uint32_t)toInt32(leadingNumber(text, boolean)))
 
 int NavixQueryResultSet::getFieldAsInt(uint32_t col, int32_t* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsInt", int32_t, toInt32(s))
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsInt", int32_t, toInt32(leadingNumber(text, boolean)))
 
 int NavixQueryResultSet::getFieldAsLong(uint32_t col, int32_t* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsLong", int32_t, toInt32(s))
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsLong", int32_t, toInt32(leadingNumber(text, boolean)))
 
 int NavixQueryResultSet::getFieldAsULong(uint32_t col, uint32_t* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsULong", uint32_t, toUInt32(s))
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsULong", uint32_t, toUInt32(leadingNumber(text, boolean)))
 
 int NavixQueryResultSet::getFieldAsI64(uint32_t col, int64_t* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI64", int64_t, strtoll(s, NULL, 10))
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI64", int64_t, toInt64(leadingNumber(text, boolean)))
 
 int NavixQueryResultSet::getFieldAsI64U(uint32_t col, uint64_t* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI64U", uint64_t, strtoull(s, NULL, 10))
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI64U", uint64_t, toUInt64(leadingNumber(text, boolean)))
 
 int NavixQueryResultSet::getFieldAsDouble(uint32_t col, double* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsDouble", double, strtod(s, NULL))
+NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsDouble", double, toDouble(text, boolean))
 
 #undef NAVIX_TYPED_GETTER
 

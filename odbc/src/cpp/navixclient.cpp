@@ -218,6 +218,28 @@ int DBGetColumnCount(NavixQueryResultSet* rs, int32_t* colCount)
     return rs->getColumnCount(colCount);
 }
 
+int DBGetFieldCell(NavixQueryResultSet* rs, uint32_t col, const std::string** cell, int32_t* typeCode,
+                   int32_t* ansi)
+{
+    const char* func = "DBGetFieldCell";
+    if (!checkResultSet(rs, func)) {
+        return 1;
+    }
+    if (cell == NULL || typeCode == NULL || ansi == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Output pointers cannot be NULL.");
+        return 1;
+    }
+    const std::string& c = rs->getField(col);
+    if (NavixQueryResultSet::isMissingCell(c)) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Column index out of bounds.");
+        return 1;
+    }
+    *cell = &c;
+    *typeCode = rs->getColumnType(col);
+    *ansi = (rs->m_conn != NULL && rs->m_conn->connProperty.charsetFlag == 1) ? 1 : 0;
+    return 0;
+}
+
 int DBGetFieldAsCString(NavixQueryResultSet* rs, uint32_t col, char* buf, uint32_t bufSize, int32_t* outLen,
                         int32_t* isNull)
 {

@@ -30,6 +30,14 @@ int DBFillDiagRecord(NavixQueryResultSet* rs, DiagRecord* diag);
 int DBHasResults(NavixQueryResultSet* rs, int32_t* hasResults);
 int DBGetColumnCount(NavixQueryResultSet* rs, int32_t* colCount);
 
+// The cell `col` of the current row as the service sent it (valid until the
+// next DBFetch), its column's client type code, and whether text cells reach
+// the application in the ANSI code page (the data source's CHARSET is not
+// UTF-8). 0, or 1 when there is no such cell (no current row, or a row
+// shorter than the columns).
+int DBGetFieldCell(NavixQueryResultSet* rs, uint32_t col, const std::string** cell, int32_t* typeCode,
+                   int32_t* ansi);
+
 int DBGetFieldAsCString(NavixQueryResultSet* rs, uint32_t col, char* buf, uint32_t bufSize,
                         int32_t* outLen, int32_t* isNull);
 int DBGetFieldAsInt(NavixQueryResultSet* rs, uint32_t col, int32_t* value, int32_t* isNull);
