@@ -402,7 +402,7 @@ TEST_P(ClientIT, EveryGetterOnEveryType)
     EXPECT_EQ("abc", cell(11));
     EXPECT_EQ("2024-01-15", cell(12));
     EXPECT_EQ("2024-01-15 10:30:45", cell(13));
-    EXPECT_EQ("", cell(13, 19));
+    EXPECT_EQ("2024-01-15 10:30:4", cell(13, 19));  // cut like any text
 
     ASSERT_EQ(0, DBFetch(rs));
     // BOOLEAN false through each numeric getter.
@@ -522,14 +522,14 @@ TEST_P(ClientIT, ColumnsOfATableCellByCell)
     ASSERT_EQ(0, DBGetColumnCount(rs, &count));
     EXPECT_EQ(18, count);
     const std::vector<std::vector<std::string>> expected = {
-        {"", "", "customers", "id", "4", "int", "11", "4", "<null>", "10", "1", "", "", "4", "", "334", "1", "YES"},
-        {"", "", "customers", "name", "12", "string", "334", "334", "<null>", "10", "1", "customer name", "", "12", "",
+        {"", "", "customers", "id", "4", "int", "11", "4", "<null>", "10", "1", "", "", "4", "<null>", "334", "1", "YES"},
+        {"", "", "customers", "name", "12", "string", "334", "334", "<null>", "10", "1", "customer name", "", "12", "<null>",
          "334", "2", "YES"},
         {"", "", "customers", "city", "0", "varchar(30)", "334", "334", "<null>", "10", "1", "Wohnort (Stadt)", "", "0",
-         "", "334", "3", "YES"},
-        {"", "", "customers", "balance", "3", "decimal(12,2)", "11", "8", "<null>", "10", "1", "", "", "3", "", "334",
+         "<null>", "334", "3", "YES"},
+        {"", "", "customers", "balance", "3", "decimal(12,2)", "11", "8", "<null>", "10", "1", "", "", "3", "<null>", "334",
          "4", "YES"},
-        {"", "", "customers", "created", "93", "timestamp", "334", "334", "<null>", "10", "1", "", "", "93", "", "334",
+        {"", "", "customers", "created", "93", "timestamp", "334", "334", "<null>", "10", "1", "", "", "93", "<null>", "334",
          "5", "YES"},
     };
     for (const auto& row : expected) {

@@ -124,6 +124,13 @@ TEST(ResultGetters, NumericConversionsFollowTheCLibraryRules)
     // The 8-bit getter keeps the low byte.
     EXPECT_EQ(0, DBGetFieldAsI8(rs.get(), 6, &b, &n)); EXPECT_EQ(44, b);
     EXPECT_EQ(0, DBGetFieldAsI8(rs.get(), 1, &b, &n)); EXPECT_EQ(-1, b);
+
+    // Exponent and fraction forms are read as the numbers they are.
+    auto more = withRow({{"a", "DOUBLE"}, {"b", "DOUBLE"}, {"c", "DOUBLE"}}, {"2.5e3", "1e30", "-2.5e-10"});
+    EXPECT_EQ(0, DBGetFieldAsInt(more.get(), 0, &i, &n)); EXPECT_EQ(2500, i);
+    EXPECT_EQ(0, DBGetFieldAsI64(more.get(), 1, &l, &n)); EXPECT_EQ(INT64_MAX, l);
+    EXPECT_EQ(0, DBGetFieldAsLong(more.get(), 2, &i, &n)); EXPECT_EQ(0, i);
+    EXPECT_EQ(0, DBGetFieldAsDouble(more.get(), 2, &d, &n)); EXPECT_EQ(-2.5e-10, d);
 }
 
 TEST(ResultGetters, TextIsCutToTheBuffer)
@@ -563,7 +570,7 @@ TEST(CatalogSets, ColumnRowsFromTheTypeTable)
     rs.addColumnRow("l", "long", "", 5);
     ASSERT_EQ(5u, rs.m_ResultRows.size());
     NavixRow first = {"", "", "t1", "price", "3", "decimal(10,2)", "11", "8", "null", "10", "1", "the price",
-                      "", "3", "", "334", "1", "YES"};
+                      "", "3", "null", "334", "1", "YES"};
     EXPECT_EQ(first, rs.m_ResultRows[0]);
     auto pick = [&](int r, std::vector<int> idx) {
         std::vector<std::string> out;

@@ -42,11 +42,21 @@ protected:
         ASSERT_EQ(n, current) << "rows must be visited in order";
     }
 
+    // A value goes out once; reading another column first starts it over.
+    void other(SQLUSMALLINT col) {
+        SQLINTEGER id = 0;
+        SQLLEN ind = 0;
+        SQLGetData(st->h, col == ID ? C_INT : ID, SQL_C_SLONG, &id, sizeof id, &ind);
+    }
+
     template <typename T>
     SQLRETURN get(SQLUSMALLINT col, SQLSMALLINT cType, T* value, SQLLEN* ind) {
+        other(col);
         memset(value, 0x5A, sizeof(T));
         return SQLGetData(st->h, col, cType, value, sizeof(T), ind);
     }
+
+    std::string state() { return diag(SQL_HANDLE_STMT, st->h).state; }
 
     // Reads a cell as text; the indicator goes to *ind.
     std::string text(SQLUSMALLINT col, SQLLEN bufLen, SQLLEN* ind, SQLRETURN* rc) {
@@ -101,86 +111,113 @@ TEST_F(Fetch, EveryColumnAsText) {
     EXPECT_EQ("1970-01-01 00:00:00", text(C_TIMESTAMP));
 }
 
-TEST_F(Fetch, SameCellReadTwiceGivesTheSameValue) {
+TEST_F(Fetch, ValueGoesOutOnceThenNoData) {
     row(1);
     EXPECT_EQ("hello", text(C_STRING));
-    EXPECT_EQ("hello", text(C_STRING));
-    SQLBIGINT v = 0;
+    char buf[64];
     SQLLEN ind = 0;
+    EXPECT_EQ(SQL_NO_DATA, SQLGetData(st->h, C_STRING, SQL_C_CHAR, buf, sizeof buf, &ind));
+    // The loop that reads until SQL_NO_DATA ends, with the whole value.
+    std::string all;
+    int calls = 0;
+    while (SQLGetData(st->h, C_VARCHAR, SQL_C_CHAR, buf, sizeof buf, &ind) != SQL_NO_DATA &&
+           ++calls < 10)
+        all += buf;
+    EXPECT_EQ("varchar text", all);
+    EXPECT_EQ(1, calls);
+    // Numbers too: one read, then no data.
+    SQLBIGINT v = 0;
     EXPECT_EQ(SQL_SUCCESS, get(C_BIGINT, SQL_C_SBIGINT, &v, &ind));
-    EXPECT_EQ("9223372036854775807", text(C_BIGINT));
-    EXPECT_EQ(SQL_SUCCESS, get(C_BIGINT, SQL_C_SBIGINT, &v, &ind));
+    EXPECT_EQ(SQL_NO_DATA, SQLGetData(st->h, C_BIGINT, SQL_C_SBIGINT, &v, sizeof v, &ind));
     EXPECT_EQ(std::numeric_limits<SQLBIGINT>::max(), v);
+    // Another column in between starts the value over.
+    other(C_BIGINT);
+    EXPECT_EQ("9223372036854775807", text(C_BIGINT));
 }
 
+// Numbers to every integer width: the value, or the SQLSTATE that says why
+// there is none.
 TEST_F(Fetch, IntegersOfEveryWidth) {
-    SQLLEN ind = 0;
-    row(1);
-    SQLINTEGER i32 = 0;
-    EXPECT_EQ(SQL_SUCCESS, get(C_INT, SQL_C_SLONG, &i32, &ind));
-    EXPECT_EQ(2147483647, i32);
-    EXPECT_EQ(4, ind);
-    EXPECT_EQ(SQL_SUCCESS, get(C_INT, SQL_C_LONG, &i32, &ind));
-    EXPECT_EQ(2147483647, i32);
-    EXPECT_EQ(SQL_SUCCESS, get(C_SMALLINT, SQL_C_SLONG, &i32, &ind));
-    EXPECT_EQ(32767, i32);
-    EXPECT_EQ(SQL_SUCCESS, get(C_TINYINT, SQL_C_SLONG, &i32, &ind));
-    EXPECT_EQ(127, i32);
-    // Text with leading digits reads as its number.
-    EXPECT_EQ(SQL_SUCCESS, get(C_DECIMAL, SQL_C_SLONG, &i32, &ind));
-    EXPECT_EQ(12, i32);
-    EXPECT_EQ(SQL_SUCCESS, get(C_DATE, SQL_C_SLONG, &i32, &ind));
-    EXPECT_EQ(2024, i32);
-    EXPECT_EQ(SQL_SUCCESS, get(C_STRING, SQL_C_SLONG, &i32, &ind));
-    EXPECT_EQ(0, i32);
-
-    SQLUINTEGER u32 = 0;
-    EXPECT_EQ(SQL_SUCCESS, get(C_INT, SQL_C_ULONG, &u32, &ind));
-    EXPECT_EQ(2147483647u, u32);
-    EXPECT_EQ(4, ind);
-
-    SQLSMALLINT i16 = 0;
-    EXPECT_EQ(SQL_SUCCESS, get(C_SMALLINT, SQL_C_SSHORT, &i16, &ind));
-    EXPECT_EQ(32767, i16);
-    EXPECT_EQ(2, ind);
-    EXPECT_EQ(SQL_SUCCESS, get(C_SMALLINT, SQL_C_SHORT, &i16, &ind));
-    EXPECT_EQ(32767, i16);
-    SQLUSMALLINT u16 = 0;
-    EXPECT_EQ(SQL_SUCCESS, get(C_SMALLINT, SQL_C_USHORT, &u16, &ind));
-    EXPECT_EQ(32767u, u16);
-
-    SQLSCHAR i8 = 0;
-    EXPECT_EQ(SQL_SUCCESS, get(C_TINYINT, SQL_C_STINYINT, &i8, &ind));
-    EXPECT_EQ(127, i8);
-    EXPECT_EQ(1, ind);
-    EXPECT_EQ(SQL_SUCCESS, get(C_TINYINT, SQL_C_TINYINT, &i8, &ind));
-    EXPECT_EQ(127, i8);
-
-    SQLBIGINT i64 = 0;
-    EXPECT_EQ(SQL_SUCCESS, get(C_BIGINT, SQL_C_SBIGINT, &i64, &ind));
-    EXPECT_EQ(std::numeric_limits<SQLBIGINT>::max(), i64);
-    EXPECT_EQ(8, ind);
-    SQLUBIGINT u64 = 0;
-    EXPECT_EQ(SQL_SUCCESS, get(C_BIGINT, SQL_C_UBIGINT, &u64, &ind));
-    EXPECT_EQ(9223372036854775807ull, u64);
-    EXPECT_EQ(8, ind);
-
-    row(2);
-    EXPECT_EQ(SQL_SUCCESS, get(C_INT, SQL_C_SLONG, &i32, &ind));
-    EXPECT_EQ(std::numeric_limits<SQLINTEGER>::min(), i32);
-    EXPECT_EQ(SQL_SUCCESS, get(C_SMALLINT, SQL_C_SSHORT, &i16, &ind));
-    EXPECT_EQ(-32768, i16);
-    // The unsigned targets keep the low bits.
-    EXPECT_EQ(SQL_SUCCESS, get(C_SMALLINT, SQL_C_USHORT, &u16, &ind));
-    EXPECT_EQ(32768u, u16);
-    EXPECT_EQ(SQL_SUCCESS, get(C_TINYINT, SQL_C_STINYINT, &i8, &ind));
-    EXPECT_EQ(-128, i8);
-    SQLCHAR u8 = 0;
-    EXPECT_EQ(SQL_SUCCESS, get(C_TINYINT, SQL_C_UTINYINT, &u8, &ind));
-    EXPECT_EQ(128, u8);
-    EXPECT_EQ(1, ind);
-    EXPECT_EQ(SQL_SUCCESS, get(C_BIGINT, SQL_C_SBIGINT, &i64, &ind));
-    EXPECT_EQ(std::numeric_limits<SQLBIGINT>::min(), i64);
+    struct Row {
+        int row;
+        SQLUSMALLINT col;
+        SQLSMALLINT cType;
+        SQLRETURN rc;
+        const char* state;
+        long long value = 0;
+        SQLLEN ind = 0;
+    } rows[] = {
+        {1, C_INT, SQL_C_SLONG, SQL_SUCCESS, "", 2147483647, 4},
+        {1, C_INT, SQL_C_LONG, SQL_SUCCESS, "", 2147483647, 4},
+        {1, C_SMALLINT, SQL_C_SLONG, SQL_SUCCESS, "", 32767, 4},
+        {1, C_TINYINT, SQL_C_SLONG, SQL_SUCCESS, "", 127, 4},
+        {1, C_INT, SQL_C_ULONG, SQL_SUCCESS, "", 2147483647, 4},
+        {1, C_SMALLINT, SQL_C_SSHORT, SQL_SUCCESS, "", 32767, 2},
+        {1, C_SMALLINT, SQL_C_SHORT, SQL_SUCCESS, "", 32767, 2},
+        {1, C_SMALLINT, SQL_C_USHORT, SQL_SUCCESS, "", 32767, 2},
+        {1, C_TINYINT, SQL_C_STINYINT, SQL_SUCCESS, "", 127, 1},
+        {1, C_TINYINT, SQL_C_TINYINT, SQL_SUCCESS, "", 127, 1},
+        {1, C_TINYINT, SQL_C_UTINYINT, SQL_SUCCESS, "", 127, 1},
+        {1, C_BIGINT, SQL_C_SBIGINT, SQL_SUCCESS, "", std::numeric_limits<SQLBIGINT>::max(), 8},
+        {1, C_BIGINT, SQL_C_UBIGINT, SQL_SUCCESS, "", std::numeric_limits<SQLBIGINT>::max(), 8},
+        // Outside the target's range.
+        {1, C_INT, SQL_C_SSHORT, SQL_ERROR, "22003"},
+        {1, C_SMALLINT, SQL_C_STINYINT, SQL_ERROR, "22003"},
+        {1, C_BIGINT, SQL_C_SLONG, SQL_ERROR, "22003"},
+        {1, C_BIGINT, SQL_C_ULONG, SQL_ERROR, "22003"},
+        // A dropped fraction is reported.
+        {1, C_DECIMAL, SQL_C_SLONG, SQL_SUCCESS_WITH_INFO, "01S07", 12, 4},
+        {1, C_DOUBLE, SQL_C_SBIGINT, SQL_SUCCESS_WITH_INFO, "01S07", 3, 8},
+        {1, C_FLOAT, SQL_C_SSHORT, SQL_SUCCESS_WITH_INFO, "01S07", 1, 2},
+        // Text that is no number.
+        {1, C_DATE, SQL_C_SLONG, SQL_ERROR, "22018"},
+        {1, C_STRING, SQL_C_SLONG, SQL_ERROR, "22018"},
+        {2, C_INT, SQL_C_SLONG, SQL_SUCCESS, "", std::numeric_limits<SQLINTEGER>::min(), 4},
+        {2, C_SMALLINT, SQL_C_SSHORT, SQL_SUCCESS, "", -32768, 2},
+        {2, C_TINYINT, SQL_C_STINYINT, SQL_SUCCESS, "", -128, 1},
+        {2, C_BIGINT, SQL_C_SBIGINT, SQL_SUCCESS, "", std::numeric_limits<SQLBIGINT>::min(), 8},
+        // A negative value has no unsigned form.
+        {2, C_SMALLINT, SQL_C_USHORT, SQL_ERROR, "22003"},
+        {2, C_TINYINT, SQL_C_UTINYINT, SQL_ERROR, "22003"},
+        {2, C_BIGINT, SQL_C_UBIGINT, SQL_ERROR, "22003"},
+        // -2.5e-10 is 0 as an integer, its fraction dropped.
+        {2, C_DOUBLE, SQL_C_SLONG, SQL_SUCCESS_WITH_INFO, "01S07", 0, 4},
+        {2, C_DECIMAL, SQL_C_SLONG, SQL_SUCCESS_WITH_INFO, "01S07", -99999999, 4},
+    };
+    for (const Row& r : rows) {
+        row(r.row);
+        SCOPED_TRACE("row " + std::to_string(r.row) + " column " + std::to_string(r.col) +
+                     " as C type " + std::to_string(r.cType));
+        other(r.col);
+        unsigned char target[16];
+        memset(target, 0x5A, sizeof target);
+        SQLLEN ind = -99;
+        EXPECT_EQ(r.rc, SQLGetData(st->h, r.col, r.cType, target, 8, &ind));
+        if (r.rc != SQL_SUCCESS) {
+            EXPECT_EQ(r.state, state());
+        }
+        if (r.rc == SQL_ERROR) {
+            EXPECT_EQ(-99, ind);
+            EXPECT_EQ(0x5A, target[0]);
+            continue;
+        }
+        ASSERT_EQ(r.ind, ind);
+        long long v = 0;
+        switch (r.cType) {
+        case SQL_C_UTINYINT: v = target[0]; break;
+        case SQL_C_TINYINT:
+        case SQL_C_STINYINT: v = static_cast<SQLSCHAR>(target[0]); break;
+        case SQL_C_USHORT: { SQLUSMALLINT x; memcpy(&x, target, 2); v = x; break; }
+        case SQL_C_SHORT:
+        case SQL_C_SSHORT: { SQLSMALLINT x; memcpy(&x, target, 2); v = x; break; }
+        case SQL_C_ULONG: { SQLUINTEGER x; memcpy(&x, target, 4); v = x; break; }
+        case SQL_C_LONG:
+        case SQL_C_SLONG: { SQLINTEGER x; memcpy(&x, target, 4); v = x; break; }
+        default: memcpy(&v, target, 8); break;
+        }
+        EXPECT_EQ(r.value, v);
+        EXPECT_EQ(0x5A, target[ind]) << "written past the value";
+    }
 }
 
 TEST_F(Fetch, BooleanReadsAsOneAndZeroThroughEveryNumericType) {
@@ -268,8 +305,9 @@ TEST_F(Fetch, DatesAndTimestamps) {
     EXPECT_EQ(0, ts.second);
     EXPECT_EQ(0u, ts.fraction);
 
-    // A TIMESTAMP read as a date: the day of its local time.
-    EXPECT_EQ(SQL_SUCCESS, get(C_TIMESTAMP, SQL_C_TYPE_DATE, &date, &ind));
+    // A TIMESTAMP read as a date: the day of its local time, its time dropped.
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, get(C_TIMESTAMP, SQL_C_TYPE_DATE, &date, &ind));
+    EXPECT_EQ("01S07", state());
     EXPECT_EQ(2024, date.year);
     EXPECT_EQ(1, date.month);
     EXPECT_EQ(15, date.day);
@@ -277,12 +315,27 @@ TEST_F(Fetch, DatesAndTimestamps) {
 
     // Text that is no date is refused.
     EXPECT_EQ(SQL_ERROR, get(C_STRING, SQL_C_TYPE_DATE, &date, &ind));
+    EXPECT_EQ("22007", state());
     EXPECT_EQ(SQL_ERROR, get(C_STRING, SQL_C_TYPE_TIMESTAMP, &ts, &ind));
+    EXPECT_EQ("22007", state());
 
     // A buffer smaller than the structure is refused.
     char small[4];
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_DATE, SQL_C_TYPE_DATE, small, 4, &ind));
+    EXPECT_EQ("HY090", state());
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_TIMESTAMP, SQL_C_TYPE_TIMESTAMP, small, 4, &ind));
+
+    // A TIMESTAMP as text into 10 bytes: the cut text, 01004, the whole length.
+    SQLRETURN rc;
+    other(C_TIMESTAMP);
+    EXPECT_EQ("2024-01-1", text(C_TIMESTAMP, 10, &ind, &rc));
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, rc);
+    EXPECT_EQ("01004", state());
+    EXPECT_EQ(19, ind);
+    // ... and the rest comes with the next call.
+    EXPECT_EQ("5 10:30:45", text(C_TIMESTAMP, 11, &ind, &rc));
+    EXPECT_EQ(SQL_SUCCESS, rc);
+    EXPECT_EQ(10, ind);
 
     row(2);
     EXPECT_EQ(SQL_SUCCESS, get(C_TIMESTAMP, SQL_C_TYPE_TIMESTAMP, &ts, &ind));
@@ -339,13 +392,16 @@ TEST_F(Fetch, NullCellsOfEveryType) {
         EXPECT_EQ(SQL_SUCCESS, get(col, SQL_C_TYPE_TIMESTAMP, &ts, &ind));
         EXPECT_EQ(SQL_NULL_DATA, ind);
         SQLRETURN rc;
+        other(col);
         text(col, 64, &ind, &rc);
         EXPECT_EQ(SQL_SUCCESS, rc);
         EXPECT_EQ(SQL_NULL_DATA, ind);
     }
     // Without an indicator a NULL cannot be reported.
     SQLINTEGER i32 = 0;
+    other(C_INT);
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_INT, SQL_C_SLONG, &i32, sizeof i32, nullptr));
+    EXPECT_EQ("22002", state());
     char buf[16];
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_STRING, SQL_C_CHAR, buf, sizeof buf, nullptr));
     // A cell that is not NULL needs no indicator.
@@ -388,6 +444,10 @@ TEST_F(Fetch, UnsupportedTargetTypesAreRefused) {
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_BOOLEAN, SQL_C_BIT, buf, sizeof buf, &ind));
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_STRING, SQL_C_BINARY, buf, sizeof buf, &ind));
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_DECIMAL, SQL_C_NUMERIC, buf, sizeof buf, &ind));
+    EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_STRING, SQL_C_WCHAR, buf, sizeof buf, &ind));
+    Diag d = diag(SQL_HANDLE_STMT, st->h);
+    EXPECT_EQ("HYC00", d.state);
+    EXPECT_EQ("SQL_ERROR Unknown target type -8", d.text);
     // Refusals leave the row readable.
     EXPECT_EQ("true", text(C_BOOLEAN));
 }
@@ -397,13 +457,20 @@ TEST_F(Fetch, ColumnNumbersOutsideTheResultAreRefused) {
     SQLLEN ind = 0;
     // Before the first fetch there is no current row.
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, ID, SQL_C_CHAR, buf, sizeof buf, &ind));
+    EXPECT_EQ("24000", state());
     row(1);
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, 0, SQL_C_CHAR, buf, sizeof buf, &ind));
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, 15, SQL_C_CHAR, buf, sizeof buf, &ind));
+    Diag d = diag(SQL_HANDLE_STMT, st->h);
+    EXPECT_EQ("07009", d.state);
+    EXPECT_EQ("Column out of bounds: 15", d.text);
+    EXPECT_EQ(SQL_ERROR, SQLBindCol(st->h, 15, SQL_C_CHAR, buf, sizeof buf, &ind));
+    EXPECT_EQ("07009", state());
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, 15, SQL_C_SLONG, buf, sizeof buf, &ind));
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, 200, SQL_C_DOUBLE, buf, sizeof buf, &ind));
     // A zero-length text buffer is refused too.
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_STRING, SQL_C_CHAR, buf, 0, &ind));
+    EXPECT_EQ("HY090", state());
     EXPECT_EQ("1", text(ID));
 }
 

@@ -155,3 +155,68 @@ TEST(Rows, LongTextWrittenAndReadBackInParts) {
     ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.h));
     EXPECT_EQ(text, getText(st.h, 1, 8192));
 }
+
+TEST(Rows, RefusedLaterPageFailsTheFetchWithTheServiceText) {
+    std::string project = testProject();
+    emulator().reset(project);
+    Connection conn;
+    E2E_CONNECT(conn, akskConnStr(project));
+    Statement st(conn);
+    E2E_EXEC(st, "select id from numbers order by id");
+    fault(project, "result", "not_success", "\"message\":\"page 2 is gone\"");
+    for (int i = 1; i <= 100; ++i) ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.h)) << "row " << i;
+    EXPECT_EQ(SQL_ERROR, SQLFetch(st.h));
+    Diag d = diag(SQL_HANDLE_STMT, st.h);
+    EXPECT_EQ("01000", d.state);
+    EXPECT_EQ("VKL Service response: page 2 is gone", d.text);
+    // No row is current after the failed fetch.
+    char buf[8];
+    SQLLEN ind = 0;
+    EXPECT_EQ(SQL_ERROR, SQLGetData(st.h, 1, SQL_C_CHAR, buf, sizeof buf, &ind));
+    EXPECT_EQ("24000", diag(SQL_HANDLE_STMT, st.h).state);
+}
+
+TEST(Rows, UnbindReleasesEveryBuffer) {
+    Connection conn;
+    E2E_CONNECT(conn, akskConnStr(testProject()));
+    Statement st(conn);
+    E2E_EXEC(st, "select id, label from numbers where id <= 3 order by id");
+    SQLINTEGER id = 0;
+    char label[16];
+    SQLLEN idInd = 0, labelInd = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(st.h, 1, SQL_C_SLONG, &id, 0, &idInd));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(st.h, 2, SQL_C_CHAR, label, sizeof label, &labelInd));
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.h));
+    EXPECT_EQ(1, id);
+    EXPECT_STREQ("row 1", label);
+    ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st.h, SQL_UNBIND));
+    id = -1;
+    idInd = labelInd = -7;
+    memset(label, 0x5A, sizeof label);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.h));
+    EXPECT_EQ(-1, id);
+    EXPECT_EQ(-7, idInd);
+    EXPECT_EQ(-7, labelInd);
+    EXPECT_EQ(0x5A, label[0]);
+    EXPECT_EQ("2", getText(st.h, 1));
+    // A new binding works as before.
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(st.h, 1, SQL_C_SLONG, &id, 0, &idInd));
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.h));
+    EXPECT_EQ(3, id);
+}
+
+TEST(Rows, BoundTimestampTextIsCutWithItsWholeLength) {
+    Connection conn;
+    E2E_CONNECT(conn, akskConnStr(testProject()));
+    Statement st(conn);
+    E2E_EXEC(st, "select c_timestamp from all_types where id = 1");
+    char stamp[12];
+    SQLLEN ind = 0;
+    memset(stamp, 0x5A, sizeof stamp);
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(st.h, 1, SQL_C_CHAR, stamp, 10, &ind));
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLFetch(st.h));
+    EXPECT_EQ("01004", diag(SQL_HANDLE_STMT, st.h).state);
+    EXPECT_STREQ("2024-01-1", stamp);
+    EXPECT_EQ(19, ind);
+    EXPECT_EQ(0x5A, stamp[10]);
+}

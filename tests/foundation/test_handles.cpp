@@ -260,10 +260,12 @@ TEST_F(HandleTest, FreeStmtOptions)
     SQLLEN ind = 0;
     s->extras->columnHeaders[0].boundTarget = &ind;
 
-    EXPECT_EQ(SQLFreeStmt(h, SQL_UNBIND), SQL_SUCCESS);
     EXPECT_EQ(SQLFreeStmt(h, SQL_RESET_PARAMS), SQL_SUCCESS);
+    EXPECT_EQ(s->extras->columnHeaders[0].boundTarget, &ind) << "column bindings stay";
+    EXPECT_EQ(SQLFreeStmt(h, SQL_UNBIND), SQL_SUCCESS);
     EXPECT_STREQ(s->sqlText, "select 1");
-    EXPECT_EQ(s->extras->columnHeaders[0].boundTarget, &ind) << "bindings stay";
+    EXPECT_EQ(s->extras->columnHeaders[0].boundTarget, nullptr) << "every binding goes";
+    s->extras->columnHeaders[0].boundTarget = &ind;
 
     gDestroyed = 0;
     EXPECT_EQ(SQLFreeStmt(h, SQL_CLOSE), SQL_SUCCESS);

@@ -912,7 +912,8 @@ void NavixColumnResultSet::addColumnRow(const std::string& columnName, const std
     row.push_back(description);
     row.push_back("");
     row.push_back(std::to_string(e.sqlType));
-    row.push_back("");
+    // SQL_DATETIME_SUB: NULL (not an empty text, which is no SMALLINT).
+    row.push_back("null");
     row.push_back("334");
     row.push_back(std::to_string(ordinal));
     row.push_back("YES");
