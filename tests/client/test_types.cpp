@@ -210,7 +210,7 @@ template <typename T> std::string num(const unsigned char* p)
     return std::to_string(v);
 }
 
-std::string shown(SQLSMALLINT cType, const unsigned char* p)
+std::string shown(SQLSMALLINT cType, const unsigned char* p, size_t size)
 {
     char buf[80];
     switch (cType) {
@@ -234,7 +234,7 @@ std::string shown(SQLSMALLINT cType, const unsigned char* p)
                  t.minute, t.second, (unsigned)t.fraction);
         return buf;
     }
-    default: return std::string((const char*)p);
+    default: return std::string((const char*)p, strnlen((const char*)p, size));
     }
 }
 
@@ -410,7 +410,7 @@ CellStatus convertGuarded(const ConvertRow& r, SQLLEN* length, std::string* valu
         if (!inTarget && mem[i] != 0xFF) *guardsIntact = false;
         if (inTarget && mem[i] != 0xFF) *untouched = false;
     }
-    *value = shown(r.cType, target);
+    *value = shown(r.cType, target, size);
     return s;
 }
 
