@@ -5,7 +5,8 @@
 #include "_Diag.h"
 #include "handles.h"
 
-void _UnbindColumns(hStmtExtras* extras) {
+void _UnbindColumns(hStmtExtras* extras)
+{
     if (extras == NULL || extras->columnHeaders == NULL) {
         return;
     }
@@ -20,7 +21,8 @@ void _UnbindColumns(hStmtExtras* extras) {
 
 extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
                                         SQLSMALLINT TargetType, SQLPOINTER TargetValuePtr,
-                                        SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr) {
+                                        SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr)
+{
     VORN_ENTER(Stmt, stmt, StatementHandle);
     NAVIX_LOG(NAVIX_INFO, "SQLBindCol", "hStmt = $%08lX nCol = %d, type = %d, max = %ld",
               (unsigned long)(uintptr_t)stmt, (int)ColumnNumber, (int)TargetType,
