@@ -36,16 +36,18 @@ static BOOL processAttach(HINSTANCE module)
     const bool nameCut = nameLen >= sizeof(gModuleDir);
     char* lastSep = strrchr(gModuleDir, '/');
     if (lastSep == NULL) {
-        printf("VKL ODBC Driver path error");
+        fputs("VKL ODBC Driver path error", stderr);
         return FALSE;
     }
     *lastSep = '\0';
-    printf("VKL ODBC Driver path = %s", gModuleDir);
+    // Standard error, not standard output: the application's output may be
+    // data (rows of isql -b, a script's CSV), and the driver's lines must not
+    // mix into it.
+    fprintf(stderr, "VKL ODBC Driver path = %s", gModuleDir);
 
     int pathLen = snprintf(configPath, sizeof(configPath), "%s/%s", gModuleDir,
                            LOG_PROPERTIES_NAME);
-    printf("\nVKL odbc loaded by application or driver manager.\n");
-    fflush(stdout);
+    fputs("\nVKL odbc loaded by application or driver manager.\n", stderr);
 
     // A directory too long for the path buffer (or a library name too long
     // for its own) leaves logging unconfigured rather than reading whatever
@@ -66,8 +68,7 @@ BOOL DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
         }
         break;
     case DLL_PROCESS_DETACH:
-        printf("VKL odbc is being unloaded.\n");
-        fflush(stdout);
+        fputs("VKL odbc is being unloaded.\n", stderr);
         break;
     default:
         break;
