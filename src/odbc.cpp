@@ -14,18 +14,16 @@ HINSTANCE ghModule = NULL;
 // Directory the library was loaded from, without a trailing separator.
 static char gModuleDir[MAX_PATH];
 
-void InitLogging(const char* configPath)
-{
+void InitLogging(const char* configPath) {
     try {
-        log4cplus::PropertyConfigurator::doConfigure(
-            configPath, log4cplus::Logger::getDefaultHierarchy(), 0);
+        log4cplus::PropertyConfigurator::doConfigure(configPath,
+                                                     log4cplus::Logger::getDefaultHierarchy(), 0);
     } catch (...) {
         // Start-up must never fail because of the logging configuration.
     }
 }
 
-static BOOL processAttach(HINSTANCE module)
-{
+static BOOL processAttach(HINSTANCE module) {
     char configPath[LOG_CONFIG_PATH_SIZE];
     memset(configPath, 0, sizeof(configPath));
     memset(gModuleDir, 0, sizeof(gModuleDir));
@@ -45,8 +43,8 @@ static BOOL processAttach(HINSTANCE module)
     // mix into it.
     fprintf(stderr, "VKL ODBC Driver path = %s", gModuleDir);
 
-    int pathLen = snprintf(configPath, sizeof(configPath), "%s/%s", gModuleDir,
-                           LOG_PROPERTIES_NAME);
+    int pathLen =
+        snprintf(configPath, sizeof(configPath), "%s/%s", gModuleDir, LOG_PROPERTIES_NAME);
     fputs("\nVKL odbc loaded by application or driver manager.\n", stderr);
 
     // A directory too long for the path buffer (or a library name too long
@@ -59,8 +57,7 @@ static BOOL processAttach(HINSTANCE module)
     return TRUE;
 }
 
-BOOL DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
-{
+BOOL DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         if (!processAttach(module)) {

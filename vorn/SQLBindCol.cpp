@@ -1,30 +1,28 @@
 #include "NavixLogging.h"
 #include "ColumnHeader.h"
+#include "_Diag.h"
 #include "handles.h"
 
 extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
                                         SQLSMALLINT TargetType, SQLPOINTER TargetValuePtr,
-                                        SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr)
-{
-    StmtHandle* stmt = (StmtHandle*)StatementHandle;
-    if (stmt == NULL || stmt->extras == NULL) {
-        return SQL_INVALID_HANDLE;
-    }
+                                        SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr) {
+    VORN_ENTER(Stmt, stmt, StatementHandle);
     NAVIX_LOG(NAVIX_INFO, "SQLBindCol", "hStmt = $%08lX nCol = %d, type = %d, max = %ld",
               (unsigned long)stmt, (int)ColumnNumber, (int)TargetType, (long)BufferLength);
     hStmtExtras* extras = stmt->extras;
     if (extras->columnHeaders == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLBindCol", "SQL_ERROR Uninitialized column headers.");
-        return SQL_ERROR;
+        // Columns can be bound only while the statement holds a result.
+        return VORN_STMT_ERROR(stmt, "SQLBindCol", SQLSTATE_SEQUENCE,
+                               "SQL_ERROR Uninitialized column headers.");
     }
     if (ColumnNumber == 0 || ColumnNumber > extras->columnCount) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLBindCol", "SQL_ERROR Column %d is out of range. Range is 1 - %zu",
-                  (int)ColumnNumber, (size_t)extras->columnCount);
-        return SQL_ERROR;
+        return VORN_STMT_ERROR(stmt, "SQLBindCol", SQLSTATE_BAD_COLUMN,
+                               "SQL_ERROR Column %d is out of range. Range is 1 - %zu",
+                               (int)ColumnNumber, (size_t)extras->columnCount);
     }
     if (TargetValuePtr == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLBindCol", "SQL_ERROR Invalid data pointer");
-        return SQL_ERROR;
+        return VORN_STMT_ERROR(stmt, "SQLBindCol", SQLSTATE_NULL_POINTER,
+                               "SQL_ERROR Invalid data pointer");
     }
     if (StrLen_or_IndPtr != NULL) {
         *StrLen_or_IndPtr = 0;
