@@ -1,9 +1,23 @@
+#include <string.h>
+
 #include "NavixLogging.h"
 #include "ColumnHeader.h"
 #include "_Diag.h"
 #include "_Statement.h"
 #include "handles.h"
 #include "navixclient.h"
+
+// True for a text that holds no statement: nothing but blanks and at most
+// one ";", which is all the client would strip before sending it.
+static bool isBlankStatement(const char* text)
+{
+    const char* blanks = " \t\r\n\f\v";
+    const char* p = text + strspn(text, blanks);
+    if (*p == ';') {
+        p++;
+    }
+    return p[strspn(p, blanks)] == '\0';
+}
 
 SQLRETURN _Execute(StmtHandle* stmt) {
     if (stmt == NULL) {
@@ -18,6 +32,9 @@ SQLRETURN _Execute(StmtHandle* stmt) {
     if (stmt->sqlText == NULL) {
         // Never prepared, or the text went with SQL_CLOSE or a catalog call.
         return VORN_STMT_ERROR(stmt, "_Execute", SQLSTATE_SEQUENCE, "Query sql is NULL");
+    }
+    if (isBlankStatement(stmt->sqlText)) {
+        return VORN_STMT_ERROR(stmt, "_Execute", SQLSTATE_SEQUENCE, "No SQL to process");
     }
     NAVIX_LOG(NAVIX_INFO, "_Execute", "hStmt = $%08lX", (unsigned long)stmt);
 

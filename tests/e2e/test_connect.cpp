@@ -205,6 +205,7 @@ TEST(Connect, OutConnectionStringCutToBuffer) {
     EXPECT_EQ(SQL_SUCCESS_WITH_INFO, conn.driverConnect(akskConnStr(project), &out, 10, &outLen));
     EXPECT_EQ("DRIVER=" + driverPath().substr(0, 2), out);
     EXPECT_EQ(static_cast<SQLSMALLINT>(7 + driverPath().size()), outLen);
+    EXPECT_EQ("01004", diag(SQL_HANDLE_DBC, conn.dbc).state);
     ASSERT_TRUE(conn.connected);
     expectSelectOne(conn);
 }
