@@ -5,14 +5,11 @@
 #include "handles.h"
 #include "navixclient.h"
 
-// ODBC's general warning: a disconnect of a connection that is not open
-// changes nothing, and says so.
-#define SQLSTATE_GENERAL_WARNING "01000"
-
 static SQLRETURN _Disconnect(DbcHandle* dbc) {
     NAVIX_LOG(NAVIX_INFO, "SQLDisconnect", "hDbc = $%08lX", (unsigned long)dbc);
     if (dbc->connected == 0) {
-        return VORN_DBC_INFO(dbc, "SQLDisconnect", SQLSTATE_GENERAL_WARNING,
+        // Nothing to do; the warning says why.
+        return VORN_DBC_INFO(dbc, "SQLDisconnect", SQLSTATE_NOT_CONNECTED,
                              "SQL_SUCCESS_WITH_INFO Connection not open");
     }
     if (dbc->firstStmt != NULL) {

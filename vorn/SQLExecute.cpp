@@ -9,8 +9,7 @@
 
 // True for a text that holds no statement: nothing but blanks and at most
 // one ";", which is all the client would strip before sending it.
-static bool isBlankStatement(const char* text)
-{
+static bool isBlankStatement(const char* text) {
     const char* blanks = " \t\r\n\f\v";
     const char* p = text + strspn(text, blanks);
     if (*p == ';') {
