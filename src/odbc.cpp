@@ -14,18 +14,16 @@ HINSTANCE ghModule = NULL;
 // Directory the library was loaded from, without a trailing separator.
 static char gModuleDir[MAX_PATH];
 
-void InitLogging(const char* configPath)
-{
+void InitLogging(const char* configPath) {
     try {
-        log4cplus::PropertyConfigurator::doConfigure(
-            configPath, log4cplus::Logger::getDefaultHierarchy(), 0);
+        log4cplus::PropertyConfigurator::doConfigure(configPath,
+                                                     log4cplus::Logger::getDefaultHierarchy(), 0);
     } catch (...) {
         // Start-up must never fail because of the logging configuration.
     }
 }
 
-static BOOL processAttach(HINSTANCE module)
-{
+static BOOL processAttach(HINSTANCE module) {
     char configPath[LOG_CONFIG_PATH_SIZE];
     memset(configPath, 0, sizeof(configPath));
     memset(gModuleDir, 0, sizeof(gModuleDir));
@@ -36,16 +34,18 @@ static BOOL processAttach(HINSTANCE module)
     const bool nameCut = nameLen >= sizeof(gModuleDir);
     char* lastSep = strrchr(gModuleDir, '/');
     if (lastSep == NULL) {
-        printf("VKL ODBC Driver path error");
+        fputs("VKL ODBC Driver path error", stderr);
         return FALSE;
     }
     *lastSep = '\0';
-    printf("VKL ODBC Driver path = %s", gModuleDir);
+    // Standard error, not standard output: the application's output may be
+    // data (rows of isql -b, a script's CSV), and the driver's lines must not
+    // mix into it.
+    fprintf(stderr, "VKL ODBC Driver path = %s", gModuleDir);
 
-    int pathLen = snprintf(configPath, sizeof(configPath), "%s/%s", gModuleDir,
-                           LOG_PROPERTIES_NAME);
-    printf("\nVKL odbc loaded by application or driver manager.\n");
-    fflush(stdout);
+    int pathLen =
+        snprintf(configPath, sizeof(configPath), "%s/%s", gModuleDir, LOG_PROPERTIES_NAME);
+    fputs("\nVKL odbc loaded by application or driver manager.\n", stderr);
 
     // A directory too long for the path buffer (or a library name too long
     // for its own) leaves logging unconfigured rather than reading whatever
@@ -57,8 +57,7 @@ static BOOL processAttach(HINSTANCE module)
     return TRUE;
 }
 
-BOOL DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
-{
+BOOL DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         if (!processAttach(module)) {
@@ -66,8 +65,7 @@ BOOL DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
         }
         break;
     case DLL_PROCESS_DETACH:
-        printf("VKL odbc is being unloaded.\n");
-        fflush(stdout);
+        fputs("VKL odbc is being unloaded.\n", stderr);
         break;
     default:
         break;

@@ -75,7 +75,7 @@ int32_t clientTypeToSqlType(int32_t clientTypeCode);
 int _FillColumnHeader(ColumnHeader* header, NavixQueryResultSet* rs, int index);
 
 // Builds the statement's header array from its result set.
-// SQL_SUCCESS or SQL_ERROR.
+// SQL_SUCCESS, or SQL_ERROR with the reason in the statement's record.
 SQLRETURN _PrepareResults(StmtHandle* stmt);
 
 // Frees the headers and destroys the result set of a statement's extras.

@@ -1,14 +1,9 @@
 #include "SQLOdbcApi.h"
+#include "_Diag.h"
 #include "handles.h"
 
-// Not supported: reported in the statement's message log.
-extern "C" SQLRETURN SQL_API SQLCancel(SQLHSTMT StatementHandle)
-{
-    StmtHandle* stmt = (StmtHandle*)StatementHandle;
-    if (stmt == NULL) {
-        return SQL_INVALID_HANDLE;
-    }
-    VORN_RECORDF(stmt, 1, "hStmt = $%08lX", VORN_HVAL(stmt));
-    VORN_RECORDF(stmt, 1, "SQL_ERROR %s not currently supported", "SQLCancel");
-    return SQL_ERROR;
+// Not supported: reported in the statement's message log and its record.
+extern "C" SQLRETURN SQL_API SQLCancel(SQLHSTMT StatementHandle) {
+    VORN_ENTER(Stmt, stmt, StatementHandle);
+    return VORN_STMT_NOT_SUPPORTED(stmt, "SQLCancel");
 }

@@ -17,9 +17,8 @@ SQLRETURN _ColAttribute(StmtHandle* stmt, SQLUSMALLINT columnNumber, SQLUSMALLIN
         return VORN_STMT_ERROR(stmt, "_ColAttribute", SQLSTATE_SEQUENCE, "%s",
                                "SQL_ERROR Uninitialized column headers.");
     }
-    if (columnNumber == 0 || columnNumber > extras->columnCount) {
-        return VORN_STMT_ERROR(stmt, "_ColAttribute", SQLSTATE_BAD_COLUMN, "Column out of bounds: %u",
-                               (unsigned)columnNumber);
+    if (!VORN_COLUMN_IN_RANGE_AS(stmt, "_ColAttribute", columnNumber, "Column out of bounds: ")) {
+        return SQL_ERROR;
     }
     const ColumnHeader* h = &extras->columnHeaders[columnNumber - 1];
     const char* text = NULL;
@@ -58,7 +57,12 @@ SQLRETURN _ColAttribute(StmtHandle* stmt, SQLUSMALLINT columnNumber, SQLUSMALLIN
         return VORN_STMT_ERROR(stmt, "_ColAttribute", SQLSTATE_BAD_ATTR,
                                "Invalid nFieldIdentifier value of %d", (int)fieldIdentifier);
     }
+    bool cut = false;
     if (isText) {
+        if (characterAttribute != NULL && bufferLength < 0) {
+            return VORN_STMT_ERROR(stmt, "_ColAttribute", SQLSTATE_BAD_LENGTH,
+                                   "SQL_ERROR Invalid BufferLength %d", (int)bufferLength);
+        }
         int64_t full = vornCopyString((char*)characterAttribute,
                                       characterAttribute != NULL ? bufferLength : 0, text);
         if (stringLength != NULL) {
@@ -67,8 +71,14 @@ SQLRETURN _ColAttribute(StmtHandle* stmt, SQLUSMALLINT columnNumber, SQLUSMALLIN
         if (numericAttribute != NULL) {
             *numericAttribute = 0;
         }
+        cut = characterAttribute != NULL && full >= bufferLength;
     } else if (numericAttribute != NULL) {
         *numericAttribute = (SQLLEN)number;
+    }
+    if (cut) {
+        return VORN_STMT_INFO(stmt, "_ColAttribute", SQLSTATE_TRUNCATED,
+                              "SQL_SUCCESS_WITH_INFO Attribute %d of column %u was truncated",
+                              (int)fieldIdentifier, (unsigned)columnNumber);
     }
     NAVIX_LOG(NAVIX_DEBUG, "_ColAttribute", "SQL_SUCCESS, column = %d, field = %d",
               (int)columnNumber, (int)fieldIdentifier);

@@ -1,4 +1,5 @@
 #include "ColumnHeader.h"
+#include "_Diag.h"
 #include "_StringCopy.h"
 #include "_Statement.h"
 #include "handles.h"
@@ -7,29 +8,23 @@ extern "C" SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT StatementHandle, SQLUSMALLI
                                             SQLCHAR* ColumnName, SQLSMALLINT BufferLength,
                                             SQLSMALLINT* NameLengthPtr, SQLSMALLINT* DataTypePtr,
                                             SQLULEN* ColumnSizePtr, SQLSMALLINT* DecimalDigitsPtr,
-                                            SQLSMALLINT* NullablePtr)
-{
-    StmtHandle* stmt = (StmtHandle*)StatementHandle;
-    if (stmt == NULL || stmt->extras == NULL) {
-        return SQL_INVALID_HANDLE;
-    }
+                                            SQLSMALLINT* NullablePtr) {
+    VORN_ENTER(Stmt, stmt, StatementHandle);
     hStmtExtras* extras = stmt->extras;
     if (extras->columnHeaders == NULL) {
-        STMT_RECORD_ERROR(stmt, "%s", "SQL_ERROR Uninitialized column headers.");
+        return VORN_STMT_ERROR(stmt, "SQLDescribeCol", SQLSTATE_SEQUENCE, "%s",
+                               "SQL_ERROR Uninitialized column headers.");
+    }
+    if (!VORN_COLUMN_IN_RANGE(stmt, "SQLDescribeCol", ColumnNumber)) {
         return SQL_ERROR;
     }
-    if (ColumnNumber == 0 || ColumnNumber > extras->columnCount) {
-        STMT_RECORD_ERROR(stmt, "SQL_ERROR Column %d is out of range. Range is 1 - %zu",
-                          (int)ColumnNumber, (size_t)extras->columnCount);
-        return SQL_ERROR;
+    if (ColumnName != NULL && BufferLength < 0) {
+        return VORN_STMT_ERROR(stmt, "SQLDescribeCol", SQLSTATE_BAD_LENGTH,
+                               "SQL_ERROR Invalid BufferLength %d", (int)BufferLength);
     }
     const ColumnHeader* h = &extras->columnHeaders[ColumnNumber - 1];
-    int64_t full = 0;
-    if (ColumnName != NULL) {
-        full = vornCopyString((char*)ColumnName, BufferLength, h->name);
-    } else {
-        full = vornCopyString(NULL, 0, h->name);
-    }
+    int64_t full =
+        vornCopyString((char*)ColumnName, ColumnName != NULL ? BufferLength : 0, h->name);
     if (NameLengthPtr != NULL) {
         *NameLengthPtr = (SQLSMALLINT)(full > 32767 ? 32767 : full);
     }
@@ -44,6 +39,11 @@ extern "C" SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT StatementHandle, SQLUSMALLI
     }
     if (NullablePtr != NULL) {
         *NullablePtr = (SQLSMALLINT)h->nullable;
+    }
+    if (ColumnName != NULL && full >= BufferLength) {
+        return VORN_STMT_INFO(stmt, "SQLDescribeCol", SQLSTATE_TRUNCATED,
+                              "SQL_SUCCESS_WITH_INFO Column name of column %d was truncated",
+                              (int)ColumnNumber);
     }
     STMT_RECORD_SUCCESS(stmt);
     return SQL_SUCCESS;

@@ -1,3 +1,4 @@
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -7,6 +8,7 @@
 #include "NavixLogging.h"
 #include "Profile.h"
 #include "_Connect.h"
+#include "_Diag.h"
 #include "_StringCopy.h"
 #include "handles.h"
 #include "navixclient.h"
@@ -19,8 +21,7 @@ struct ConnEntry {
 };
 
 // Key names are ASCII; the C library's strcasecmp would follow the locale.
-bool keyEquals(const char* a, const char* b)
-{
+bool keyEquals(const char* a, const char* b) {
     for (;; a++, b++) {
         unsigned char ca = (unsigned char)*a, cb = (unsigned char)*b;
         if (ca >= 'a' && ca <= 'z') ca = (unsigned char)(ca - 'a' + 'A');
@@ -32,8 +33,7 @@ bool keyEquals(const char* a, const char* b)
 
 // Splits [p, p+len) into key (before the first '=') and value (after it, up
 // to the next '='), each cut to CONN_MAX_TEXT characters.
-void parseEntry(const char* p, size_t len, ConnEntry* e)
-{
+void parseEntry(const char* p, size_t len, ConnEntry* e) {
     const char* eq = (const char*)memchr(p, '=', len);
     if (eq == NULL) {
         vornCopyStringN(e->key, sizeof(e->key), p, (int64_t)len);
@@ -48,8 +48,7 @@ void parseEntry(const char* p, size_t len, ConnEntry* e)
     vornCopyStringN(e->value, sizeof(e->value), v, (int64_t)vlen);
 }
 
-int splitConnString(const char* connStr, ConnEntry* entries)
-{
+int splitConnString(const char* connStr, ConnEntry* entries) {
     int n = 0;
     const char* p = connStr;
     while (n < CONN_MAX_ENTRIES) {
@@ -67,9 +66,16 @@ int splitConnString(const char* connStr, ConnEntry* entries)
 
 } // namespace
 
-int buildConnConfs(const char* connStr, ConnProperty* prop)
-{
+// Hands the reason of a refusal to the caller of buildConnConfs.
+static void giveReason(char* reason, size_t reasonSize, const char* fmt, const char* arg) {
+    if (reason != NULL && reasonSize > 0) {
+        snprintf(reason, reasonSize, fmt, arg);
+    }
+}
+
+int buildConnConfs(const char* connStr, ConnProperty* prop, char* reason, size_t reasonSize) {
     if (connStr == NULL || prop == NULL) {
+        giveReason(reason, reasonSize, "%s", "Connect string is NULL");
         return -1;
     }
     memset(prop, 0, sizeof(*prop));
@@ -77,6 +83,7 @@ int buildConnConfs(const char* connStr, ConnProperty* prop)
     ConnEntry* entries = (ConnEntry*)calloc(CONN_MAX_ENTRIES, sizeof(ConnEntry));
     if (entries == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "buildConnConfs", "Memory allocation error");
+        giveReason(reason, reasonSize, "%s", "Memory allocation error");
         return -1;
     }
     int count = splitConnString(connStr, entries);
@@ -103,7 +110,8 @@ int buildConnConfs(const char* connStr, ConnProperty* prop)
         }
         if (!found) {
             char buf[CONN_MAX_TEXT];
-            int n = vornGetPrivateProfileString(dsn, key.name, "", buf, (int)sizeof(buf), "odbc.ini");
+            int n =
+                vornGetPrivateProfileString(dsn, key.name, "", buf, (int)sizeof(buf), "odbc.ini");
             if (n > 0 && buf[0] != '\0') {
                 vornCopyString(value, sizeof(value), buf);
                 found = true;
@@ -112,6 +120,7 @@ int buildConnConfs(const char* connStr, ConnProperty* prop)
         if (!found) {
             if (key.required) {
                 NAVIX_LOG(NAVIX_ERROR, "buildConnConfs", "%s cannot be empty", key.name);
+                giveReason(reason, reasonSize, "%s cannot be empty", key.name);
                 free(entries);
                 return -1;
             }
@@ -138,8 +147,7 @@ int buildConnConfs(const char* connStr, ConnProperty* prop)
 }
 
 int buildOutConnString(const ConnProperty* prop, SQLCHAR* out, SQLSMALLINT bufferLength,
-                       SQLSMALLINT* outLength)
-{
+                       SQLSMALLINT* outLength) {
     char text[16 + CONN_PROPERTY_TEXT_SIZE];
     const char* key = prop->DRIVER[0] != '\0' ? "DRIVER=" : "DSN=";
     const char* value = prop->DRIVER[0] != '\0' ? prop->DRIVER : prop->DSN;
@@ -153,8 +161,7 @@ int buildOutConnString(const ConnProperty* prop, SQLCHAR* out, SQLSMALLINT buffe
     return full >= bufferLength ? 1 : 0;
 }
 
-char* maskConnString(const char* connStr)
-{
+char* maskConnString(const char* connStr) {
     if (connStr == NULL) {
         return NULL;
     }
@@ -172,8 +179,7 @@ char* maskConnString(const char* connStr)
     }
 }
 
-char* vornDupText(const SQLCHAR* text, SQLINTEGER length, int* bad)
-{
+char* vornDupText(const SQLCHAR* text, SQLINTEGER length, int* bad) {
     if (bad != NULL) *bad = 0;
     if (text == NULL) {
         return NULL;
@@ -195,34 +201,23 @@ char* vornDupText(const SQLCHAR* text, SQLINTEGER length, int* bad)
 
 // Checked both before the connection string is copied and again by the worker,
 // which SQLConnect calls directly.
-static SQLRETURN checkConnectable(DbcHandle* dbc, const void* connStr)
-{
-    if (dbc == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "hDbc is SQL_INVALID_HANDLEd");
-        return SQL_INVALID_HANDLE;
-    }
+static SQLRETURN checkConnectable(DbcHandle* dbc, const void* connStr) {
     if (dbc->connected == 1) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Already connected");
-        return SQL_ERROR;
+        return VORN_DBC_ERROR(dbc, "SQLDriverConnect", SQLSTATE_CONNECTED, "Already connected");
     }
     if (connStr == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Connect string is NULL");
-        return SQL_ERROR;
+        return VORN_DBC_ERROR(dbc, "SQLDriverConnect", SQLSTATE_NULL_POINTER,
+                              "Connect string is NULL");
     }
     return SQL_SUCCESS;
 }
 
 SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnStr,
                          SQLSMALLINT bufferLength, SQLSMALLINT* outLength, const char* user,
-                         const char* password)
-{
+                         const char* password) {
     SQLRETURN rc = checkConnectable(dbc, connStr);
     if (rc != SQL_SUCCESS) {
         return rc;
-    }
-    if (dbc->extras == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "hDbcExtras is NULL");
-        return SQL_ERROR;
     }
     NAVIX_LOG(NAVIX_INFO, "SQLDriverConnect", "hDbc = $%08lX", (unsigned long)dbc);
     char* masked = maskConnString(connStr);
@@ -232,13 +227,16 @@ SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnSt
 
     ConnProperty* prop = (ConnProperty*)calloc(1, sizeof(ConnProperty));
     if (prop == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Malloc Conn Property Failed");
-        return SQL_ERROR;
+        return VORN_DBC_ERROR(dbc, "SQLDriverConnect", SQLSTATE_NO_MEMORY,
+                              "Malloc Conn Property Failed");
     }
-    if (buildConnConfs(connStr, prop) != 0) {
+    // No request has been made yet: the reason is the connection's only
+    // record of why it failed.
+    char reason[128];
+    if (buildConnConfs(connStr, prop, reason, sizeof(reason)) != 0) {
         NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "bulid conn confs error");
         free(prop);
-        return SQL_ERROR;
+        return VORN_DBC_ERROR(dbc, "SQLDriverConnect", SQLSTATE_CONNECT_FAILED, "%s", reason);
     }
     if (user != NULL && user[0] != '\0') {
         vornCopyString(prop->USER, sizeof(prop->USER), user);
@@ -252,11 +250,11 @@ SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnSt
         cut = buildOutConnString(prop, outConnStr, bufferLength, outLength);
     }
 
+    // The client fills the record itself when it can say why it failed.
     NavixConnection* conn = NavixOpenConnection(prop, connStr, &dbc->diag);
     if (conn == NULL) {
         free(prop);
-        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Call NavixOpenConnection Failed");
-        return SQL_ERROR;
+        return VORN_DBC_CLIENT_ERROR(dbc, "SQLDriverConnect", "Call NavixOpenConnection Failed");
     }
 
     if (dbc->extras->connInfo == NULL) {
@@ -265,8 +263,8 @@ SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnSt
             // Without it SQLGetInfo could not answer; do not keep a half-open handle.
             NavixCloseConnection(conn);
             free(prop);
-            NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Malloc Conn Info Failed");
-            return SQL_ERROR;
+            return VORN_DBC_ERROR(dbc, "SQLDriverConnect", SQLSTATE_NO_MEMORY,
+                                  "Malloc Conn Info Failed");
         }
         vornCopyString(info->DSN, sizeof(info->DSN), prop->DSN);
         vornCopyString(info->DRIVER, sizeof(info->DRIVER), prop->DRIVER);
@@ -277,32 +275,43 @@ SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnSt
     dbc->connected = 1;
     free(prop);
     NAVIX_LOG(NAVIX_INFO, "SQLDriverConnect", "SQL_SUCCESS Driver create connection success");
-    return cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
+    if (cut) {
+        return VORN_DBC_INFO(dbc, "SQLDriverConnect", SQLSTATE_TRUNCATED,
+                             "SQL_SUCCESS_WITH_INFO Out connection string was truncated");
+    }
+    return SQL_SUCCESS;
 }
 
-extern "C" SQLRETURN SQL_API SQLDriverConnect(SQLHDBC ConnectionHandle, SQLHWND WindowHandle,
-                                              SQLCHAR* InConnectionString, SQLSMALLINT StringLength1,
-                                              SQLCHAR* OutConnectionString, SQLSMALLINT BufferLength,
-                                              SQLSMALLINT* StringLength2Ptr,
-                                              SQLUSMALLINT DriverCompletion)
-{
-    DbcHandle* dbc = (DbcHandle*)ConnectionHandle;
-    SQLRETURN rc = checkConnectable(dbc, InConnectionString);
+static SQLRETURN _DriverConnectArgs(DbcHandle* dbc, SQLCHAR* inConnStr, SQLSMALLINT inLength,
+                                    SQLCHAR* outConnStr, SQLSMALLINT bufferLength,
+                                    SQLSMALLINT* outLength) {
+    SQLRETURN rc = checkConnectable(dbc, inConnStr);
     if (rc != SQL_SUCCESS) {
         return rc;
     }
     int bad = 0;
-    char* connStr = vornDupText(InConnectionString, StringLength1, &bad);
+    char* connStr = vornDupText(inConnStr, inLength, &bad);
     if (connStr == NULL) {
         if (bad) {
-            NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Invalid connect string length %d",
-                      (int)StringLength1);
-        } else {
-            NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "Memory allocation error");
+            return VORN_DBC_ERROR(dbc, "SQLDriverConnect", SQLSTATE_BAD_LENGTH,
+                                  "Invalid connect string length %d", (int)inLength);
         }
-        return SQL_ERROR;
+        return VORN_DBC_ERROR(dbc, "SQLDriverConnect", SQLSTATE_NO_MEMORY,
+                              "Memory allocation error");
     }
-    rc = _DriverConnect(dbc, connStr, OutConnectionString, BufferLength, StringLength2Ptr);
+    rc = _DriverConnect(dbc, connStr, outConnStr, bufferLength, outLength);
     free(connStr);
     return rc;
+}
+
+extern "C" SQLRETURN SQL_API
+SQLDriverConnect(SQLHDBC ConnectionHandle, SQLHWND WindowHandle, SQLCHAR* InConnectionString,
+                 SQLSMALLINT StringLength1, SQLCHAR* OutConnectionString, SQLSMALLINT BufferLength,
+                 SQLSMALLINT* StringLength2Ptr, SQLUSMALLINT DriverCompletion) {
+    if (ConnectionHandle == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "hDbc is SQL_INVALID_HANDLEd");
+    }
+    VORN_ENTER(Dbc, dbc, ConnectionHandle);
+    return _DriverConnectArgs(dbc, InConnectionString, StringLength1, OutConnectionString,
+                              BufferLength, StringLength2Ptr);
 }

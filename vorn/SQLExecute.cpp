@@ -1,11 +1,24 @@
+#include <string.h>
+
 #include "NavixLogging.h"
 #include "ColumnHeader.h"
+#include "_Diag.h"
 #include "_Statement.h"
 #include "handles.h"
 #include "navixclient.h"
 
-SQLRETURN _Execute(StmtHandle* stmt)
-{
+// True for a text that holds no statement: nothing but blanks and at most
+// one ";", which is all the client would strip before sending it.
+static bool isBlankStatement(const char* text) {
+    const char* blanks = " \t\r\n\f\v";
+    const char* p = text + strspn(text, blanks);
+    if (*p == ';') {
+        p++;
+    }
+    return p[strspn(p, blanks)] == '\0';
+}
+
+SQLRETURN _Execute(StmtHandle* stmt) {
     if (stmt == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "_Execute", "hStmt is SQL_INVALID_HANDLE");
         return SQL_INVALID_HANDLE;
@@ -16,8 +29,11 @@ SQLRETURN _Execute(StmtHandle* stmt)
         return SQL_INVALID_HANDLE;
     }
     if (stmt->sqlText == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "_Execute", "Query sql is NULL");
-        return SQL_ERROR;
+        // Never prepared, or the text went with SQL_CLOSE or a catalog call.
+        return VORN_STMT_ERROR(stmt, "_Execute", SQLSTATE_SEQUENCE, "Query sql is NULL");
+    }
+    if (isBlankStatement(stmt->sqlText)) {
+        return VORN_STMT_ERROR(stmt, "_Execute", SQLSTATE_SEQUENCE, "No SQL to process");
     }
     NAVIX_LOG(NAVIX_INFO, "_Execute", "hStmt = $%08lX", (unsigned long)stmt);
 
@@ -27,17 +43,16 @@ SQLRETURN _Execute(StmtHandle* stmt)
 
     NavixConnection* conn = _StmtConnection(stmt);
     if (NavixExecute(conn, stmt->sqlText, &extras->resultSet, &stmt->diag) == 1) {
-        NAVIX_LOG(NAVIX_ERROR, "_Execute", "Call NavixExecute execute sql failed");
         _ReleaseResults(extras);
-        return SQL_ERROR;
+        return VORN_STMT_CLIENT_ERROR(stmt, "_Execute", "Call NavixExecute execute sql failed");
     }
     if (extras->resultSet == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "_Execute", "Query resultset is NULL");
         _ReleaseResults(extras);
-        return SQL_ERROR;
+        return VORN_STMT_ERROR(stmt, "_Execute", SQLSTATE_GENERAL, "Query resultset is NULL");
     }
     SQLRETURN rc = _PrepareResults(stmt);
     if (rc != SQL_SUCCESS) {
+        // _PrepareResults has put its reason into the record.
         STMT_RECORD_ERROR(stmt, "%s", "Problem preparing SQLExecute results");
         _ReleaseResults(extras);
         return rc;
@@ -45,7 +60,8 @@ SQLRETURN _Execute(StmtHandle* stmt)
     return SQL_SUCCESS;
 }
 
-extern "C" SQLRETURN SQL_API SQLExecute(SQLHSTMT StatementHandle)
-{
-    return _Execute((StmtHandle*)StatementHandle);
+extern "C" SQLRETURN SQL_API SQLExecute(SQLHSTMT StatementHandle) {
+    // The worker answers a missing handle itself.
+    VornStmtCall call(StatementHandle);
+    return _Execute(call.h);
 }

@@ -3,28 +3,13 @@
 #include "ColumnHeader.h"
 #include "NavixLogging.h"
 #include "SQLOdbcApi.h"
+#include "_Diag.h"
 #include "handles.h"
 #include "navixclient.h"
 
 // Like SQLPrimaryKeys: an empty result with no columns; no name is looked at.
-extern "C" SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT StatementHandle, SQLCHAR* PKCatalogName,
-                                            SQLSMALLINT NameLength1, SQLCHAR* PKSchemaName,
-                                            SQLSMALLINT NameLength2, SQLCHAR* PKTableName,
-                                            SQLSMALLINT NameLength3, SQLCHAR* FKCatalogName,
-                                            SQLSMALLINT NameLength4, SQLCHAR* FKSchemaName,
-                                            SQLSMALLINT NameLength5, SQLCHAR* FKTableName,
-                                            SQLSMALLINT NameLength6)
-{
-    StmtHandle* stmt = (StmtHandle*)StatementHandle;
-    if (stmt == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLForeignKeys", "hStmt is NULL");
-        return SQL_INVALID_HANDLE;
-    }
+static SQLRETURN _ForeignKeys(StmtHandle* stmt) {
     hStmtExtras* extras = stmt->extras;
-    if (extras == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLForeignKeys", "hStmtExtras is NULL");
-        return SQL_INVALID_HANDLE;
-    }
     NAVIX_LOG(NAVIX_INFO, "SQLForeignKeys", "hStmt = $%08lX", VORN_HVAL(stmt));
     _DropStmtResults(stmt);
 
@@ -36,4 +21,16 @@ extern "C" SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT StatementHandle, SQLCHAR* P
         return ret;
     }
     return SQL_SUCCESS;
+}
+
+extern "C" SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT StatementHandle, SQLCHAR* PKCatalogName,
+                                            SQLSMALLINT NameLength1, SQLCHAR* PKSchemaName,
+                                            SQLSMALLINT NameLength2, SQLCHAR* PKTableName,
+                                            SQLSMALLINT NameLength3, SQLCHAR* FKCatalogName,
+                                            SQLSMALLINT NameLength4, SQLCHAR* FKSchemaName,
+                                            SQLSMALLINT NameLength5, SQLCHAR* FKTableName,
+                                            SQLSMALLINT NameLength6) {
+    VORN_TRACE_BAD_STMT("SQLForeignKeys", StatementHandle);
+    VORN_ENTER(Stmt, stmt, StatementHandle);
+    return _ForeignKeys(stmt);
 }

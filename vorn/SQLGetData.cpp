@@ -52,7 +52,7 @@ SQLRETURN findCell(StmtHandle* stmt, const char* func, SQLUSMALLINT column, SQLP
         return VORN_STMT_ERROR(stmt, func, SQLSTATE_CURSOR_STATE, "%s",
                                "SQL_ERROR check for results failed: no current row.");
     }
-    if (!VORN_COLUMN_IN_RANGE(stmt, func, column)) {
+    if (!VORN_COLUMN_IN_RANGE_AS(stmt, func, column, "Column out of bounds: ")) {
         return SQL_ERROR;
     }
     if (DBGetFieldCell(extras->resultSet, (uint32_t)(column - 1), cell, type, ansi) != 0) {

@@ -1,9 +1,10 @@
 #include <sql.h>
 
-// Diagnostics are read with SQLGetDiagRec only.
-extern "C" SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT RecNumber,
-                                             SQLSMALLINT DiagIdentifier, SQLPOINTER DiagInfoPtr,
-                                             SQLSMALLINT BufferLength, SQLSMALLINT* StringLengthPtr)
-{
+// Diagnostics are read with SQLGetDiagRec only. As a reader of diagnostics
+// it leaves the handle's record as it is, also when it refuses.
+extern "C" SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT HandleType, SQLHANDLE Handle,
+                                             SQLSMALLINT RecNumber, SQLSMALLINT DiagIdentifier,
+                                             SQLPOINTER DiagInfoPtr, SQLSMALLINT BufferLength,
+                                             SQLSMALLINT* StringLengthPtr) {
     return SQL_ERROR;
 }

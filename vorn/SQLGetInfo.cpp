@@ -3,6 +3,7 @@
 #include "ConnProperty.h"
 #include "NavixLogging.h"
 #include "SQLOdbcApi.h"
+#include "_Diag.h"
 #include "_StringCopy.h"
 #include "handles.h"
 
@@ -11,11 +12,10 @@ namespace {
 enum InfoKind {
     INFO_UNRECOGNISED = 0, // zero, so that every type not listed below is unknown
     INFO_UNSUPPORTED,
-    INFO_SILENT,           // no answer, nothing logged
     INFO_STRING,
     INFO_USHORT,
     INFO_UINT,
-    INFO_DSN,              // the three answers of the open connection
+    INFO_DSN, // the three answers of the open connection
     INFO_DRIVER,
     INFO_HOST
 };
@@ -92,17 +92,14 @@ const InfoAnswer infoAnswers[] = {
     {SQL_SQL92_RELATIONAL_JOIN_OPERATORS, INFO_UINT, NULL, 0x15A},
     {SQL_SQL92_STRING_FUNCTIONS, INFO_UINT, NULL, 0xCF},
     {SQL_SQL92_VALUE_EXPRESSIONS, INFO_UINT, NULL, SQL_SVE_CAST},
-
-    {SQL_SPECIAL_CHARACTERS, INFO_SILENT, NULL, 0},
 };
 
 // Known types without an answer.
 const uint16_t unsupportedTypes[] = {
-    0, 8, 9, 11, 12, 14, 15, 16, 19, 20, 21, 22, 25, 27, 28,
-    30, 31, 32, 33, 34, 35, 36, 37, 38, 40, 43, 44, 47, 72, 73, 74, 75,
-    78, 79, 80, 82, 83, 84, 85, 86, 88, 89, 90,
-    95, 96, 97, 98, 99, 100, 101, 102, 103, 104, 105, 106, 107, 108,
-    111, 112, 113, 114, 134, 167,
+    0,  8,   9,   11,  12,  14,  15,  16,  19,  20,  21,  22,  25,  27,  28,  30,
+    31, 32,  33,  34,  35,  36,  37,  38,  40,  43,  44,  47,  72,  73,  74,  75,
+    78, 79,  80,  82,  83,  84,  85,  86,  88,  89,  90,  94,  95,  96,  97,  98,
+    99, 100, 101, 102, 103, 104, 105, 106, 107, 108, 111, 112, 113, 114, 134, 167,
 };
 
 #define INFO_TABLE_TYPES 168
@@ -111,8 +108,7 @@ struct InfoTable {
     const InfoAnswer* byType[INFO_TABLE_TYPES];
     uint8_t kind[INFO_TABLE_TYPES];
 
-    InfoTable()
-    {
+    InfoTable() {
         memset(byType, 0, sizeof(byType));
         memset(kind, INFO_UNRECOGNISED, sizeof(kind));
         for (size_t i = 0; i < sizeof(unsupportedTypes) / sizeof(unsupportedTypes[0]); i++) {
@@ -127,16 +123,14 @@ struct InfoTable {
 
 const InfoAnswer maxIdentifierLen = {SQL_MAX_IDENTIFIER_LEN, INFO_USHORT, NULL, 128};
 
-const InfoTable& infoTable()
-{
+const InfoTable& infoTable() {
     static const InfoTable table;
     return table;
 }
 
 } // namespace
 
-void copyInfoString(SQLPOINTER dest, const char* text, SQLSMALLINT bufferLength)
-{
+void copyInfoString(SQLPOINTER dest, const char* text, SQLSMALLINT bufferLength) {
     if (dest == NULL) {
         return;
     }
@@ -149,20 +143,11 @@ void copyInfoString(SQLPOINTER dest, const char* text, SQLSMALLINT bufferLength)
     vornCopyString(out, bufferLength, text);
 }
 
-extern "C" SQLRETURN SQL_API SQLGetInfo(SQLHDBC ConnectionHandle, SQLUSMALLINT InfoType,
-                                        SQLPOINTER InfoValuePtr, SQLSMALLINT BufferLength,
-                                        SQLSMALLINT* StringLengthPtr)
-{
-    DbcHandle* dbc = (DbcHandle*)ConnectionHandle;
-    if (dbc == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLGetInfo", "SQL_INVALID_HANDLE hDbc is NULL");
-        return SQL_INVALID_HANDLE;
-    }
-    if (dbc->extras == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLGetInfo", "SQL_ERROR hDbcExtras is NULL");
-        return SQL_ERROR;
-    }
-    NAVIX_LOG(NAVIX_INFO, "SQLGetInfo", "InfoType = %d", (int)InfoType);
+// Answers one information type. A type without an answer fails and writes
+// nothing: the application would otherwise read whatever its buffer held.
+static SQLRETURN _GetInfo(DbcHandle* dbc, SQLUSMALLINT infoType, SQLPOINTER infoValuePtr,
+                          SQLSMALLINT bufferLength, SQLSMALLINT* stringLengthPtr) {
+    NAVIX_LOG(NAVIX_INFO, "SQLGetInfo", "InfoType = %d", (int)infoType);
     const ConnInfo* info = dbc->extras->connInfo;
     if (info == NULL) {
         NAVIX_LOG(NAVIX_WARN, "SQLGetInfo", "SQL connection has not been setup.");
@@ -170,38 +155,35 @@ extern "C" SQLRETURN SQL_API SQLGetInfo(SQLHDBC ConnectionHandle, SQLUSMALLINT I
 
     const InfoAnswer* answer = NULL;
     int kind = INFO_UNRECOGNISED;
-    if (InfoType == SQL_MAX_IDENTIFIER_LEN) {
+    if (infoType == SQL_MAX_IDENTIFIER_LEN) {
         answer = &maxIdentifierLen;
         kind = INFO_USHORT;
-    } else if (InfoType < INFO_TABLE_TYPES) {
-        answer = infoTable().byType[InfoType];
-        kind = infoTable().kind[InfoType];
+    } else if (infoType < INFO_TABLE_TYPES) {
+        answer = infoTable().byType[infoType];
+        kind = infoTable().kind[infoType];
     }
 
     const char* text = NULL;
     switch (kind) {
     case INFO_UNRECOGNISED:
-        NAVIX_LOG(NAVIX_ERROR, "SQLGetInfo", "Unrecognized input parameter InfoType %d", (int)InfoType);
-        return InfoValuePtr == NULL ? SQL_ERROR : SQL_SUCCESS;
+        return VORN_DBC_ERROR(dbc, "SQLGetInfo", SQLSTATE_BAD_INFO_TYPE,
+                              "Unrecognized input parameter InfoType %d", (int)infoType);
     case INFO_UNSUPPORTED:
-        NAVIX_LOG(NAVIX_WARN, "SQLGetInfo", "Input InfoType %d not currently supported", (int)InfoType);
-        return InfoValuePtr == NULL ? SQL_ERROR : SQL_SUCCESS;
-    case INFO_SILENT:
-        return InfoValuePtr == NULL ? SQL_ERROR : SQL_SUCCESS;
-    case INFO_USHORT: {
-        if (InfoValuePtr == NULL) {
-            return SQL_ERROR;
-        }
-        SQLUSMALLINT v = (SQLUSMALLINT)answer->value;
-        memcpy(InfoValuePtr, &v, sizeof(v));
-        return SQL_SUCCESS;
-    }
+        return VORN_DBC_ERROR(dbc, "SQLGetInfo", SQLSTATE_NOT_IMPLEMENTED,
+                              "Input InfoType %d not currently supported", (int)infoType);
+    case INFO_USHORT:
     case INFO_UINT: {
-        if (InfoValuePtr == NULL) {
-            return SQL_ERROR;
+        if (infoValuePtr == NULL) {
+            return VORN_DBC_ERROR(dbc, "SQLGetInfo", SQLSTATE_NULL_POINTER,
+                                  "SQL_ERROR InfoValuePtr is NULL");
         }
-        SQLUINTEGER v = (SQLUINTEGER)answer->value;
-        memcpy(InfoValuePtr, &v, sizeof(v));
+        if (kind == INFO_USHORT) {
+            SQLUSMALLINT v = (SQLUSMALLINT)answer->value;
+            memcpy(infoValuePtr, &v, sizeof(v));
+        } else {
+            SQLUINTEGER v = (SQLUINTEGER)answer->value;
+            memcpy(infoValuePtr, &v, sizeof(v));
+        }
         return SQL_SUCCESS;
     }
     case INFO_DSN:
@@ -218,16 +200,43 @@ extern "C" SQLRETURN SQL_API SQLGetInfo(SQLHDBC ConnectionHandle, SQLUSMALLINT I
         break;
     }
 
-    if (InfoValuePtr == NULL) {
-        return SQL_ERROR;
+    if (bufferLength < 0) {
+        return VORN_DBC_ERROR(dbc, "SQLGetInfo", SQLSTATE_BAD_LENGTH,
+                              "SQL_ERROR Invalid BufferLength %d", (int)bufferLength);
     }
     // The connection texts are fixed fields; never read past them.
     size_t len = strnlen(text, CONN_INFO_TEXT_SIZE - 1);
+    if (stringLengthPtr != NULL) {
+        *stringLengthPtr = (SQLSMALLINT)len;
+    }
+    // Without a buffer the call only asks for the length.
+    if (infoValuePtr == NULL) {
+        return SQL_SUCCESS;
+    }
     char bounded[CONN_INFO_TEXT_SIZE];
     vornCopyStringN(bounded, sizeof(bounded), text, (int64_t)len);
-    copyInfoString(InfoValuePtr, bounded, BufferLength);
-    if (StringLengthPtr != NULL) {
-        *StringLengthPtr = (SQLSMALLINT)len;
+    copyInfoString(infoValuePtr, bounded, bufferLength);
+    if ((SQLLEN)len >= bufferLength) {
+        return VORN_DBC_INFO(dbc, "SQLGetInfo", SQLSTATE_TRUNCATED,
+                             "SQL_SUCCESS_WITH_INFO InfoType %d answer was truncated",
+                             (int)infoType);
     }
-    return (SQLLEN)len >= BufferLength ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
+    return SQL_SUCCESS;
+}
+
+extern "C" SQLRETURN SQL_API SQLGetInfo(SQLHDBC ConnectionHandle, SQLUSMALLINT InfoType,
+                                        SQLPOINTER InfoValuePtr, SQLSMALLINT BufferLength,
+                                        SQLSMALLINT* StringLengthPtr) {
+    if (ConnectionHandle == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "SQLGetInfo", "SQL_INVALID_HANDLE hDbc is NULL");
+        return SQL_INVALID_HANDLE;
+    }
+    // A connection without its extras is refused with SQL_ERROR, not as an
+    // invalid handle, so the guard's own check is not used.
+    VornDbcCall call(ConnectionHandle);
+    if (call.h->extras == NULL) {
+        return VORN_DBC_ERROR(call.h, "SQLGetInfo", SQLSTATE_GENERAL,
+                              "SQL_ERROR hDbcExtras is NULL");
+    }
+    return _GetInfo(call.h, InfoType, InfoValuePtr, BufferLength, StringLengthPtr);
 }

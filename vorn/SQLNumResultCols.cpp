@@ -1,15 +1,13 @@
 #include "NavixLogging.h"
+#include "_Diag.h"
 #include "handles.h"
 
-extern "C" SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT StatementHandle, SQLSMALLINT* ColumnCountPtr)
-{
-    StmtHandle* stmt = (StmtHandle*)StatementHandle;
-    if (stmt == NULL || stmt->extras == NULL) {
-        return SQL_INVALID_HANDLE;
-    }
+extern "C" SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT StatementHandle,
+                                              SQLSMALLINT* ColumnCountPtr) {
+    VORN_ENTER(Stmt, stmt, StatementHandle);
     if (ColumnCountPtr == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "SQLNumResultCols", "SQL_ERROR pnColumnCount can not be NULL");
-        return SQL_ERROR;
+        return VORN_STMT_ERROR(stmt, "SQLNumResultCols", SQLSTATE_NULL_POINTER,
+                               "SQL_ERROR pnColumnCount can not be NULL");
     }
     *ColumnCountPtr = (SQLSMALLINT)stmt->extras->columnCount;
     NAVIX_LOG(NAVIX_INFO, "SQLNumResultCols", "hStmt = $%08lX, ColumnCount = %d",

@@ -6,17 +6,17 @@
 #include <string.h>
 
 #include "ColumnHeader.h"
+#include "NavixLogging.h"
+#include "_Diag.h"
 #include "_StringCopy.h"
 
-void _RecordText(MsgLog* log, const char* file, int line, int severity, const char* text)
-{
+void _RecordText(MsgLog* log, const char* file, int line, int severity, const char* text) {
     // Pushes to a handle without a log are dropped by msgLogPush itself.
     (void)msgLogPush(log, file, file, line, severity, severity, text);
 }
 
 void _RecordFormat(MsgLog* log, char* msgBuf, const char* file, int line, int severity,
-                   const char* fmt, ...)
-{
+                   const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
     vsnprintf(msgBuf, HANDLE_MSG_SIZE, fmt, ap);
@@ -24,8 +24,22 @@ void _RecordFormat(MsgLog* log, char* msgBuf, const char* file, int line, int se
     _RecordText(log, file, line, severity, msgBuf);
 }
 
-void _DropStmtResults(StmtHandle* stmt)
-{
+SQLRETURN _StmtNotSupported(StmtHandle* stmt, const char* file, int line, const char* name) {
+    _RecordFormat(stmt->msgLog, stmt->msg, file, line, 1, "hStmt = $%08lX", VORN_HVAL(stmt));
+    return _StmtFail(stmt, file, line, name, SQL_ERROR, SQLSTATE_NOT_IMPLEMENTED, 0,
+                     "SQL_ERROR %s not currently supported", name);
+}
+
+void _TraceBadStmt(const char* file, int line, const char* func, SQLHSTMT handle) {
+    const StmtHandle* stmt = static_cast<const StmtHandle*>(handle);
+    if (stmt == NULL) {
+        NavixLogging(NAVIX_ERROR, file, func, line, "hStmt is NULL");
+    } else if (stmt->extras == NULL) {
+        NavixLogging(NAVIX_ERROR, file, func, line, "hStmtExtras is NULL");
+    }
+}
+
+void _DropStmtResults(StmtHandle* stmt) {
     if (stmt == NULL) {
         return;
     }
@@ -39,8 +53,7 @@ void _DropStmtResults(StmtHandle* stmt)
     }
 }
 
-char* _CopyNameArg(const SQLCHAR* name, SQLSMALLINT length)
-{
+char* _CopyNameArg(const SQLCHAR* name, SQLSMALLINT length) {
     if (name == NULL) {
         return NULL;
     }

@@ -23,7 +23,21 @@ void _RecordFormat(MsgLog* log, char* msgBuf, const char* file, int line, int se
                    const char* fmt, ...) __attribute__((format(printf, 6, 7)));
 
 #define VORN_RECORD(h, sev, text) _RecordText((h)->msgLog, __FILE__, __LINE__, (sev), (text))
-#define VORN_RECORDF(h, sev, ...) _RecordFormat((h)->msgLog, (h)->msg, __FILE__, __LINE__, (sev), __VA_ARGS__)
+#define VORN_RECORDF(h, sev, ...)                                                                  \
+    _RecordFormat((h)->msgLog, (h)->msg, __FILE__, __LINE__, (sev), __VA_ARGS__)
+
+// The answer of a statement entry point that the driver does not carry out:
+// "hStmt = $%08lX" and then "SQL_ERROR <name> not currently supported" go
+// into the statement's message log under the caller's source file, the
+// second also into its record (HYC00). Returns SQL_ERROR.
+SQLRETURN _StmtNotSupported(StmtHandle* stmt, const char* file, int line, const char* name);
+#define VORN_STMT_NOT_SUPPORTED(stmt, name) _StmtNotSupported((stmt), __FILE__, __LINE__, (name))
+
+// Logs why a catalog entry point is about to answer SQL_INVALID_HANDLE:
+// "hStmt is NULL" or "hStmtExtras is NULL", under the caller's source file
+// and function. Logs nothing for a usable handle.
+void _TraceBadStmt(const char* file, int line, const char* func, SQLHSTMT handle);
+#define VORN_TRACE_BAD_STMT(func, handle) _TraceBadStmt(__FILE__, __LINE__, (func), (handle))
 
 // A catalog call (or SQLStatistics with a table name) drops the statement's
 // result set and column headers, and its SQL text, so that a later
@@ -51,6 +65,7 @@ void copyInfoString(SQLPOINTER dest, const char* text, SQLSMALLINT bufferLength)
 // where its destination is given. SQL_SUCCESS_WITH_INFO when the message
 // was cut, else SQL_SUCCESS.
 SQLRETURN copyDiagRecord(const DiagRecord* record, SQLCHAR* sqlState, SQLINTEGER* nativeErrorPtr,
-                         SQLCHAR* messageText, SQLSMALLINT bufferLength, SQLSMALLINT* textLengthPtr);
+                         SQLCHAR* messageText, SQLSMALLINT bufferLength,
+                         SQLSMALLINT* textLengthPtr);
 
 #endif

@@ -1,10 +1,13 @@
 #include <sql.h>
 
-// The driver has no descriptors.
-extern "C" SQLRETURN SQL_API SQLSetDescRec(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber, SQLSMALLINT Type,
-                                           SQLSMALLINT SubType, SQLLEN Length, SQLSMALLINT Precision,
-                                           SQLSMALLINT Scale, SQLPOINTER DataPtr, SQLLEN* StringLengthPtr,
-                                           SQLLEN* IndicatorPtr)
-{
+// The driver has no descriptors. A descriptor handle is either the statement
+// handle that SQLGetStmtAttr answers with or whatever SQLAllocHandle left in
+// the caller's variable, and the two cannot be told apart: the refusal has no
+// record to go into.
+extern "C" SQLRETURN SQL_API SQLSetDescRec(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber,
+                                           SQLSMALLINT Type, SQLSMALLINT SubType, SQLLEN Length,
+                                           SQLSMALLINT Precision, SQLSMALLINT Scale,
+                                           SQLPOINTER DataPtr, SQLLEN* StringLengthPtr,
+                                           SQLLEN* IndicatorPtr) {
     return SQL_ERROR;
 }

@@ -1,4 +1,5 @@
 #include "SQLOdbcApi.h"
+#include "_Diag.h"
 #include "handles.h"
 
 // Not supported. With a table name it drops the statement's result first,
@@ -6,18 +7,15 @@
 extern "C" SQLRETURN SQL_API SQLStatistics(SQLHSTMT StatementHandle, SQLCHAR* CatalogName,
                                            SQLSMALLINT NameLength1, SQLCHAR* SchemaName,
                                            SQLSMALLINT NameLength2, SQLCHAR* TableName,
-                                           SQLSMALLINT NameLength3, SQLUSMALLINT Unique, SQLUSMALLINT Reserved)
-{
-    StmtHandle* stmt = (StmtHandle*)StatementHandle;
-    if (stmt == NULL || stmt->extras == NULL) {
-        return SQL_INVALID_HANDLE;
-    }
-    VORN_RECORDF(stmt, 1, "hStmt = $%08lX", VORN_HVAL(stmt));
+                                           SQLSMALLINT NameLength3, SQLUSMALLINT Unique,
+                                           SQLUSMALLINT Reserved) {
+    VORN_ENTER(Stmt, stmt, StatementHandle);
     if (TableName == NULL || TableName[0] == '\0') {
-        VORN_RECORD(stmt, 1, "SQL_ERROR No table name");
-        return SQL_ERROR;
+        VORN_RECORDF(stmt, 1, "hStmt = $%08lX", VORN_HVAL(stmt));
+        return VORN_STMT_ERROR(stmt, "SQLStatistics",
+                               TableName == NULL ? SQLSTATE_NULL_POINTER : SQLSTATE_BAD_LENGTH,
+                               "SQL_ERROR No table name");
     }
     _DropStmtResults(stmt);
-    VORN_RECORDF(stmt, 1, "SQL_ERROR %s not currently supported", "SQLStatistics");
-    return SQL_ERROR;
+    return VORN_STMT_NOT_SUPPORTED(stmt, "SQLStatistics");
 }

@@ -2,19 +2,21 @@
 
 #include <string.h>
 
-#include "NavixLogging.h"
+#include "_Diag.h"
 #include "_StringCopy.h"
+#include "handles.h"
 
-SQLRETURN _CatalogTableName(const char* file, const char* func, const SQLCHAR* tableName, SQLSMALLINT length, char* buf)
-{
+SQLRETURN _CatalogTableName(StmtHandle* stmt, const char* file, const char* func,
+                            const SQLCHAR* tableName, SQLSMALLINT length, char* buf) {
     const char* name = (const char*)tableName;
     if (name == NULL || name[0] == '\0') {
-        NavixLogging(NAVIX_ERROR, file, func, __LINE__, "SQL_ERROR Must supply a valid table name");
-        return SQL_ERROR;
+        return _StmtFail(stmt, file, __LINE__, func, SQL_ERROR,
+                         name == NULL ? SQLSTATE_NULL_POINTER : SQLSTATE_BAD_LENGTH, 0,
+                         "SQL_ERROR Must supply a valid table name");
     }
     if (length > CATALOG_TABLE_NAME_MAX) {
-        NavixLogging(NAVIX_ERROR, file, func, __LINE__, "table name is too long");
-        return SQL_ERROR;
+        return _StmtFail(stmt, file, __LINE__, func, SQL_ERROR, SQLSTATE_BAD_LENGTH, 0,
+                         "table name is too long");
     }
     // An explicit length may run past a NUL inside the name; stop there.
     // SQL_NTS and other negative lengths read up to the NUL, at most the

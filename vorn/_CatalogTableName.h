@@ -6,8 +6,12 @@
 
 #define CATALOG_TABLE_NAME_MAX 512
 
+struct StmtHandle;
+
 // Checks and copies the table name into buf (CATALOG_TABLE_NAME_MAX + 1
-// bytes). Logs its refusals under the caller's file and function. SQL_SUCCESS or SQL_ERROR.
-SQLRETURN _CatalogTableName(const char* file, const char* func, const SQLCHAR* tableName, SQLSMALLINT length, char* buf);
+// bytes). A refusal goes into the statement's record, message log and log
+// under the caller's file and function. SQL_SUCCESS or SQL_ERROR.
+SQLRETURN _CatalogTableName(StmtHandle* stmt, const char* file, const char* func,
+                            const SQLCHAR* tableName, SQLSMALLINT length, char* buf);
 
 #endif

@@ -18,8 +18,11 @@ struct DbcHandle;
 
 // Resolves every data-source key from the connection string, then from the
 // data source's "odbc.ini" section, then from the key's default, into prop.
-// 0 when every required key has a value, -1 otherwise. connStr is not changed.
-int buildConnConfs(const char* connStr, ConnProperty* prop);
+// 0 when every required key has a value, -1 otherwise; then the reason (the
+// text it logged, such as "PROJECTID cannot be empty") goes into reason, of
+// reasonSize bytes, when one is given. connStr is not changed.
+int buildConnConfs(const char* connStr, ConnProperty* prop, char* reason = NULL,
+                   size_t reasonSize = 0);
 
 // Writes "DRIVER=<driver>" (or "DSN=<dsn>" when DRIVER is empty) into out of
 // bufferLength bytes (nothing when out is NULL or bufferLength <= 0) and its
@@ -39,8 +42,8 @@ char* maskConnString(const char* connStr);
 // that values the string cannot carry whole (";" or "=" inside) arrive
 // exactly; NULL keeps the string's.
 SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnStr,
-                         SQLSMALLINT bufferLength, SQLSMALLINT* outLength,
-                         const char* user = NULL, const char* password = NULL);
+                         SQLSMALLINT bufferLength, SQLSMALLINT* outLength, const char* user = NULL,
+                         const char* password = NULL);
 
 // Copies an application text given with an explicit length (or SQL_NTS) into
 // a fresh NUL-terminated string (stopping at an earlier NUL). NULL for a NULL

@@ -112,7 +112,7 @@ SQLRETURN _StmtClientFail(StmtHandle* stmt, const char* file, int line, const ch
 }
 
 bool _StmtColumnInRange(StmtHandle* stmt, const char* file, int line, const char* func,
-                        SQLUSMALLINT column)
+                        SQLUSMALLINT column, const char* shortPrefix)
 {
     if (stmt == NULL || stmt->extras == NULL) {
         return false;
@@ -120,7 +120,13 @@ bool _StmtColumnInRange(StmtHandle* stmt, const char* file, int line, const char
     if (column >= 1 && column <= stmt->extras->columnCount) {
         return true;
     }
-    _StmtFail(stmt, file, line, func, SQL_ERROR, SQLSTATE_BAD_COLUMN, 0, "Column out of bounds: %u",
-              (unsigned)column);
+    if (shortPrefix != NULL) {
+        _StmtFail(stmt, file, line, func, SQL_ERROR, SQLSTATE_BAD_COLUMN, 0, "%s%u", shortPrefix,
+                  (unsigned)column);
+    } else {
+        _StmtFail(stmt, file, line, func, SQL_ERROR, SQLSTATE_BAD_COLUMN, 0,
+                  "SQL_ERROR Column %d is out of range. Range is 1 - %zu", (int)column,
+                  (size_t)stmt->extras->columnCount);
+    }
     return false;
 }

@@ -96,11 +96,14 @@ SQLRETURN _StmtClientFail(StmtHandle* stmt, const char* file, int line, const ch
 
 // The column-number check of every entry point that takes a column: the
 // number must lie in 1 to the statement's column count. Otherwise records
-// 07009 "Column out of bounds: <n>" and returns false.
+// 07009 "SQL_ERROR Column <n> is out of range. Range is 1 - <count>" (or, with
+// a short prefix given, the prefix and the number) and returns false.
 bool _StmtColumnInRange(StmtHandle* stmt, const char* file, int line, const char* func,
-                        SQLUSMALLINT column);
+                        SQLUSMALLINT column, const char* shortPrefix = NULL);
 #define VORN_COLUMN_IN_RANGE(stmt, func, column) \
     _StmtColumnInRange((stmt), __FILE__, __LINE__, (func), (column))
+#define VORN_COLUMN_IN_RANGE_AS(stmt, func, column, prefix) \
+    _StmtColumnInRange((stmt), __FILE__, __LINE__, (func), (column), (prefix))
 
 // Handle locks: recursive, so that a worker may take the lock of a handle
 // whose call already holds it. Order: statement before connection before

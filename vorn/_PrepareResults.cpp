@@ -3,14 +3,14 @@
 
 #include "NavixLogging.h"
 #include "ColumnHeader.h"
+#include "_Diag.h"
 #include "handles.h"
 #include "navixclient.h"
 
-int32_t clientTypeToSqlType(int32_t clientTypeCode)
-{
+int32_t clientTypeToSqlType(int32_t clientTypeCode) {
     switch (clientTypeCode) {
-    case 1:  // BOOLEAN
-    case 3:  // SMALLINT
+    case 1: // BOOLEAN
+    case 3: // SMALLINT
         return SQL_SMALLINT;
     case 2:
         return SQL_TINYINT;
@@ -22,9 +22,9 @@ int32_t clientTypeToSqlType(int32_t clientTypeCode)
         return SQL_FLOAT;
     case 7:
         return SQL_DOUBLE;
-    case 8:   // STRING
-    case 15:  // VARCHAR
-    case 16:  // CHAR
+    case 8:  // STRING
+    case 15: // VARCHAR
+    case 16: // CHAR
         return SQL_VARCHAR;
     case 9:
         return SQL_TYPE_DATE;
@@ -38,8 +38,7 @@ int32_t clientTypeToSqlType(int32_t clientTypeCode)
     }
 }
 
-int _FillColumnHeader(ColumnHeader* header, NavixQueryResultSet* rs, int index)
-{
+int _FillColumnHeader(ColumnHeader* header, NavixQueryResultSet* rs, int index) {
     if (rs == NULL || header == NULL) {
         return -1;
     }
@@ -85,8 +84,7 @@ int _FillColumnHeader(ColumnHeader* header, NavixQueryResultSet* rs, int index)
     return 0;
 }
 
-SQLRETURN _PrepareResults(StmtHandle* stmt)
-{
+SQLRETURN _PrepareResults(StmtHandle* stmt) {
     if (stmt == NULL || stmt->extras == NULL) {
         return SQL_ERROR;
     }
@@ -94,8 +92,7 @@ SQLRETURN _PrepareResults(StmtHandle* stmt)
     int32_t count = 0;
     // DBGetColumnCount reports a missing result set itself.
     if (DBGetColumnCount(extras->resultSet, &count) != 0 || count < 0) {
-        NAVIX_LOG(NAVIX_ERROR, "_PrepareResults", "Column count failed.");
-        return SQL_ERROR;
+        return VORN_STMT_ERROR(stmt, "_PrepareResults", SQLSTATE_GENERAL, "Column count failed.");
     }
     if (count == 0) {
         NAVIX_LOG(NAVIX_INFO, "_PrepareResults", "SQL_INFO Zero columns found in result set.");
@@ -103,21 +100,22 @@ SQLRETURN _PrepareResults(StmtHandle* stmt)
     }
     ColumnHeader* headers = (ColumnHeader*)calloc((size_t)count, sizeof(ColumnHeader));
     if (headers == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "_PrepareResults", "Not enough memory. (malloc failed)");
-        return SQL_ERROR;
+        return VORN_STMT_ERROR(stmt, "_PrepareResults", SQLSTATE_NO_MEMORY,
+                               "Not enough memory. (malloc failed)");
     }
     // Count and array are set together so that the two never disagree.
     extras->columnHeaders = headers;
     extras->columnCount = (uint32_t)count;
 
     for (int idx = 0; idx < count; idx++) {
+        // It fails only when a copy of a name cannot be made.
         if (_FillColumnHeader(&headers[idx], extras->resultSet, idx) != 0) {
-            NAVIX_LOG(NAVIX_ERROR, "_PrepareResults", "Get column descriptor for column %d failed.",
-                      idx);
-            return SQL_ERROR;
+            return VORN_STMT_ERROR(stmt, "_PrepareResults", SQLSTATE_NO_MEMORY,
+                                   "Get column descriptor for column %d failed.", idx);
         }
-        NAVIX_LOG(NAVIX_DEBUG, "_PrepareResults", "get column header, idx = %d, name = %s, type = %d",
-                  idx, headers[idx].baseColumnName, headers[idx].conciseType);
+        NAVIX_LOG(NAVIX_DEBUG, "_PrepareResults",
+                  "get column header, idx = %d, name = %s, type = %d", idx,
+                  headers[idx].baseColumnName, headers[idx].conciseType);
     }
     return SQL_SUCCESS;
 }

@@ -23,7 +23,7 @@ USER = "emuuser"
 PASSWORD = "emu-Pass_01"
 REGION = "emu-region-1"
 
-# Lines the driver prints on standard output when the library is loaded and
+# Lines the driver prints on standard error when the library is loaded and
 # unloaded.
 _BANNER = re.compile(r"^(VKL ODBC Driver path = .*"
                      r"|VKL odbc loaded by application or driver manager\."
@@ -170,22 +170,23 @@ class PrivateOdbcIni:
 
 
 def strip_banner(text):
-    """Drops the lines that the driver prints when it is loaded and unloaded."""
+    """Drops the lines that the driver prints when it is loaded and unloaded
+    (they go to standard error, beside isql's own messages)."""
     return "\n".join(line for line in text.split("\n") if not _BANNER.match(line))
 
 
 class IsqlResult:
     def __init__(self, proc):
         self.rc = proc.returncode
-        self.raw_stdout = proc.stdout
-        self.stdout = strip_banner(proc.stdout)
-        self.stderr = proc.stderr
+        # Standard output is isql's alone: the driver writes nothing there.
+        self.stdout = proc.stdout
+        self.stderr = strip_banner(proc.stderr)
 
     def lines(self):
         return [line for line in self.stdout.split("\n") if line.strip()]
 
     def __repr__(self):
-        return "isql rc=%d\nstdout:\n%s\nstderr:\n%s" % (self.rc, self.raw_stdout, self.stderr)
+        return "isql rc=%d\nstdout:\n%s\nstderr:\n%s" % (self.rc, self.stdout, self.stderr)
 
 
 def run_isql(target, statements, env, dsn_less=False, delimiter="|", extra=(), timeout=120):

@@ -184,12 +184,12 @@ TEST(Connect, MissingRequiredKeyFailsWithoutContactingTheService) {
     Connection conn;
     EXPECT_EQ(SQL_ERROR, conn.connect(kDsnNoRegion));
     EXPECT_TRUE(emulator().requests(project).empty());
-    // The client never ran, so the driver has no diagnostic to give: the
-    // driver manager is told so, and hands out no record of invented bytes.
-    SQLCHAR state[6] = "xxxxx";
-    SQLCHAR msg[64];
-    SQLSMALLINT len = -7;
-    EXPECT_EQ(SQL_NO_DATA, SQLGetDiagRec(SQL_HANDLE_DBC, conn.dbc, 1, state, nullptr, msg, sizeof(msg), &len));
+    // The client never ran: the record is the driver's own, with the reason.
+    Diag d = diag(SQL_HANDLE_DBC, conn.dbc);
+    ASSERT_EQ(SQL_SUCCESS, d.ret);
+    EXPECT_EQ("08001", d.state);
+    EXPECT_EQ("REGION cannot be empty", withoutManagerPrefix(d.text));
+    EXPECT_EQ(0, d.native);
 
     // An empty REGION in the string still counts as given.
     Connection conn2;
@@ -205,6 +205,7 @@ TEST(Connect, OutConnectionStringCutToBuffer) {
     EXPECT_EQ(SQL_SUCCESS_WITH_INFO, conn.driverConnect(akskConnStr(project), &out, 10, &outLen));
     EXPECT_EQ("DRIVER=" + driverPath().substr(0, 2), out);
     EXPECT_EQ(static_cast<SQLSMALLINT>(7 + driverPath().size()), outLen);
+    EXPECT_EQ("01004", diag(SQL_HANDLE_DBC, conn.dbc).state);
     ASSERT_TRUE(conn.connected);
     expectSelectOne(conn);
 }
@@ -265,10 +266,11 @@ TEST(Connect, GetInfoDescribesTheOpenConnection) {
     EXPECT_EQ("1.1.0", info(SQL_DRIVER_VER));
     EXPECT_EQ("03.51", info(SQL_DRIVER_ODBC_VER));
 
-    // A type without an answer succeeds and leaves the buffer alone.
+    // A type without an answer fails and leaves the buffer alone.
     char keywords[16] = "untouched";
-    EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(conn.dbc, SQL_KEYWORDS, keywords, sizeof keywords, nullptr));
+    EXPECT_EQ(SQL_ERROR, SQLGetInfo(conn.dbc, SQL_KEYWORDS, keywords, sizeof keywords, nullptr));
     EXPECT_STREQ("untouched", keywords);
+    EXPECT_EQ("HYC00", diag(SQL_HANDLE_DBC, conn.dbc).state);
 
     SQLUSMALLINT txn = 99;
     EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(conn.dbc, SQL_TXN_CAPABLE, &txn, sizeof txn, nullptr));

@@ -2,6 +2,7 @@
 #include "OdbcHarness.h"
 
 #include <cstring>
+#include <functional>
 
 using namespace e2e;
 
@@ -183,4 +184,148 @@ TEST_F(Diagnostics, EachStatementKeepsItsOwnDiagnostic) {
     ASSERT_EQ(SQL_SUCCESS, d.ret);
     EXPECT_EQ("01000", d.state);
     EXPECT_NE(std::string::npos, d.text.find("no_such_table_here"));
+}
+
+namespace {
+
+SQLCHAR* sqlText(const char* s) {
+    return reinterpret_cast<SQLCHAR*>(const_cast<char*>(s));
+}
+
+// One failure class of the ODBC layer: the calls that lead to it (the last
+// one is the one judged), the handle whose record tells, and what it says.
+struct Refusal {
+    const char* what;
+    SQLSMALLINT handleType;
+    std::function<SQLRETURN(Connection&, Statement&)> call;
+    SQLRETURN rc;
+    const char* state;
+    const char* text;
+};
+
+// A second call on the same handle that succeeds, whatever state the
+// failure left the handle in.
+SQLRETURN succeed(SQLSMALLINT handleType, Connection& conn, Statement& st) {
+    if (handleType == SQL_HANDLE_STMT) {
+        SQLCHAR name[128];
+        return SQLGetCursorName(st.h, name, sizeof name, nullptr);
+    }
+    SQLUSMALLINT txn = 0;
+    return SQLGetInfo(conn.dbc, SQL_TXN_CAPABLE, &txn, sizeof txn, nullptr);
+}
+
+} // namespace
+
+TEST_F(Diagnostics, EveryRefusalOfTheOdbcLayerSaysWhy) {
+    connect();
+    SQLCHAR buf[64];
+    SQLSMALLINT len = 0;
+    SQLLEN num = 0;
+    auto execOne = [](Statement& s) { return s.exec("select 1 as a"); };
+    const std::string longName(513, 't');
+    const std::vector<Refusal> rows = {
+        {"column number out of range", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) {
+             execOne(s);
+             return SQLDescribeCol(s.h, 7, buf, sizeof buf, &len, nullptr, nullptr, nullptr,
+                                   nullptr);
+         },
+         SQL_ERROR, "07009", "Column 7 is out of range"},
+        {"attribute of a column out of range", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) {
+             execOne(s);
+             return SQLColAttribute(s.h, 7, SQL_DESC_TYPE, nullptr, 0, nullptr, &num);
+         },
+         SQL_ERROR, "07009", "Column out of bounds: 7"},
+        {"binding a column out of range", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) {
+             execOne(s);
+             return SQLBindCol(s.h, 7, SQL_C_CHAR, buf, sizeof buf, &num);
+         },
+         SQL_ERROR, "07009", "Column 7 is out of range"},
+        {"empty statement", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) { return s.exec(" ; "); }, SQL_ERROR, "HY010",
+         "No SQL to process"},
+        {"execute after SQL_CLOSE", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) {
+             SQLPrepare(s.h, sqlText("select 1"), SQL_NTS);
+             SQLExecute(s.h);
+             SQLFreeStmt(s.h, SQL_CLOSE);
+             return SQLExecute(s.h);
+         },
+         SQL_ERROR, "HY010", "Query sql is NULL"},
+        {"NULL output pointer", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) { return SQLGetCursorName(s.h, nullptr, 10, &len); },
+         SQL_ERROR, "HY009", "No cursor name."},
+        {"name longer than the driver takes", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) {
+             return SQLColumns(s.h, nullptr, 0, nullptr, 0, sqlText(longName.c_str()),
+                               (SQLSMALLINT)longName.size(), nullptr, 0);
+         },
+         SQL_ERROR, "HY090", "table name is too long"},
+        {"cut text", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) { return SQLGetCursorName(s.h, buf, 4, &len); },
+         SQL_SUCCESS_WITH_INFO, "01004", "Cursor was truncated"},
+        {"unsupported entry point", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) {
+             return SQLProcedures(s.h, nullptr, 0, nullptr, 0, nullptr, 0);
+         },
+         SQL_ERROR, "HYC00", "SQLProcedures not currently supported"},
+        {"unsupported statement attribute", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) {
+             return SQLSetStmtAttr(s.h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(5), 0);
+         },
+         SQL_ERROR, "HYC00", "Statement attribute 0 not currently supported"},
+        {"unsupported connection attribute", SQL_HANDLE_DBC,
+         [&](Connection& c, Statement&) {
+             return SQLSetConnectAttr(c.dbc, SQL_ATTR_AUTOCOMMIT,
+                                      reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+         },
+         SQL_ERROR, "HYC00", "Connection attribute 102 not currently supported"},
+        {"unknown information type", SQL_HANDLE_DBC,
+         [&](Connection& c, Statement&) { return SQLGetInfo(c.dbc, 65535, buf, sizeof buf, &len); },
+         SQL_ERROR, "HY096", "Unrecognized input parameter InfoType 65535"},
+        {"information type without an answer", SQL_HANDLE_DBC,
+         [&](Connection& c, Statement&) {
+             return SQLGetInfo(c.dbc, SQL_KEYWORDS, buf, sizeof buf, &len);
+         },
+         SQL_ERROR, "HYC00", "Input InfoType 89 not currently supported"},
+        {"disconnect with a statement", SQL_HANDLE_DBC,
+         [&](Connection& c, Statement&) { return SQLDisconnect(c.dbc); }, SQL_ERROR, "HY010",
+         "Active Statements exist"},
+    };
+    for (const Refusal& r : rows) {
+        SCOPED_TRACE(r.what);
+        Statement s(*conn);
+        SQLHANDLE h = r.handleType == SQL_HANDLE_STMT ? s.h : conn->dbc;
+        EXPECT_EQ(r.rc, r.call(*conn, s));
+        Diag d = diag(r.handleType, h);
+        ASSERT_EQ(SQL_SUCCESS, d.ret);
+        EXPECT_EQ(r.state, d.state);
+        EXPECT_NE(std::string::npos, d.text.find(r.text)) << d.text;
+        EXPECT_EQ(0, d.native);
+        // The next call on the handle that succeeds leaves no record of it.
+        ASSERT_EQ(SQL_SUCCESS, succeed(r.handleType, *conn, s));
+        EXPECT_EQ(SQL_NO_DATA, diag(r.handleType, h).ret);
+    }
+
+    // The usual "how long is it?" call.
+    len = -1;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetInfo(conn->dbc, SQL_DBMS_NAME, nullptr, 0, &len));
+    EXPECT_EQ(3, len);
+}
+
+TEST(DiagnosticsAtConnect, MissingRequiredKeyNamesIt) {
+    std::string project = testProject();
+    emulator().reset(project);
+    std::string connStr = akskConnStr(project);
+    connStr.replace(connStr.find(";PROJECTID="), std::string(";PROJECTID=").size() + project.size(),
+                    "");
+    Connection conn;
+    EXPECT_EQ(SQL_ERROR, conn.driverConnect(connStr));
+    Diag d = diag(SQL_HANDLE_DBC, conn.dbc);
+    ASSERT_EQ(SQL_SUCCESS, d.ret);
+    EXPECT_EQ("08001", d.state);
+    EXPECT_NE(std::string::npos, d.text.find("PROJECTID cannot be empty")) << d.text;
+    EXPECT_TRUE(emulator().requests(project).empty());
 }

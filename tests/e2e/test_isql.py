@@ -2,10 +2,11 @@
 
 isql runs in batch mode (-b) with "|" between columns and the column names
 on the first line of each result (-d| -c); -3 makes it use ODBC 3 calls, so
-diagnostics carry ODBC 3 SQLSTATEs; -v prints them. The driver prints two
-lines when it is loaded; they are dropped before comparing.
+diagnostics carry ODBC 3 SQLSTATEs; -v prints them. The driver's load and
+unload lines go to standard error, so standard output holds isql's alone.
 """
 
+import subprocess
 import unittest
 
 import e2e_support as e2e
@@ -167,6 +168,19 @@ class IsqlStatements(IsqlCase):
         self.assertIn("[01000]VKL ODBC Invalid SQL syntax.", lines)
         self.assertEqual(["five", "5"], lines[-2:])
         self.assertEqual(2, result.stderr.count("Could not SQLExecute"), result)
+
+
+class IsqlBatchOutput(IsqlCase):
+    """isql -b as a script uses it: its standard output is the data."""
+
+    def test_standard_output_holds_only_the_rows(self):
+        dsn = self.ini.add_dsn("vkl_batch", e2e.aksk_keys(self.project))
+        self.ini.write()
+        proc = subprocess.run(["isql", dsn, "-b", "-d,"],
+                              input="select id, name from customers where id in (1, 4) order by id\n",
+                              env=self.ini.env(), capture_output=True, text=True, timeout=120)
+        self.assertEqual(0, proc.returncode, proc.stderr)
+        self.assertEqual("1,Anna Müller\n4,Bob\n", proc.stdout)
 
 
 class IsqlCatalog(IsqlCase):

@@ -218,10 +218,10 @@ class PyodbcCatalog(PyodbcCase):
 
 
 class PyodbcErrors(PyodbcCase):
-    def assertFails(self, cnxn, sql, state, text):
+    def assertFails(self, cnxn, sql, state, text, *params):
         import pyodbc
         with self.assertRaises(pyodbc.Error) as ctx:
-            cnxn.cursor().execute(sql)
+            cnxn.cursor().execute(sql, *params)
         self.assertEqual(state, ctx.exception.args[0])
         self.assertIn(text, ctx.exception.args[1])
 
@@ -241,11 +241,26 @@ class PyodbcErrors(PyodbcCase):
         self.assertEqual([(3,)], self.rows(cnxn, "select 3"))
 
     def test_parameters_are_not_supported(self):
-        import pyodbc
         cnxn = self.connect()
-        with self.assertRaises(pyodbc.Error):
-            cnxn.cursor().execute("select ?", 1)
+        self.assertFails(cnxn, "select ?", "HYC00", "not currently supported", 1)
         self.assertEqual([(4,)], self.rows(cnxn, "select 4"))
+
+    def test_refusals_of_the_driver_carry_their_sqlstate(self):
+        import pyodbc
+        keys = e2e.aksk_keys(self.project)
+        del keys["PROJECTID"]
+        with self.assertRaises(pyodbc.Error) as ctx:
+            pyodbc.connect(e2e.conn_str(keys), autocommit=True)
+        self.assertEqual("08001", ctx.exception.args[0])
+        self.assertIn("PROJECTID cannot be empty", ctx.exception.args[1])
+
+        cnxn = self.connect()
+        self.assertFails(cnxn, " ; ", "HY010", "No SQL to process")
+        with self.assertRaises(pyodbc.Error) as ctx:
+            cnxn.getinfo(pyodbc.SQL_KEYWORDS)
+        self.assertEqual("HYC00", ctx.exception.args[0])
+        self.assertIn("Input InfoType 89 not currently supported", ctx.exception.args[1])
+        self.assertEqual([(5,)], self.rows(cnxn, "select 5"))
 
 
 if __name__ == "__main__":

@@ -54,10 +54,10 @@ TEST(DriverManager, LoadsAllocatesAndFreesThroughTheDriver)
     std::string connStr = "DRIVER=" + lib + ";";
     SQLCHAR outStr[1024];
     SQLSMALLINT outLen = 0;
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     SQLRETURN rc = SQLDriverConnect(dbc, NULL, (SQLCHAR*)connStr.c_str(), SQL_NTS, outStr,
                                     sizeof(outStr), &outLen, SQL_DRIVER_NOPROMPT);
-    std::string console = testing::internal::GetCapturedStdout();
+    std::string console = testing::internal::GetCapturedStderr();
     EXPECT_NE(rc, SQL_SUCCESS);
     EXPECT_NE(rc, SQL_SUCCESS_WITH_INFO);
 

@@ -29,6 +29,8 @@ TEST_F(EnvAttrTest, OdbcVersionTwoOrThreeIsStored)
     EXPECT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, intValue(380), 0), SQL_ERROR);
     EXPECT_EQ(env->odbcVersion, 2);
     EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "Unrecognized ODBC version = 380"), 1u);
+    EXPECT_STREQ(env->diag.sqlState, "HY024");
+    EXPECT_STREQ(env->diag.message, "Unrecognized ODBC version = 380");
     EXPECT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, intValue(0), 0), SQL_ERROR);
     EXPECT_EQ(env->odbcVersion, 2);
 }
@@ -38,11 +40,12 @@ TEST_F(EnvAttrTest, OtherAttributesAreRefused)
     for (int attr : {SQL_ATTR_CONNECTION_POOLING, SQL_ATTR_CP_MATCH, SQL_ATTR_OUTPUT_NTS}) {
         clearLog();
         EXPECT_EQ(SQLSetEnvAttr(env, attr, intValue(1), 0), SQL_ERROR) << attr;
-        EXPECT_EQ(logEntries().size(), 1u) << "only the trace for " << attr;
+        EXPECT_STREQ(env->diag.sqlState, "HYC00") << attr;
     }
     clearLog();
     EXPECT_EQ(SQLSetEnvAttr(env, 4711, intValue(1), 0), SQL_ERROR);
     EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "Invalid Environment Attribute=4711"), 1u);
+    EXPECT_STREQ(env->diag.sqlState, "HY092");
     EXPECT_EQ(env->odbcVersion, 0);
 }
 
@@ -62,14 +65,17 @@ TEST_F(EnvAttrTest, NothingCanBeRead)
     SQLINTEGER value = 12345;
     SQLINTEGER len = 77;
     EXPECT_EQ(SQLGetEnvAttr(env, SQL_ATTR_ODBC_VERSION, &value, sizeof(value), &len), SQL_ERROR);
+    EXPECT_STREQ(env->diag.sqlState, "HYC00");
     EXPECT_EQ(SQLGetEnvAttr(env, 999, &value, sizeof(value), &len), SQL_ERROR);
+    EXPECT_STREQ(env->diag.sqlState, "HY092");
     EXPECT_EQ(value, 12345);
     EXPECT_EQ(len, 77);
     EXPECT_EQ(SQLGetEnvAttr(nullptr, SQL_ATTR_ODBC_VERSION, &value, sizeof(value), &len), SQL_INVALID_HANDLE);
 
     std::vector<std::string> texts = msgLogTexts("SQLGetEnvAttr.cpp");
     const std::string trace = "hEnv = " + hexValue(env);
-    std::vector<std::string> want = {trace, trace, "Invalid Environment Attribute=999"};
+    std::vector<std::string> want = {trace, "SQL_ERROR Environment attribute 200 not currently supported",
+                                     trace, "Invalid Environment Attribute=999"};
     EXPECT_EQ(texts, want);
 }
 
@@ -84,7 +90,7 @@ TEST_F(ConnectAttrTest, ThreeAttributesAreAcceptedTheKnownRestRefusedQuietly)
     for (int attr : quiet) {
         clearLog();
         EXPECT_EQ(SQLSetConnectAttr(dbc, attr, intValue(1), 0), SQL_ERROR) << attr;
-        EXPECT_EQ(logEntries().size(), 1u) << attr;
+        EXPECT_STREQ(dbc->diag.sqlState, "HYC00") << attr;
         EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL,
                          "hDbc = " + hexValue(dbc) + ", Attribute = " + std::to_string(attr) + ", Value = 1"),
                   1u);
@@ -93,7 +99,11 @@ TEST_F(ConnectAttrTest, ThreeAttributesAreAcceptedTheKnownRestRefusedQuietly)
         clearLog();
         EXPECT_EQ(SQLSetConnectAttr(dbc, attr, intValue(1), 0), SQL_ERROR) << attr;
         EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "Invalid Connection Attribute = " + std::to_string(attr)), 1u);
+        EXPECT_STREQ(dbc->diag.sqlState, "HY092") << attr;
     }
+    // An accepted attribute leaves no record of the refusal before it.
+    EXPECT_EQ(SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, intValue(30), 0), SQL_SUCCESS);
+    EXPECT_STREQ(dbc->diag.sqlState, "");
     EXPECT_EQ(SQLSetConnectAttr(nullptr, SQL_ATTR_LOGIN_TIMEOUT, intValue(1), 0), SQL_INVALID_HANDLE);
 }
 
@@ -106,7 +116,7 @@ TEST_F(ConnectAttrTest, NothingCanBeRead)
         SQLINTEGER value = 4242;
         EXPECT_EQ(SQLGetConnectAttr(dbc, attr, &value, sizeof(value), nullptr), SQL_ERROR) << attr;
         EXPECT_EQ(value, 4242);
-        EXPECT_EQ(logEntries().size(), 1u) << attr;
+        EXPECT_STREQ(dbc->diag.sqlState, "HYC00") << attr;
     }
     for (int attr : {0, 100, 114, 10002}) {
         clearLog();
@@ -114,6 +124,7 @@ TEST_F(ConnectAttrTest, NothingCanBeRead)
         EXPECT_EQ(SQLGetConnectAttr(dbc, attr, &value, sizeof(value), nullptr), SQL_ERROR) << attr;
         EXPECT_EQ(value, 4242);
         EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "Invalid Connection Attribute=" + std::to_string(attr)), 1u);
+        EXPECT_STREQ(dbc->diag.sqlState, "HY092") << attr;
     }
     EXPECT_EQ(SQLGetConnectAttr(nullptr, SQL_ATTR_LOGIN_TIMEOUT, nullptr, 0, nullptr), SQL_INVALID_HANDLE);
 }
@@ -146,7 +157,7 @@ TEST_F(StmtAttrTest, OtherReadsFail)
         SQLULEN value = 99;
         EXPECT_EQ(SQLGetStmtAttr(stmt, attr, &value, sizeof(value), nullptr), SQL_ERROR) << attr;
         EXPECT_EQ(value, 99u) << attr;
-        EXPECT_EQ(logEntries().size(), 1u) << attr;
+        EXPECT_STREQ(stmt->diag.sqlState, "HYC00") << attr;
         EXPECT_EQ(logged(log4cplus::DEBUG_LOG_LEVEL,
                          "hStmt = " + hexValue(stmt) + ", Attribute = " + std::to_string(attr)),
                   1u);
@@ -156,7 +167,8 @@ TEST_F(StmtAttrTest, OtherReadsFail)
         SQLULEN value = 99;
         EXPECT_EQ(SQLGetStmtAttr(stmt, attr, &value, sizeof(value), nullptr), SQL_ERROR) << attr;
         EXPECT_EQ(value, 99u);
-        EXPECT_EQ(logged(log4cplus::WARN_LOG_LEVEL, "Unrecognized input parameter " + std::to_string(attr)), 1u);
+        EXPECT_EQ(loggedAnyLevel("Unrecognized input parameter " + std::to_string(attr)), 1u);
+        EXPECT_STREQ(stmt->diag.sqlState, "HY092") << attr;
     }
     clearLog();
     EXPECT_EQ(SQLGetStmtAttr(nullptr, SQL_ATTR_APP_ROW_DESC, nullptr, 0, nullptr), SQL_INVALID_HANDLE);
@@ -176,7 +188,7 @@ TEST_F(StmtAttrTest, OnlyRowsFetchedPointerIsAccepted)
     for (int attr : quiet) {
         clearLog();
         EXPECT_EQ(SQLSetStmtAttr(stmt, attr, intValue(1), 0), SQL_ERROR) << attr;
-        EXPECT_EQ(logEntries().size(), 1u) << attr;
+        EXPECT_STREQ(stmt->diag.sqlState, "HYC00") << attr;
         EXPECT_EQ(logged(log4cplus::DEBUG_LOG_LEVEL,
                          "hStmt = " + hexValue(stmt) + ", Attribute = " + std::to_string(attr) + ", value = 1"),
                   1u);
@@ -184,7 +196,8 @@ TEST_F(StmtAttrTest, OnlyRowsFetchedPointerIsAccepted)
     for (int attr : {9, 13, 28, 10009, 10015}) {
         clearLog();
         EXPECT_EQ(SQLSetStmtAttr(stmt, attr, intValue(1), 0), SQL_ERROR) << attr;
-        EXPECT_EQ(logged(log4cplus::WARN_LOG_LEVEL, "Unrecognized input parameter " + std::to_string(attr)), 1u);
+        EXPECT_EQ(loggedAnyLevel("Unrecognized input parameter " + std::to_string(attr)), 1u);
+        EXPECT_STREQ(stmt->diag.sqlState, "HY092") << attr;
     }
     clearLog();
     EXPECT_EQ(SQLSetStmtAttr(nullptr, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0), SQL_INVALID_HANDLE);
@@ -217,6 +230,7 @@ TEST_F(CursorNameTest, FreshStatementNameFitsOrIsCut)
     memset(buf, 'x', sizeof(buf));
     len = -1;
     EXPECT_EQ(SQLGetCursorName(stmt, (SQLCHAR*)buf, n, &len), SQL_SUCCESS_WITH_INFO);
+    EXPECT_STREQ(stmt->diag.sqlState, "01004");
     EXPECT_EQ(std::string(buf), name.substr(0, n - 1));
     EXPECT_EQ(len, n);
     EXPECT_EQ(buf[n], 'x');
@@ -244,6 +258,7 @@ TEST_F(CursorNameTest, NonPositiveBufferLengthsWriteNothing)
 TEST_F(CursorNameTest, GetRefusesMissingBuffer)
 {
     EXPECT_EQ(SQLGetCursorName(stmt, nullptr, 10, nullptr), SQL_ERROR);
+    EXPECT_STREQ(stmt->diag.sqlState, "HY009");
     EXPECT_EQ(SQLGetCursorName(nullptr, nullptr, 10, nullptr), SQL_INVALID_HANDLE);
     std::vector<std::string> texts = msgLogTexts("SQLGetCursorName.cpp");
     std::vector<std::string> want = {"hStmt = " + hexValue(stmt), "SQL_ERROR No cursor name."};
@@ -290,13 +305,19 @@ TEST_F(CursorNameTest, LongNamesAreCutToTheField)
 TEST_F(CursorNameTest, NamesMustStartWithALetter)
 {
     const std::string before = stmt->cursorName;
-    EXPECT_EQ(SQLSetCursorName(stmt, (SQLCHAR*)"1abc", SQL_NTS), SQL_ERROR);
-    EXPECT_EQ(SQLSetCursorName(stmt, (SQLCHAR*)"_abc", SQL_NTS), SQL_ERROR);
-    EXPECT_EQ(SQLSetCursorName(stmt, (SQLCHAR*)"", SQL_NTS), SQL_ERROR);
-    EXPECT_EQ(SQLSetCursorName(stmt, (SQLCHAR*)"\xC4x", SQL_NTS), SQL_ERROR);
-    EXPECT_EQ(SQLSetCursorName(stmt, nullptr, SQL_NTS), SQL_ERROR);
-    EXPECT_EQ(SQLSetCursorName(stmt, (SQLCHAR*)"abc", 0), SQL_ERROR);
-    EXPECT_EQ(SQLSetCursorName(stmt, (SQLCHAR*)"abc", -7), SQL_ERROR);
+    struct Case {
+        const char* name;
+        SQLSMALLINT length;
+        const char* state;
+    } cases[] = {
+        {"1abc", SQL_NTS, "34000"}, {"_abc", SQL_NTS, "34000"}, {"", SQL_NTS, "34000"},
+        {"\xC4x", SQL_NTS, "34000"}, {nullptr, SQL_NTS, "HY009"}, {"abc", 0, "HY090"},
+        {"abc", -7, "HY090"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SQLSetCursorName(stmt, (SQLCHAR*)c.name, c.length), SQL_ERROR) << c.state;
+        EXPECT_STREQ(stmt->diag.sqlState, c.state);
+    }
     EXPECT_EQ(std::string(stmt->cursorName), before);
     EXPECT_EQ(SQLSetCursorName(nullptr, (SQLCHAR*)"abc", SQL_NTS), SQL_INVALID_HANDLE);
 

@@ -46,10 +46,13 @@ TEST_F(CatalogTest, TypeInfoForAllTypes)
     stmt->sqlText = strdup("select 1");
     loadTypeInfo();
     EXPECT_EQ(stmt->sqlText, nullptr) << "a catalog call drops the prepared text";
-    // So the statement cannot be executed again until it is prepared anew;
-    // the refused execute leaves the catalog result alone.
+    // The client's diagnostic after a catalog call is its default one.
+    EXPECT_STREQ(stmt->diag.sqlState, "00000");
+    // The statement cannot be executed again until it is prepared anew; the
+    // refused execute leaves the catalog result alone.
     EXPECT_EQ(SQLExecute(stmt), SQL_ERROR);
     EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "Query sql is NULL"), 1u);
+    EXPECT_STREQ(stmt->diag.sqlState, "HY010");
     ASSERT_EQ(stmt->extras->columnCount, 19u);
     std::vector<std::string> names = columnNames();
     EXPECT_EQ(names.front(), "TYPE_NAME");
@@ -59,8 +62,6 @@ TEST_F(CatalogTest, TypeInfoForAllTypes)
     EXPECT_EQ(types.front(), "INT");
     EXPECT_EQ(types.back(), "FLOAT");
     EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL, "hDrvStmt = " + hexValue(stmt) + ", nSqlType = 0"), 1u);
-    // The client's diagnostic after a catalog call is its default one.
-    EXPECT_STREQ(stmt->diag.sqlState, "00000");
 }
 
 TEST_F(CatalogTest, TypeInfoForOneTypeFailsAndLeavesNoResult)

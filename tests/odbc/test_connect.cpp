@@ -156,6 +156,22 @@ TEST(BuildConnConfs, RequiredKeysMissing)
     capture.clear();
     EXPECT_EQ(parse("DRIVER=d;DSN=nosuchdsn;REGION=r;PROJECTID=p").rc, -1);
     EXPECT_EQ(capture.count("AUTHMODE cannot be empty"), 1u);
+
+    // The caller gets the reason too, cut to its buffer.
+    ConnProperty prop;
+    char reason[64] = "untouched";
+    EXPECT_EQ(buildConnConfs("DRIVER=d;DSN=nosuchdsn;REGION=r;AUTHMODE=1", &prop, reason,
+                             sizeof(reason)),
+              -1);
+    EXPECT_STREQ(reason, "PROJECTID cannot be empty");
+    char small[8];
+    EXPECT_EQ(buildConnConfs("DRIVER=d;DSN=nosuchdsn;REGION=r;AUTHMODE=1", &prop, small,
+                             sizeof(small)),
+              -1);
+    EXPECT_STREQ(small, "PROJECT");
+    strcpy(reason, "untouched");
+    EXPECT_EQ(buildConnConfs(kBase.c_str(), &prop, reason, sizeof(reason)), 0);
+    EXPECT_STREQ(reason, "untouched");
 }
 
 TEST(BuildConnConfs, EntryShapes)
@@ -325,6 +341,7 @@ TEST_F(ConnectTest, ConnectsAndWritesTheOutStringCut)
     memset(out, 0xFF, sizeof(out));
     SQLSMALLINT len = 0;
     EXPECT_EQ(connect(kAkskConn, out, 10, &len), SQL_SUCCESS_WITH_INFO);
+    EXPECT_STREQ(handle()->diag.sqlState, "01004");
     EXPECT_EQ(len, 27);
     EXPECT_STREQ((char*)out, "DRIVER=xx");
     EXPECT_EQ(out[10], 0xFF);
@@ -338,6 +355,7 @@ TEST_F(ConnectTest, ConnectsAndWritesTheOutStringCut)
     // A second connect is refused and leaves the first one in place.
     NavixConnection* first = handle()->extras->conn;
     EXPECT_EQ(connect(kAkskConn, out, 64, &len), SQL_ERROR);
+    EXPECT_STREQ(handle()->diag.sqlState, "08002");
     EXPECT_EQ(handle()->extras->conn, first);
     EXPECT_EQ(handle()->connected, 1);
 }
@@ -371,6 +389,7 @@ TEST_F(ConnectTest, ExplicitInLengthIsHonoured)
     EXPECT_EQ(SQLDriverConnect(dbc, NULL, (SQLCHAR*)buffer.c_str(), -5, NULL, 0, NULL,
                                SQL_DRIVER_NOPROMPT),
               SQL_ERROR);
+    EXPECT_STREQ(handle()->diag.sqlState, "HY090");
     EXPECT_EQ(handle()->connected, 0);
 }
 
@@ -390,9 +409,12 @@ TEST_F(ConnectTest, InvalidArguments)
     EXPECT_EQ(SQLDriverConnect(NULL, NULL, (SQLCHAR*)kAkskConn.c_str(), SQL_NTS, NULL, 0, &len, 0),
               SQL_INVALID_HANDLE);
     EXPECT_EQ(SQLDriverConnect(dbc, NULL, NULL, SQL_NTS, NULL, 0, &len, 0), SQL_ERROR);
-    // A missing key: nothing written, not connected.
+    EXPECT_STREQ(handle()->diag.sqlState, "HY009");
+    // A missing key: nothing written, not connected, the reason recorded.
     SQLCHAR out[16] = "untouched";
-    EXPECT_EQ(connect("DSN=nosuchdsn;REGION=r", out, sizeof(out), &len), SQL_ERROR);
+    EXPECT_EQ(connect("DRIVER=d;DSN=nosuchdsn;REGION=r", out, sizeof(out), &len), SQL_ERROR);
+    EXPECT_STREQ(handle()->diag.sqlState, "08001");
+    EXPECT_STREQ(handle()->diag.message, "PROJECTID cannot be empty");
     EXPECT_STREQ((char*)out, "untouched");
     EXPECT_EQ(handle()->connected, 0);
 }
@@ -413,16 +435,21 @@ TEST_F(ConnectTest, FailedOpenStillWritesTheOutString)
     EXPECT_EQ(handle()->extras->conn, nullptr);
     EXPECT_EQ(handle()->extras->connInfo, nullptr);
     EXPECT_EQ(capture.count("Call NavixOpenConnection Failed"), 1u);
+    // Whoever wrote it, the record says something went wrong.
+    EXPECT_STRNE(handle()->diag.sqlState, "");
+    EXPECT_STRNE(handle()->diag.sqlState, "00000");
 }
 
 TEST_F(ConnectTest, DisconnectStates)
 {
     EXPECT_EQ(SQLDisconnect(NULL), SQL_INVALID_HANDLE);
     EXPECT_EQ(SQLDisconnect(dbc), SQL_SUCCESS_WITH_INFO);
+    EXPECT_STREQ(handle()->diag.sqlState, "08003");
     ASSERT_EQ(connect(kAkskConn, NULL, 0, NULL), SQL_SUCCESS);
     SQLHANDLE stmt = NULL;
     ASSERT_EQ(_AllocStmt(dbc, &stmt), SQL_SUCCESS);
     EXPECT_EQ(SQLDisconnect(dbc), SQL_ERROR);
+    EXPECT_STREQ(handle()->diag.sqlState, "HY010");
     EXPECT_EQ(handle()->connected, 1);
     ASSERT_EQ(_ReleaseStmt((StmtHandle*)stmt), SQL_SUCCESS);
     EXPECT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);

@@ -204,6 +204,7 @@ TEST_F(FixedAnswerTest, RowCountIsAlwaysUnknown)
 
     EXPECT_EQ(SQLRowCount(stmt, nullptr), SQL_ERROR);
     EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "SQL_ERROR pnRowCount can not be NULL"), 1u);
+    EXPECT_STREQ(stmt->diag.sqlState, "HY009");
     EXPECT_EQ(SQLRowCount(nullptr, &count), SQL_INVALID_HANDLE);
 
     StmtHandle bare;
@@ -227,6 +228,8 @@ TEST_F(FixedAnswerTest, DescriptorsTransactionsAndDiagFieldsFail)
     SQLINTEGER ilen = 0;
     SQLSMALLINT slen = 0;
     SQLLEN llen = 0;
+    // The statement is what SQLGetStmtAttr hands out as a descriptor.
+    fillRecord(&stmt->diag, 4, "01000", "earlier");
     for (SQLHANDLE h : {(SQLHANDLE) nullptr, (SQLHANDLE)stmt}) {
         EXPECT_EQ(SQLCopyDesc(h, h), SQL_ERROR);
         EXPECT_EQ(SQLGetDescField(h, 1, SQL_DESC_COUNT, buf, sizeof(buf), &ilen), SQL_ERROR);
@@ -234,10 +237,20 @@ TEST_F(FixedAnswerTest, DescriptorsTransactionsAndDiagFieldsFail)
                   SQL_ERROR);
         EXPECT_EQ(SQLSetDescField(h, 1, SQL_DESC_COUNT, buf, 0), SQL_ERROR);
         EXPECT_EQ(SQLSetDescRec(h, 1, SQL_CHAR, 0, 10, 0, 0, buf, &llen, &llen), SQL_ERROR);
-        EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, h, SQL_COMMIT), SQL_ERROR);
         EXPECT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, h, 1, SQL_DIAG_MESSAGE_TEXT, buf, sizeof(buf), &slen),
                   SQL_ERROR);
     }
+    // None of them has a record to write; the reader leaves the one there.
+    EXPECT_STREQ(stmt->diag.message, "earlier");
     EXPECT_TRUE(msgLogLines().empty());
     EXPECT_TRUE(logEntries().empty());
+
+    // Ending a transaction is refused in the record of the handle it names.
+    EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, nullptr, SQL_COMMIT), SQL_ERROR);
+    EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT), SQL_ERROR);
+    EXPECT_STREQ(dbc->diag.sqlState, "HYC00");
+    EXPECT_EQ(SQLEndTran(SQL_HANDLE_ENV, env, SQL_ROLLBACK), SQL_ERROR);
+    EXPECT_STREQ(env->diag.sqlState, "HYC00");
+    EXPECT_EQ(SQLEndTran(SQL_HANDLE_STMT, stmt, SQL_COMMIT), SQL_ERROR);
+    EXPECT_STREQ(stmt->diag.message, "earlier");
 }

@@ -12,7 +12,7 @@
 
 namespace {
 
-enum Expect { STR, U16, U32, UNSUPPORTED, UNRECOGNISED, SILENT };
+enum Expect { STR, U16, U32, UNSUPPORTED, UNRECOGNISED };
 
 struct Expected {
     Expect kind;
@@ -84,8 +84,7 @@ std::map<int, Expected> expectedAnswers()
     for (int t = 82; t <= 86; t++) m[t] = {UNSUPPORTED, "", 0};
     for (int t = 95; t <= 108; t++) m[t] = {UNSUPPORTED, "", 0};
     for (int t = 111; t <= 114; t++) m[t] = {UNSUPPORTED, "", 0};
-
-    m[94] = {SILENT, "", 0};
+    m[94] = {UNSUPPORTED, "", 0};
     return m;
 }
 
@@ -174,7 +173,8 @@ TEST_F(GetInfoTest, EveryTypeAnswersAsTheTableSays)
         SQLSMALLINT len = -7;
         clearLog();
         SQLRETURN rc = SQLGetInfo(dbc, (SQLUSMALLINT)type, buf, sizeof(buf), &len);
-        EXPECT_EQ(rc, SQL_SUCCESS) << "type " << type;
+        bool answers = want.kind == STR || want.kind == U16 || want.kind == U32;
+        EXPECT_EQ(rc, answers ? SQL_SUCCESS : SQL_ERROR) << "type " << type;
         EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL, "InfoType = " + std::to_string(type)), 1u) << type;
 
         size_t written = 0;
@@ -204,24 +204,22 @@ TEST_F(GetInfoTest, EveryTypeAnswersAsTheTableSays)
             break;
         }
         case UNSUPPORTED:
-            EXPECT_EQ(logged(log4cplus::WARN_LOG_LEVEL,
-                             "Input InfoType " + std::to_string(type) + " not currently supported"), 1u)
-                << type;
+            EXPECT_STREQ(dbc->diag.sqlState, "HYC00") << type;
+            EXPECT_EQ(std::string(dbc->diag.message),
+                      "Input InfoType " + std::to_string(type) + " not currently supported");
+            EXPECT_EQ(loggedAnyLevel(dbc->diag.message), 1u) << type;
             break;
         case UNRECOGNISED:
-            EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL,
-                             "Unrecognized input parameter InfoType " + std::to_string(type)), 1u)
-                << type;
-            break;
-        case SILENT:
-            EXPECT_EQ(logEntries().size(), 1u) << "type 94 logs only its trace";
+            EXPECT_STREQ(dbc->diag.sqlState, "HY096") << type;
+            EXPECT_EQ(std::string(dbc->diag.message),
+                      "Unrecognized input parameter InfoType " + std::to_string(type));
+            EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, dbc->diag.message), 1u) << type;
             break;
         }
-        if (want.kind == UNSUPPORTED || want.kind == UNRECOGNISED || want.kind == SILENT) {
-            EXPECT_EQ(len, -7) << "type " << type;
-            EXPECT_EQ(logEntries().size(), want.kind == SILENT ? 1u : 2u) << "type " << type;
+        if (answers) {
+            EXPECT_STREQ(dbc->diag.sqlState, "") << "type " << type;
         } else {
-            EXPECT_EQ(logEntries().size(), 1u) << "type " << type;
+            EXPECT_EQ(len, -7) << "type " << type;
         }
         for (size_t i = written; i < sizeof(buf); i++) {
             EXPECT_EQ(buf[i], 0xFF) << "type " << type << " byte " << i;
@@ -230,15 +228,36 @@ TEST_F(GetInfoTest, EveryTypeAnswersAsTheTableSays)
     EXPECT_EQ(answered, 60);
 }
 
-TEST_F(GetInfoTest, NullValuePointerIsAnErrorForEveryType)
+TEST_F(GetInfoTest, NullValuePointerAsksForTheLengthOfAString)
 {
+    setConnInfo("prod", "", "");
+    std::map<int, Expected> table = expectedAnswers();
+    table[2].text = "prod";
     for (int type = 0; type <= 170; type++) {
+        Expected want = expectedFor(table, type);
         SQLSMALLINT len = -7;
-        EXPECT_EQ(SQLGetInfo(dbc, (SQLUSMALLINT)type, nullptr, 64, &len), SQL_ERROR) << type;
-        EXPECT_EQ(len, -7) << type;
+        SQLRETURN rc = SQLGetInfo(dbc, (SQLUSMALLINT)type, nullptr, 64, &len);
+        switch (want.kind) {
+        case STR:
+            EXPECT_EQ(rc, SQL_SUCCESS) << type;
+            EXPECT_EQ(len, (SQLSMALLINT)want.text.size()) << type;
+            break;
+        case U16:
+        case U32:
+            EXPECT_EQ(rc, SQL_ERROR) << type;
+            EXPECT_STREQ(dbc->diag.sqlState, "HY009") << type;
+            EXPECT_EQ(len, -7) << type;
+            break;
+        default:
+            EXPECT_EQ(rc, SQL_ERROR) << type;
+            EXPECT_EQ(len, -7) << type;
+            break;
+        }
     }
+    EXPECT_EQ(SQLGetInfo(dbc, SQL_DBMS_NAME, nullptr, 0, nullptr), SQL_SUCCESS);
     EXPECT_EQ(SQLGetInfo(dbc, 10005, nullptr, 64, nullptr), SQL_ERROR);
     EXPECT_EQ(SQLGetInfo(dbc, 10006, nullptr, 64, nullptr), SQL_ERROR);
+    EXPECT_STREQ(dbc->diag.sqlState, "HY096");
 }
 
 TEST_F(GetInfoTest, CutStringReportsFullLengthAndInfo)
@@ -247,6 +266,7 @@ TEST_F(GetInfoTest, CutStringReportsFullLengthAndInfo)
     memset(buf, 'x', sizeof(buf));
     SQLSMALLINT len = 0;
     EXPECT_EQ(SQLGetInfo(dbc, SQL_DBMS_NAME, buf, 2, &len), SQL_SUCCESS_WITH_INFO);
+    EXPECT_STREQ(dbc->diag.sqlState, "01004");
     EXPECT_EQ(buf[0], 'V');
     EXPECT_EQ(buf[1], '\0');
     EXPECT_EQ(buf[2], 'x');
@@ -259,6 +279,7 @@ TEST_F(GetInfoTest, CutStringReportsFullLengthAndInfo)
 
     memset(buf, 'x', sizeof(buf));
     EXPECT_EQ(SQLGetInfo(dbc, SQL_DBMS_NAME, buf, 4, &len), SQL_SUCCESS);
+    EXPECT_STREQ(dbc->diag.sqlState, "") << "a later call clears the record";
     EXPECT_STREQ(buf, "VKL");
     EXPECT_EQ(buf[4], 'x');
 
@@ -267,22 +288,27 @@ TEST_F(GetInfoTest, CutStringReportsFullLengthAndInfo)
     EXPECT_STREQ(buf, "03.51");
 }
 
-TEST_F(GetInfoTest, NegativeBufferLengths)
+TEST_F(GetInfoTest, NegativeBufferLengthsAreRefusedZeroWritesNothing)
 {
     char buf[8];
     memset(buf, 'x', sizeof(buf));
-    SQLSMALLINT len = 0;
-    EXPECT_EQ(SQLGetInfo(dbc, SQL_DBMS_NAME, buf, -1, &len), SQL_SUCCESS_WITH_INFO);
-    EXPECT_EQ(buf[0], '\0');
-    EXPECT_EQ(buf[1], 'x');
-    EXPECT_EQ(len, 3);
-
-    memset(buf, 'x', sizeof(buf));
-    EXPECT_EQ(SQLGetInfo(dbc, SQL_DBMS_NAME, buf, -2, &len), SQL_SUCCESS_WITH_INFO);
+    for (int size : {-1, -2, -32768}) {
+        SQLSMALLINT len = -7;
+        EXPECT_EQ(SQLGetInfo(dbc, SQL_DBMS_NAME, buf, (SQLSMALLINT)size, &len), SQL_ERROR) << size;
+        EXPECT_STREQ(dbc->diag.sqlState, "HY090") << size;
+        EXPECT_EQ(len, -7) << size;
+    }
+    SQLSMALLINT len = -7;
     EXPECT_EQ(SQLGetInfo(dbc, SQL_DBMS_NAME, buf, 0, &len), SQL_SUCCESS_WITH_INFO);
+    EXPECT_STREQ(dbc->diag.sqlState, "01004");
+    EXPECT_EQ(len, 3);
     for (char c : buf) {
         EXPECT_EQ(c, 'x');
     }
+    // Number answers do not read the length.
+    SQLUSMALLINT txn = 99;
+    EXPECT_EQ(SQLGetInfo(dbc, SQL_TXN_CAPABLE, &txn, -1, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(txn, SQL_TC_NONE);
 }
 
 TEST_F(GetInfoTest, ConnectionAnswersComeFromTheOpenConnection)
@@ -337,5 +363,6 @@ TEST_F(GetInfoTest, BadHandles)
     memset(buf, 'x', sizeof(buf));
     EXPECT_EQ(SQLGetInfo(&bare, SQL_DBMS_NAME, buf, sizeof(buf), nullptr), SQL_ERROR);
     EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "SQL_ERROR hDbcExtras is NULL"), 1u);
+    EXPECT_STREQ(bare.diag.sqlState, "HY000");
     EXPECT_EQ(buf[0], 'x');
 }

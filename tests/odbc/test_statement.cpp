@@ -150,15 +150,9 @@ TEST_F(StatementTest, DescribeColCutsTheNameAndWritesWholeSizes)
     SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
     SQLULEN size;
     memset(&size, 0xFF, sizeof(size));
-    ASSERT_EQ(SQLDescribeCol(hstmt, 1, name, 4, &nameLen, &type, &size, &digits, &nullable),
+    ASSERT_EQ(SQLDescribeCol(hstmt, 1, name, sizeof(name), &nameLen, NULL, NULL, NULL, NULL),
               SQL_SUCCESS);
-    EXPECT_STREQ((char*)name, "rev");
-    EXPECT_EQ(name[4], 0xFF);
-    EXPECT_EQ(nameLen, 7);
-    EXPECT_EQ(type, SQL_BIGINT);
-    EXPECT_EQ(size, (SQLULEN)8);  // all 64 bits written
-    EXPECT_EQ(digits, 4);
-    EXPECT_EQ(nullable, SQL_NULLABLE);
+    EXPECT_STREQ((char*)name, "revenue");
     EXPECT_EQ(lastRecorded(), "SQL_SUCCESS");
     // A record also reaches the file, with the entry point's source as
     // module and function.
@@ -170,10 +164,29 @@ TEST_F(StatementTest, DescribeColCutsTheNameAndWritesWholeSizes)
     EXPECT_EQ(lines[0].rfind("[[template]]" + module + module + "[", 0), 0u) << lines[0];
     EXPECT_EQ(lines[0].substr(lines[0].size() - 12), "]SQL_SUCCESS") << lines[0];
 
-    // Negative and zero lengths never touch the buffer; NULL outputs are skipped.
+    // A cut name is reported with its full length, and says so.
     memset(name, 0xFF, sizeof(name));
-    EXPECT_EQ(SQLDescribeCol(hstmt, 1, name, -4, &nameLen, NULL, NULL, NULL, NULL), SQL_SUCCESS);
-    EXPECT_EQ(SQLDescribeCol(hstmt, 1, name, 0, NULL, NULL, NULL, NULL, NULL), SQL_SUCCESS);
+    ASSERT_EQ(SQLDescribeCol(hstmt, 1, name, 4, &nameLen, &type, &size, &digits, &nullable),
+              SQL_SUCCESS_WITH_INFO);
+    EXPECT_STREQ((char*)name, "rev");
+    EXPECT_EQ(name[4], 0xFF);
+    EXPECT_EQ(nameLen, 7);
+    EXPECT_EQ(type, SQL_BIGINT);
+    EXPECT_EQ(size, (SQLULEN)8);  // all 64 bits written
+    EXPECT_EQ(digits, 4);
+    EXPECT_EQ(nullable, SQL_NULLABLE);
+    EXPECT_STREQ(stmt()->diag.sqlState, "01004");
+
+    // Negative and zero lengths never touch the buffer; a negative one is
+    // refused. NULL outputs are skipped.
+    memset(name, 0xFF, sizeof(name));
+    nameLen = -1;
+    EXPECT_EQ(SQLDescribeCol(hstmt, 1, name, -4, &nameLen, NULL, NULL, NULL, NULL), SQL_ERROR);
+    EXPECT_STREQ(stmt()->diag.sqlState, "HY090");
+    EXPECT_EQ(nameLen, -1);
+    EXPECT_EQ(SQLDescribeCol(hstmt, 1, name, 0, &nameLen, NULL, NULL, NULL, NULL),
+              SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(SQLDescribeCol(hstmt, 1, NULL, 0, NULL, NULL, NULL, NULL, NULL), SQL_SUCCESS);
     EXPECT_EQ(name[0], 0xFF);
     EXPECT_EQ(nameLen, 7);
 
@@ -222,11 +235,16 @@ TEST_F(StatementTest, ColAttributeNumbersAndTexts)
     memset(text, 0xFF, sizeof(text));
     SQLSMALLINT len = 0;
     num = 99;
-    ASSERT_EQ(SQLColAttribute(hstmt, 4, SQL_DESC_TYPE_NAME, text, 5, &len, &num), SQL_SUCCESS);
+    ASSERT_EQ(SQLColAttribute(hstmt, 4, SQL_DESC_TYPE_NAME, text, 5, &len, &num),
+              SQL_SUCCESS_WITH_INFO);
     EXPECT_STREQ(text, "TIME");
     EXPECT_EQ((unsigned char)text[5], 0xFF);
     EXPECT_EQ(len, 9);
     EXPECT_EQ(num, 0);
+    EXPECT_STREQ(stmt()->diag.sqlState, "01004");
+    EXPECT_EQ(SQLColAttribute(hstmt, 4, SQL_DESC_TYPE_NAME, text, -1, &len, NULL), SQL_ERROR);
+    EXPECT_STREQ(stmt()->diag.sqlState, "HY090");
+    EXPECT_STREQ(text, "TIME");
     ASSERT_EQ(SQLColAttribute(hstmt, 3, SQL_DESC_NAME, text, sizeof(text), &len, NULL), SQL_SUCCESS);
     EXPECT_STREQ(text, "name");
     // A number answer leaves the text buffer alone.
