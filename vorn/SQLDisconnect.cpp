@@ -9,7 +9,7 @@ static SQLRETURN _Disconnect(DbcHandle* dbc) {
     NAVIX_LOG(NAVIX_INFO, "SQLDisconnect", "hDbc = $%08lX", (unsigned long)dbc);
     if (dbc->connected == 0) {
         // Nothing to do; the warning says why.
-        return VORN_DBC_INFO(dbc, "SQLDisconnect", SQLSTATE_NOT_CONNECTED,
+        return VORN_DBC_INFO(dbc, "SQLDisconnect", SQLSTATE_WARNING,
                              "SQL_SUCCESS_WITH_INFO Connection not open");
     }
     if (dbc->firstStmt != NULL) {

@@ -24,6 +24,7 @@
 #include "handles.h"
 
 // SQLSTATEs of the ODBC layer's own diagnostics.
+#define SQLSTATE_WARNING "01000"         // general warning
 #define SQLSTATE_TRUNCATED "01004"       // string data, right-truncated
 #define SQLSTATE_FRACTION_CUT "01S07"    // fractional truncation
 #define SQLSTATE_NO_CONVERSION "07006"   // restricted data type attribute violation

@@ -444,7 +444,7 @@ TEST_F(ConnectTest, DisconnectStates)
 {
     EXPECT_EQ(SQLDisconnect(NULL), SQL_INVALID_HANDLE);
     EXPECT_EQ(SQLDisconnect(dbc), SQL_SUCCESS_WITH_INFO);
-    EXPECT_STREQ(handle()->diag.sqlState, "08003");
+    EXPECT_STREQ(handle()->diag.sqlState, "01000");
     ASSERT_EQ(connect(kAkskConn, NULL, 0, NULL), SQL_SUCCESS);
     SQLHANDLE stmt = NULL;
     ASSERT_EQ(_AllocStmt(dbc, &stmt), SQL_SUCCESS);
