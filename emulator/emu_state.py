@@ -4,6 +4,7 @@ tests that use distinct project ids can run in parallel."""
 
 import hashlib
 import os
+import re
 import threading
 import uuid
 
@@ -11,7 +12,14 @@ import emu_sql
 
 MATCHES = ("submit", "status", "result", "describe", "token", "any")
 KINDS = ("status", "not_json", "not_success", "job_failed", "job_cancelled",
-         "never_finish", "delay", "drop")
+         "never_finish", "delay", "drop", "unreadable", "big_counts")
+# Kinds that let the call run and spoil its success answer on the way out.
+ANSWER_KINDS = ("unreadable", "big_counts")
+# How an "unreadable" fault spoils the body.
+FORMS = ("html", "truncated", "empty", "bad_utf8", "deep")
+# Count members that "big_counts" replaces.
+COUNT_KEYS = ("row_count", "result_count", "input_size", "column_count")
+DEFAULT_BIG_COUNT = 5000000000  # beyond 2^32
 # Kinds that only make sense for some calls; a fault waits for such a call.
 _JOB_KINDS = ("job_failed", "job_cancelled", "never_finish")
 _JOB_CALLS = ("submit", "status")
@@ -36,14 +44,37 @@ class Fault:
             self.status = int(desc.get("status", 500))
             self.seconds = float(desc.get("seconds", 1))
             self.count = int(desc.get("count", 1))
+            self.value = int(desc.get("value", DEFAULT_BIG_COUNT))
         except (TypeError, ValueError):
-            raise FaultError("status, seconds and count must be numbers")
+            raise FaultError("status, seconds, count and value must be numbers")
+        self.form = desc.get("form", "html")
+        if self.form not in FORMS:
+            raise FaultError("unknown form %r (one of %s)" % (self.form, ", ".join(FORMS)))
         if self.count < 0:
             raise FaultError("count must not be negative")
         if not 100 <= self.status <= 599:
             raise FaultError("status must be an HTTP status")
         self.body = desc.get("body")
         self.message = desc.get("message")
+
+    def spoil(self, data):
+        """The success answer data (bytes) as this fault sends it."""
+        if self.kind == "big_counts":
+            # Only members: inside a JSON string a quote is always escaped.
+            pattern = rb'"(%s)":-?\d+' % b"|".join(k.encode() for k in COUNT_KEYS)
+            return re.sub(pattern, lambda m: b'"%s":%d' % (m.group(1), self.value), data)
+        if self.form == "html":
+            return b"<html><body><h1>502 Bad Gateway</h1></body></html>"
+        if self.form == "truncated":
+            return data[:len(data) // 2]
+        if self.form == "empty":
+            return b""
+        if self.form == "bad_utf8":
+            # Bytes that are no UTF-8 at the start of the first string value.
+            at = data.find(b':"')
+            at = len(data) if at < 0 else at + 2
+            return data[:at] + b"\xff\xfe" + data[at:]
+        return b"[" * 1000 + b"]" * 1000  # deep
 
     def applies_to(self, call):
         if self.match not in ("any", call):

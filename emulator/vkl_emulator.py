@@ -99,6 +99,10 @@ class Handler(BaseHTTPRequestHandler):
 
     def send(self, status, body, headers=()):
         data = body.encode("utf-8", "replace") if isinstance(body, str) else body
+        spoiler = getattr(self, "spoiler", None)
+        if spoiler is not None and status in (200, 201):
+            data = spoiler.spoil(data)
+            self.spoiler = None
         self.send_response(status)
         self.send_header("Content-Type", "application/json;charset=UTF-8")
         for name, value in headers:
@@ -122,6 +126,7 @@ class Handler(BaseHTTPRequestHandler):
     # ------------------------------------------------------------ routing
 
     def route(self):
+        self.spoiler = None  # one connection may carry several requests
         target = self.path
         path, _, query = target.partition("?")
         body = self.read_body()
@@ -146,6 +151,9 @@ class Handler(BaseHTTPRequestHandler):
             elif fault.kind == "drop":
                 self.close_connection = True
                 return
+            elif fault.kind in emu_state.ANSWER_KINDS:
+                self.spoiler = fault  # the call runs; its success answer is spoilt
+                fault = None
             elif self.answer_fault(fault, call, rest):
                 return
         if call == "token":

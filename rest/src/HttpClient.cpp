@@ -140,14 +140,47 @@ HttpClient::~HttpClient() {
     curlGlobalRelease();
 }
 
+std::string hostOfUrl(const std::string& url) {
+    std::string out;
+    CURLU* parsed = curl_url();
+    if (parsed != nullptr && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
+        char* host = nullptr;
+        char* port = nullptr;
+        if (curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK) out = host;
+        if (!out.empty() && curl_url_get(parsed, CURLUPART_PORT, &port, 0) == CURLUE_OK) {
+            out += ":";
+            out += port;
+        }
+        curl_free(host);
+        curl_free(port);
+    }
+    curl_url_cleanup(parsed);
+    if (!out.empty()) return out;
+    // A URL that libcurl does not take: the text between "://" and the path,
+    // without any user information in front of an "@".
+    size_t start = url.find("://");
+    start = start == std::string::npos ? 0 : start + 3;
+    const size_t end = url.find_first_of("/?#", start);
+    std::string authority = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const size_t at = authority.rfind('@');
+    return at == std::string::npos ? authority : authority.substr(at + 1);
+}
+
 int HttpClient::call(int method, const HttpReq& request, HttpResp& response) {
     NAVIX_LOG(NAVIX_DEBUG, "navixrest::HttpClient::call", "http call method %d", method);
     CurlCallResources curl;
     if (curl.handle == nullptr) {
         NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::call", "curl_easy_init error");
+        response.errorText = curl_easy_strerror(CURLE_FAILED_INIT);
         return 2;
     }
     CURL* h = curl.handle;
+    // libcurl writes the detail of a failure here ("Failed to connect to
+    // host port 1 after 0 ms: Connection refused"); its generic text for the
+    // code is the fallback.
+    char errorBuffer[CURL_ERROR_SIZE];
+    errorBuffer[0] = '\0';
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
     if (useProxy) curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
     curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
@@ -181,6 +214,7 @@ int HttpClient::call(int method, const HttpReq& request, HttpResp& response) {
         curl_slist* extended = curl_slist_append(curl.headerList, lines[i].c_str());
         if (extended == nullptr) {
             NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::call", "curl_slist_append error");
+            response.errorText = curl_easy_strerror(CURLE_FAILED_INIT);
             return 2;
         }
         curl.headerList = extended;
@@ -191,6 +225,8 @@ int HttpClient::call(int method, const HttpReq& request, HttpResp& response) {
     if (rc != CURLE_OK) {
         NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::call", "curl_easy_perform() failed: %s\n",
                   curl_easy_strerror(rc));
+        response.errorText = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(rc);
+        boost::algorithm::trim_right(response.errorText);
         return static_cast<int>(rc);
     }
     long code = 0;

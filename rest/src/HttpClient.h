@@ -22,13 +22,19 @@ public:
     HttpClient& operator=(const HttpClient&) = delete;
 
     // 0 when an HTTP exchange completed (any status), 2 when no easy handle
-    // could be created, otherwise libcurl's CURLcode of the failed transfer.
+    // could be created, otherwise libcurl's CURLcode of the failed transfer;
+    // on failure response.errorText says why. Safe to call from several
+    // threads at once: each call has its own handle.
     int call(int method, const HttpReq& request, HttpResp& response);
 
     // libcurl callbacks; the user pointer is the HttpResp being filled.
     static size_t header_callback(char* data, size_t size, size_t count, void* response);
     static size_t response_callback(char* data, size_t size, size_t count, void* response);
 };
+
+// "host" or "host:port" of a URL, as a failure report names it; never the
+// user information, path or query.
+std::string hostOfUrl(const std::string& url);
 
 // Log-safe renderings: secrets are replaced by "****" before anything is
 // written to the log.

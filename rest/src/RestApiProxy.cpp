@@ -1,10 +1,13 @@
 #include "RestApiProxy.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
+#include <boost/algorithm/string/trim.hpp>
 #include <boost/format.hpp>
+#include <boost/optional.hpp>
 #include <boost/property_tree/ptree.hpp>
 
 #include "NavixLogging.h"
@@ -65,13 +68,102 @@ std::string jsonEscape(const std::string& text) {
     return out;
 }
 
-RestApiProxy::RestApiProxy() : tokenExpiry(0), authMode(0) {}
+namespace {
 
-RestApiProxy::RestApiProxy(const std::string& proxyText) : httpClient(proxyText), tokenExpiry(0), authMode(0) {}
+int64_t currentTimeMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// At most this many bytes of an identity service's text go into a report.
+const size_t kReasonLimit = 200;
+
+// Blanks for line breaks and tabs, and a cut at a character boundary.
+std::string shortened(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) {
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    }
+    boost::algorithm::trim(out);
+    if (out.size() <= kReasonLimit) return out;
+    size_t cut = kReasonLimit;
+    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+    return out.substr(0, cut) + "...";
+}
+
+// The "expires_at" stamp of an identity answer as seconds since the epoch
+// (read as UTC); false with the reason when it cannot be read.
+bool readTokenExpiry(const std::string& body, int64_t& expiry, std::string& problem) {
+    const char* func = "navixrest::RestApiProxy::getTokenExpireTime";
+    std::string stamp;
+    try {
+        pt::ptree root;
+        readJsonText(body, root);
+        stamp = root.get_child("token").get_child("expires_at").data();
+    } catch (const pt::ptree_error& e) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Parser json error, %s", e.what());
+        problem = readerError(e);
+        return false;
+    }
+    NAVIX_LOG(NAVIX_INFO, func, "Get Token Expire time: %s", stamp.c_str());
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (std::sscanf(stamp.c_str(), "%d-%d-%dT%d:%d:%d", &year, &month, &day, &hour, &minute, &second) != 6 ||
+        year < 1970 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 24 ||
+        minute < 0 || minute > 59 || second < 0 || second > 60) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Unreadable expiry time: %s", stamp.c_str());
+        problem = "token.expires_at is not a time: " + shortened(stamp);
+        return false;
+    }
+    struct tm calendar = {};
+    calendar.tm_year = year - 1900;
+    calendar.tm_mon = month - 1;
+    calendar.tm_mday = day;
+    calendar.tm_hour = hour;
+    calendar.tm_min = minute;
+    calendar.tm_sec = second;
+    expiry = static_cast<int64_t>(timegm(&calendar));
+    return true;
+}
+
+}  // namespace
+
+bool tokenNeedsRenewal(int64_t nowMs, int64_t expiryMs, int64_t lifetimeMs) {
+    const int64_t margin = lifetimeMs >= 120000 ? 60000 : lifetimeMs / 2;
+    return nowMs >= expiryMs || expiryMs - nowMs < margin;
+}
+
+std::string identityRefusalReason(int32_t httpStatus, const std::string& body) {
+    std::string reason;
+    try {
+        pt::ptree root;
+        readJsonText(body, root);
+        // The error bodies identity services send: {"error":{"message":..}},
+        // {"error_msg":..}, {"message":..}, {"error":"..."}.
+        for (const char* path : {"error.message", "error_msg", "message", "error_description", "error"}) {
+            boost::optional<pt::ptree&> node = root.get_child_optional(path);
+            if (node && node->empty() && !node->data().empty()) {
+                reason = node->data();
+                break;
+            }
+        }
+    } catch (const pt::ptree_error&) {
+        // Not JSON: the body itself is the reason.
+    }
+    if (reason.empty()) reason = body;
+    reason = shortened(reason);
+    std::string text = "Identity service answered " + std::to_string(httpStatus);
+    return reason.empty() ? text : text + ": " + reason;
+}
+
+RestApiProxy::RestApiProxy() : tokenExpiry(0), tokenLifetimeMs(0), authMode(0) {}
+
+RestApiProxy::RestApiProxy(const std::string& proxyText)
+    : httpClient(proxyText), tokenExpiry(0), tokenLifetimeMs(0), authMode(0) {}
 
 RestApiProxy::~RestApiProxy() {}
 
-int RestApiProxy::init(const RestApiConf& conf) {
+int RestApiProxy::init(const RestApiConf& conf, CallError* error) {
     NAVIX_LOG(NAVIX_INFO, "navixrest::RestApiProxy::init", "Region = %s", conf.region.c_str());
     identityUrl = "https://" + identityServiceHost(conf.region) + "/v3/auth/tokens";
     endpoint = conf.endpoint.empty() ? defaultServiceHost(conf.region) : conf.endpoint;
@@ -90,71 +182,82 @@ int RestApiProxy::init(const RestApiConf& conf) {
         aksk.region = conf.region;
         return 0;
     }
-    return getToken();
+    return getToken(error);
 }
 
 // Without "X-Subject-Token" in the answer the result is the answer's HTTP
 // status, or -1 when there is none; the connection shows it as the native
-// code of its diagnostic.
-int RestApiProxy::getToken() {
+// code of its diagnostic. A token whose expiry cannot be read is not taken:
+// without it the proxy could not tell when to renew.
+int RestApiProxy::getToken(CallError* error) {
+    const char* func = "navixrest::RestApiProxy::getToken";
+    CallError ignored;
+    CallError& failure = error != nullptr ? *error : ignored;
     HttpReq request;
     request.url = identityUrl;
     request.body = tokenRequestBody;
     request.headers["Content-Type"] = "application/json";
     HttpResp response;
+    const int64_t sentMs = currentTimeMs();
     int ret = httpClient.call(HTTP_METHOD_POST, request, response);
     if (ret != 0) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::getToken", "HttpClient call getToken error, ret = %d", ret);
+        NAVIX_LOG(NAVIX_ERROR, func, "HttpClient call getToken error, ret = %d", ret);
+        failure.kind = CallError::TRANSPORT;
+        failure.code = ret;
+        failure.text = response.errorText;
+        failure.host = hostOfUrl(identityUrl);
         return ret;
     }
     HeaderMap::const_iterator it = response.headers.find("X-Subject-Token");
-    if (it == response.headers.end()) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::getToken",
-                  "No X-Subject-Token in the identity answer, HTTP code: %d, body: %s", response.httpCode,
-                  response.body.c_str());
-        return response.httpCode != 0 ? response.httpCode : -1;
+    if (it == response.headers.end() || it->second.empty()) {
+        NAVIX_LOG(NAVIX_ERROR, func, "No X-Subject-Token in the identity answer, HTTP code: %d, body: %s",
+                  response.httpCode, response.body.c_str());
+        const int result = response.httpCode != 0 ? response.httpCode : -1;
+        failure.kind = CallError::IDENTITY_REFUSED;
+        failure.code = result;
+        failure.text = identityRefusalReason(response.httpCode, response.body);
+        return result;
+    }
+    int64_t expiry = 0;
+    std::string problem;
+    if (!readTokenExpiry(response.body, expiry, problem)) {
+        failure.kind = CallError::UNREADABLE;
+        failure.code = kUnreadableAnswer;
+        failure.text = problem;
+        return kUnreadableAnswer;
     }
     token = it->second;
-    getTokenExpireTime(response.body);
+    tokenExpiry = expiry;
+    tokenLifetimeMs = expiry * 1000 - sentMs;
     return 0;
 }
 
 // "expires_at" is read as UTC. Until a stamp with all six numbers has been
 // read, tokenExpiry stays 0 and the token counts as expired.
-void RestApiProxy::getTokenExpireTime(const std::string& body) {
-    std::string stamp;
-    try {
-        pt::ptree root;
-        readJsonText(body, root);
-        stamp = root.get_child("token").get_child("expires_at").data();
-    } catch (const pt::ptree_error& e) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::getTokenExpireTime", "Parser json error, %s", e.what());
-        return;
+bool RestApiProxy::getTokenExpireTime(const std::string& body, std::string* problem) {
+    int64_t expiry = 0;
+    std::string reason;
+    if (!readTokenExpiry(body, expiry, reason)) {
+        if (problem != nullptr) *problem = reason;
+        return false;
     }
-    NAVIX_LOG(NAVIX_INFO, "navixrest::RestApiProxy::getTokenExpireTime", "Get Token Expire time: %s", stamp.c_str());
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (std::sscanf(stamp.c_str(), "%d-%d-%dT%d:%d:%d", &year, &month, &day, &hour, &minute, &second) != 6 ||
-        year < 1970 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 24 ||
-        minute < 0 || minute > 59 || second < 0 || second > 60) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::getTokenExpireTime", "Unreadable expiry time: %s",
-                  stamp.c_str());
-        return;
-    }
-    struct tm calendar = {};
-    calendar.tm_year = year - 1900;
-    calendar.tm_mon = month - 1;
-    calendar.tm_mday = day;
-    calendar.tm_hour = hour;
-    calendar.tm_min = minute;
-    calendar.tm_sec = second;
-    tokenExpiry = static_cast<int64_t>(timegm(&calendar));
+    tokenExpiry = expiry;
+    return true;
 }
 
-const std::string& RestApiProxy::isTokenExpire() {
-    const int64_t now = static_cast<int64_t>(std::time(nullptr));
-    NAVIX_LOG(NAVIX_DEBUG, "navixrest::RestApiProxy::isTokenExpire", "now second: %d", static_cast<int32_t>(now));
-    if (now >= tokenExpiry) getToken();
-    return token;
+int RestApiProxy::isTokenExpire(std::string& current, CallError* error) {
+    // One lock for reading and renewing: a thread that arrives while another
+    // renews waits, then finds the new token and sends it.
+    std::lock_guard<std::mutex> lock(tokenMutex);
+    const int64_t nowMs = currentTimeMs();
+    NAVIX_LOG(NAVIX_DEBUG, "navixrest::RestApiProxy::isTokenExpire", "now second: %d",
+              static_cast<int32_t>(nowMs / 1000));
+    if (tokenNeedsRenewal(nowMs, tokenExpiry * 1000, tokenLifetimeMs)) {
+        const int ret = getToken(error);
+        if (ret != 0) return ret;
+    }
+    current = token;
+    return 0;
 }
 
 int RestApiProxy::signRequest(RestReq& request) {
@@ -185,19 +288,38 @@ int RestApiProxy::call(RestReq& request, RestResp& response) {
         request.httpReq.headers["X-Project-Id"] = projectId;
         signRequest(request);
     } else {
-        request.httpReq.headers["X-Auth-Token"] = isTokenExpire();
+        // A request never goes out with a token about to lapse: when it
+        // cannot be renewed, the request fails with the renewal's reason.
+        std::string current;
+        const int renewed = isTokenExpire(current, &response.error);
+        if (renewed != 0) {
+            NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::call", "Token renewal failed, ret = %d", renewed);
+            return renewed;
+        }
+        request.httpReq.headers["X-Auth-Token"] = current;
     }
     request.httpReq.url = baseUrl + request.httpReq.url;
     NAVIX_LOG(NAVIX_INFO, "navixrest::RestApiProxy::call", "Rest call %s", request.httpReq.url.c_str());
     int ret = httpClient.call(request.getMethod(), request.httpReq, response.httpResp);
     if (ret != 0) {
         NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::call", "HttpClient call error, ret = %d", ret);
+        response.error.kind = CallError::TRANSPORT;
+        response.error.code = ret;
+        response.error.text = response.httpResp.errorText;
+        response.error.host = hostOfUrl(request.httpReq.url);
         return ret;
     }
     response.httpStatus = response.httpResp.httpCode;
     if (response.httpStatus == 200 || response.httpStatus == 201) {
+        // A success status whose body cannot be read is no answer: taking it
+        // as an empty success would lose rows.
         response.isSuccess = true;
-        response.parseSuccessRes();
+        if (!response.parseSuccessRes()) {
+            response.isSuccess = false;
+            NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::call", "Unreadable answer, HTTP code: %d",
+                      response.httpStatus);
+            return kUnreadableAnswer;
+        }
     } else {
         response.isSuccess = false;
         response.message = response.httpResp.body;

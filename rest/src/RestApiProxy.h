@@ -5,6 +5,7 @@
 #define NAVIXREST_REST_API_PROXY_H
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "AkskAuth.h"
@@ -42,6 +43,21 @@ std::string defaultServiceHost(const std::string& region);
 // A text as the contents of a JSON string (without the quotes).
 std::string jsonEscape(const std::string& text);
 
+// What RestApiProxy::call and getToken return for a 200/201 answer whose
+// body cannot be read (CallError::UNREADABLE).
+const int kUnreadableAnswer = -2;
+
+// Whether a token must be renewed before a request goes out: when less than
+// a minute of its life remains, or less than half of it for a token that
+// lives under two minutes, so that no request carries a token about to
+// lapse. Times in milliseconds since the epoch; lifetime from the token
+// request to the expiry.
+bool tokenNeedsRenewal(int64_t nowMs, int64_t expiryMs, int64_t lifetimeMs);
+
+// The reason an identity service gives for refusing a login: the message of
+// its JSON error body, or the body itself, shortened.
+std::string identityRefusalReason(int32_t httpStatus, const std::string& body);
+
 class RestApiProxy {
 public:
     HttpClient httpClient;
@@ -49,7 +65,8 @@ public:
     std::string identityUrl;
     std::string tokenRequestBody;
     std::string token;
-    int64_t tokenExpiry;  // seconds since the epoch; 0 = expired
+    int64_t tokenExpiry;      // seconds since the epoch; 0 = expired
+    int64_t tokenLifetimeMs;  // from the request that obtained the token to its expiry
     int32_t authMode;
     std::string baseUrl;
     std::string endpoint;
@@ -62,18 +79,31 @@ public:
     RestApiProxy(const RestApiProxy&) = delete;
     RestApiProxy& operator=(const RestApiProxy&) = delete;
 
-    // 0 in AK/SK mode; in token mode the result of getToken.
-    int init(const RestApiConf& conf);
-    // 0 when the service answered (the response says success or failure),
-    // otherwise the non-zero result of HttpClient::call.
+    // 0 in AK/SK mode; in token mode the result of getToken, whose failure
+    // is described in *error when given.
+    int init(const RestApiConf& conf, CallError* error = nullptr);
+    // 0 when the service answered with a readable answer (the response says
+    // success or failure). Otherwise non-zero, with response.error saying
+    // why: the result of HttpClient::call for a transport failure,
+    // kUnreadableAnswer for a body that cannot be read, getToken's result
+    // when the token could not be renewed.
     int call(RestReq& request, RestResp& response);
-    // 0 when a token was obtained.
-    int getToken();
-    void getTokenExpireTime(const std::string& body);
-    // The token, renewed first when its expiry second has been reached.
-    const std::string& isTokenExpire();
+    // 0 when a token was obtained; otherwise the token and its expiry stay
+    // and *error (when given) says why. Not locked: init calls it before the
+    // proxy is shared, isTokenExpire under the token lock.
+    int getToken(CallError* error = nullptr);
+    // Reads token.expires_at into tokenExpiry; false (the expiry unchanged,
+    // the reader's error in *problem) when the body holds no readable stamp.
+    bool getTokenExpireTime(const std::string& body, std::string* problem = nullptr);
+    // Copies the token to send into current, renewing it first when it lapses
+    // soon (tokenNeedsRenewal). Threads that find it lapsing renew it once:
+    // the others wait and take the new one. 0, or getToken's failure.
+    int isTokenExpire(std::string& current, CallError* error = nullptr);
     // Adds "X-Sdk-Date", "Host" and "Authorization"; returns 0.
     int signRequest(RestReq& request);
+
+private:
+    std::mutex tokenMutex;  // guards token, tokenExpiry and tokenLifetimeMs after init
 };
 
 }  // namespace navixrest

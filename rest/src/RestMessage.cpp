@@ -121,9 +121,10 @@ bool toBool(const pt::ptree& node, const char* key) {
     throw pt::ptree_bad_data(std::string("conversion of data to type \"bool\" failed (") + key + ")", text);
 }
 
-// An optional sign and decimal digits within 32 bits, then nothing but
-// white space (none in front).
-int32_t toInt32(const pt::ptree& node, const char* key) {
+// An optional sign and decimal digits within 64 bits, then nothing but
+// white space (none in front). The service's counts are read this way: a
+// count beyond 32 bits is a count, not a reason to drop the answer.
+int64_t toInt64(const pt::ptree& node, const char* key) {
     const std::string& text = node.data();
     size_t i = 0;
     bool negative = false;
@@ -131,23 +132,26 @@ int32_t toInt32(const pt::ptree& node, const char* key) {
         negative = text[i] == '-';
         ++i;
     }
+    const unsigned long long limit = negative ? 9223372036854775808ULL : 9223372036854775807ULL;
     size_t digits = 0;
-    long long value = 0;
+    unsigned long long value = 0;
     bool overflow = false;
     while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        if (!overflow) {
-            value = value * 10 + (text[i] - '0');
-            if (value > 2147483648LL) overflow = true;
+        const unsigned d = static_cast<unsigned>(text[i] - '0');
+        if (value > (limit - d) / 10) {
+            overflow = true;
+        } else {
+            value = value * 10 + d;
         }
         ++digits;
         ++i;
     }
     while (i < text.size() && isBlank(text[i])) ++i;
-    if (negative) value = -value;
-    if (digits == 0 || i != text.size() || overflow || value > INT32_MAX || value < INT32_MIN) {
-        throw pt::ptree_bad_data(std::string("conversion of data to type \"int\" failed (") + key + ")", text);
+    if (digits == 0 || i != text.size() || overflow) {
+        throw pt::ptree_bad_data(std::string("conversion of data to type \"int64\" failed (") + key + ")", text);
     }
-    return static_cast<int32_t>(value);
+    if (!negative) return static_cast<int64_t>(value);
+    return value == 9223372036854775808ULL ? INT64_MIN : -static_cast<int64_t>(value);
 }
 
 const pt::ptree& member(const pt::ptree& obj, const char* key) {
@@ -158,7 +162,7 @@ const pt::ptree& member(const pt::ptree& obj, const char* key) {
 
 std::string textOf(const pt::ptree& obj, const char* key) { return member(obj, key).data(); }
 bool boolOf(const pt::ptree& obj, const char* key) { return toBool(member(obj, key), key); }
-int32_t intOf(const pt::ptree& obj, const char* key) { return toInt32(member(obj, key), key); }
+int64_t intOf(const pt::ptree& obj, const char* key) { return toInt64(member(obj, key), key); }
 
 const pt::ptree* optionalMember(const pt::ptree& obj, const char* key) {
     pt::ptree::const_assoc_iterator it = obj.find(key);
@@ -179,16 +183,21 @@ bool readJobHead(const pt::ptree& root, RestResp& resp, std::string& jobId, std:
 }
 
 // Parses a success answer and lets fill read it; a text that is not JSON, or
-// one missing a member fill needs, is logged under func. What fill stored
-// before the failure stays.
+// one missing a member fill needs, is logged under func and recorded in the
+// response as unreadable. What fill stored before the failure stays.
 template <typename Fill>
-void parseBody(const std::string& body, const char* func, Fill fill) {
+bool parseBody(RestResp& resp, const char* func, Fill fill) {
     try {
         pt::ptree root;
-        readJsonText(body, root);
+        readJsonText(resp.httpResp.body, root);
         fill(root);
+        return true;
     } catch (const pt::ptree_error& e) {
         NAVIX_LOG(NAVIX_ERROR, func, "Parser json error, %s", e.what());
+        resp.error.kind = CallError::UNREADABLE;
+        resp.error.code = 0;
+        resp.error.text = readerError(e);
+        return false;
     }
 }
 
@@ -217,6 +226,15 @@ void readJsonText(const std::string& text, pt::ptree& root) {
     }
     std::istringstream in(text);
     pt::read_json(in, root);
+}
+
+std::string readerError(const pt::ptree_error& error) {
+    // The parser's own text starts with a file name that a string has not.
+    if (const pt::json_parser_error* json = dynamic_cast<const pt::json_parser_error*>(&error)) {
+        if (json->line() == 0) return json->message();
+        return json->message() + " at line " + std::to_string(json->line());
+    }
+    return error.what();
 }
 
 void parseSchema(const pt::ptree& node, SchemaList& schema) {
@@ -256,8 +274,8 @@ void parseColumns(const pt::ptree& node, ColumnInfoList& columns) {
 
 SubmitJobResp::SubmitJobResp() : hasRows(false) {}
 
-void SubmitJobResp::parseSuccessRes() {
-    parseBody(httpResp.body, "navixrest::SubmitJobResp::parseSuccessRes", [&](const pt::ptree& root) {
+bool SubmitJobResp::parseSuccessRes() {
+    return parseBody(*this, "navixrest::SubmitJobResp::parseSuccessRes", [&](const pt::ptree& root) {
         if (!readJobHead(root, *this, job_id, job_type)) return;
         if (const pt::ptree* node = optionalMember(root, "schema")) parseSchema(*node, schema);
         if (const pt::ptree* node = optionalMember(root, "rows")) {
@@ -269,8 +287,8 @@ void SubmitJobResp::parseSuccessRes() {
 
 JobStatusResp::JobStatusResp() : input_size(0), result_count(0) {}
 
-void JobStatusResp::parseSuccessRes() {
-    parseBody(httpResp.body, "navixrest::JobStatusResp::parseSuccessRes", [&](const pt::ptree& root) {
+bool JobStatusResp::parseSuccessRes() {
+    return parseBody(*this, "navixrest::JobStatusResp::parseSuccessRes", [&](const pt::ptree& root) {
         if (!readJobHead(root, *this, job_id, job_type)) return;
         queue_name = textOf(root, "queue_name");
         owner = textOf(root, "owner");
@@ -283,8 +301,8 @@ void JobStatusResp::parseSuccessRes() {
 
 GetJobResuleResp::GetJobResuleResp() : input_size(0), row_count(0) {}
 
-void GetJobResuleResp::parseSuccessRes() {
-    parseBody(httpResp.body, "navixrest::GetJobResuleResp::parseSuccessRes", [&](const pt::ptree& root) {
+bool GetJobResuleResp::parseSuccessRes() {
+    return parseBody(*this, "navixrest::GetJobResuleResp::parseSuccessRes", [&](const pt::ptree& root) {
         if (!readJobHead(root, *this, job_id, job_type)) return;
         input_size = intOf(root, "input_size");
         row_count = intOf(root, "row_count");
@@ -295,8 +313,8 @@ void GetJobResuleResp::parseSuccessRes() {
 
 GetDescribeTableResp::GetDescribeTableResp() : column_count(0) {}
 
-void GetDescribeTableResp::parseSuccessRes() {
-    parseBody(httpResp.body, "navixrest::GetDescribeTableResp::parseSuccessRes", [&](const pt::ptree& root) {
+bool GetDescribeTableResp::parseSuccessRes() {
+    return parseBody(*this, "navixrest::GetDescribeTableResp::parseSuccessRes", [&](const pt::ptree& root) {
         column_count = intOf(root, "column_count");
         table_type = textOf(root, "table_type");
         parseColumns(member(root, "columns"), columns);

@@ -40,8 +40,27 @@ struct HttpResp {
     int32_t httpCode;  // 0 until a transfer completed
     std::string body;
     HeaderMap headers;
+    std::string errorText;  // libcurl's account of a failed transfer, empty otherwise
 
     HttpResp();
+};
+
+// Why a call gave no answer that the caller can use. RestApiProxy::call and
+// RestApiProxy::getToken fill it whenever they fail; the query client turns
+// it into its diagnostic. None of the texts holds a secret.
+struct CallError {
+    enum Kind {
+        NONE = 0,
+        TRANSPORT,         // no HTTP exchange: code = CURLcode, text = libcurl's error text
+        IDENTITY_REFUSED,  // no token: code = getToken's result, text = the identity service's reason
+        UNREADABLE         // a 200/201 answer whose body cannot be read: text = the reader's error
+    };
+    Kind kind;
+    int code;
+    std::string text;
+    std::string host;  // host[:port] of the request that failed (TRANSPORT)
+
+    CallError() : kind(NONE), code(0) {}
 };
 
 // Requests are built on the caller's stack and destroyed as the class they
@@ -108,10 +127,13 @@ public:
     std::string message;
     HttpResp httpResp;
 
+    CallError error;  // filled when the call failed
+
     RestResp();
     ~RestResp();
-    // Reads httpResp.body into the members; never throws, logs failures.
-    virtual void parseSuccessRes() = 0;
+    // Reads httpResp.body into the members; false (with the reader's error in
+    // `error`) when the body cannot be read. Never throws, logs failures.
+    virtual bool parseSuccessRes() = 0;
 };
 
 class SubmitJobResp : public RestResp {
@@ -123,7 +145,7 @@ public:
     ResultRows rows;
 
     SubmitJobResp();
-    void parseSuccessRes() override;
+    bool parseSuccessRes() override;
 };
 
 class JobStatusResp : public RestResp {
@@ -133,35 +155,35 @@ public:
     std::string queue_name;
     std::string owner;
     std::string status;
-    int32_t input_size;
-    int32_t result_count;
+    int64_t input_size;
+    int64_t result_count;
     std::string statement;
 
     JobStatusResp();
-    void parseSuccessRes() override;
+    bool parseSuccessRes() override;
 };
 
 class GetJobResuleResp : public RestResp {
 public:
     std::string job_id;
     std::string job_type;
-    int32_t input_size;
-    int32_t row_count;
+    int64_t input_size;
+    int64_t row_count;
     SchemaList schema;
     ResultRows rows;
 
     GetJobResuleResp();
-    void parseSuccessRes() override;
+    bool parseSuccessRes() override;
 };
 
 class GetDescribeTableResp : public RestResp {
 public:
-    int32_t column_count;
+    int64_t column_count;
     std::string table_type;
     ColumnInfoList columns;
 
     GetDescribeTableResp();
-    void parseSuccessRes() override;
+    bool parseSuccessRes() override;
 };
 
 // Parses one JSON value (followed by nothing but white space) into root and
@@ -170,6 +192,10 @@ public:
 // recurse once per level, and the server's certificate is not verified, so
 // anyone on the path could send such a body.
 void readJsonText(const std::string& text, boost::property_tree::ptree& root);
+
+// The reader's account of a failure, for logs and diagnostics ("unexpected
+// end of input at line 1", "No such node (job_id)").
+std::string readerError(const boost::property_tree::ptree_error& error);
 
 // Readers of the JSON arrays; they append to the given list and let the
 // property tree's errors through to the caller.

@@ -118,25 +118,70 @@ TEST(NavixConnectionSettings, SecretsNeverReachTheLog)
 {
     LogSpy log;
     ConnProperty p = makeProperty();
-    NavixConnection c(&p, "DSN=x;AK=MYACCESSKEY;SK=topSecretSK;password=hunter2;USER=u;Pwd=;vkl.a=1");
+    NavixConnection c(&p, "DSN=x;AK=MYACCESSKEY;SK=topSecretSK;password=hunter2;USER=u;Pwd={a;vkl.b=1};vkl.a=1");
     std::string all = log.all();
     EXPECT_EQ(std::string::npos, all.find("topSecretSK"));
     EXPECT_EQ(std::string::npos, all.find("hunter2"));
-    EXPECT_EQ(1u, log.count("Conn string: DSN=x;AK=MYACCESSKEY;SK=****;password=****;USER=u;Pwd=;vkl.a=1",
+    EXPECT_EQ(std::string::npos, all.find("vkl.b"));
+    EXPECT_EQ(1u, log.count("Conn string: DSN=x;AK=MYACCESSKEY;SK=****;password=****;USER=u;Pwd=****;vkl.a=1",
                             clienttest::kLevelDebug));
     EXPECT_EQ(1u, log.count("Conn conf: SK=****"));
     EXPECT_EQ(1u, log.count("Conn conf: password=****"));
+    EXPECT_EQ(1u, log.count("Conn conf: Pwd=****"));
     EXPECT_EQ(1u, log.count("Conn conf: AK=MYACCESSKEY"));
-    EXPECT_EQ(6u + 1u, log.count("Conn conf: "));
+    EXPECT_EQ(7u, log.count("Conn conf: "));
+    // What a braced value holds is a value, never an entry of its own.
+    EXPECT_EQ((std::vector<std::string>{"vkl.a=1"}), c.serverConfList);
 }
 
+// Masking follows ODBC's connection-string grammar, so nothing of a secret
+// stays, whatever it holds.
 TEST(NavixConnectionSettings, MaskSecrets)
 {
-    EXPECT_EQ("PASSWORD=****", NavixConnection::maskSecrets("PASSWORD=a=b"));
-    EXPECT_EQ("sk=****;ak=1", NavixConnection::maskSecrets("sk=x;ak=1"));
-    EXPECT_EQ("SKIP=1;PASSWORDS=2", NavixConnection::maskSecrets("SKIP=1;PASSWORDS=2"));
-    EXPECT_EQ("PASSWORD", NavixConnection::maskSecrets("PASSWORD"));
-    EXPECT_EQ("", NavixConnection::maskSecrets(""));
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"PASSWORD=a=b", "PASSWORD=****"},
+        {"sk=x;ak=1", "sk=****;ak=1"},
+        {"PWD=x;UID=u", "PWD=****;UID=u"},
+        {" pwd =x", " pwd =****"},
+        {"PWD={a;b=c}", "PWD=****"},
+        {"PWD={a;b=c};DSN=d", "PWD=****;DSN=d"},
+        {"PWD={a}}b;c}}};DSN=d", "PWD=****;DSN=d"},
+        {"PWD= {a;b};DSN=d", "PWD=****;DSN=d"},
+        {"PWD={unclosed;DSN=d", "PWD=****"},
+        {"PASSWORD={x}tail;DSN=d", "PASSWORD=****;DSN=d"},
+        {"DSN={a;b};PWD=p", "DSN={a;b};PWD=****"},
+        {"SK={}", "SK=****"},
+        {"PWD=", "PWD=****"},
+        {"SKIP=1;PASSWORDS=2", "SKIP=1;PASSWORDS=2"},
+        {"PASSWORD", "PASSWORD"},
+        {"a;;PWD=x;", "a;;PWD=****;"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.out, NavixConnection::maskSecrets(c.in)) << c.in;
+    }
+}
+
+TEST(NavixConnectionSettings, ConnectionStringGrammar)
+{
+    std::vector<ConnStringEntry> e = splitConnectionString("DSN=x;PWD={a;b=c}}d};vkl.a={1};k;=v;");
+    ASSERT_EQ(6u, e.size());
+    EXPECT_EQ("PWD", e[1].key);
+    EXPECT_EQ("a;b=c}d", e[1].value);
+    EXPECT_TRUE(e[1].braced);
+    EXPECT_EQ("PWD={a;b=c}}d}", e[1].text);
+    EXPECT_EQ("1", e[2].value);
+    EXPECT_FALSE(e[3].hasValue);
+    EXPECT_EQ("k", e[3].key);
+    EXPECT_EQ("", e[4].key);
+    EXPECT_EQ("v", e[4].value);
+    EXPECT_EQ("", e[5].text);
+    ConnProperty p = makeProperty();
+    NavixConnection c(&p, "vkl.a={1};vkl.b={x;y}");
+    EXPECT_EQ((std::vector<std::string>{"vkl.a=1", "vkl.b=x;y"}), c.serverConfList);
 }
 
 TEST(NavixConnectionProxy, UseProxyOneBuildsHostColonPort)
@@ -189,9 +234,11 @@ TEST(NavixOpenConnectionUnit, TokenFailureReportsInitResult)
     DiagRecord rec;
     memset(&rec, 0, sizeof(rec));
     EXPECT_EQ(nullptr, NavixOpenConnection(&p, "DSN=x", &rec));
-    EXPECT_NE(0, rec.nativeCode);
-    EXPECT_STREQ("HY000", rec.sqlState);
-    EXPECT_STREQ("VKL ODBC System ERROR.", rec.message);
+    EXPECT_EQ(7, rec.nativeCode);  // CURLE_COULDNT_CONNECT
+    EXPECT_STREQ("08001", rec.sqlState);
+    const std::string message = rec.message;
+    EXPECT_EQ(0u, message.find("VKL ODBC Communication link failure: ")) << message;
+    EXPECT_NE(std::string::npos, message.find(" (host 127.0.0.1:1)")) << message;
 }
 
 TEST(NavixOpenConnectionUnit, SuccessLeavesTheRecordAlone)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "ClientTestSupport.h"
+#include "ClientText.h"
 #include "NavixConnection.h"
 #include "NavixResultSet.h"
 #include "RestMessage.h"
@@ -415,7 +416,7 @@ protected:
 TEST_F(LocalStatements, UseStoresTheLastWordAfterPreparation)
 {
     EXPECT_EQ(0, exec("use sales"));
-    EXPECT_STREQ("sales", conn.connProperty.DATABASE);
+    EXPECT_EQ("sales", conn.database());
     ASSERT_NE(nullptr, rs);
     EXPECT_EQ(0, rec.nativeCode);
     EXPECT_STREQ("00000", rec.sqlState);
@@ -423,16 +424,18 @@ TEST_F(LocalStatements, UseStoresTheLastWordAfterPreparation)
     EXPECT_EQ(2, DBFetch(rs));
 
     EXPECT_EQ(0, exec("  \t USE other \"db\";\n"));
-    EXPECT_STREQ("`db`", conn.connProperty.DATABASE);
+    EXPECT_EQ("`db`", conn.database());
     EXPECT_EQ(0, exec("Use x;;"));
-    EXPECT_STREQ("x;", conn.connProperty.DATABASE);
+    EXPECT_EQ("x;", conn.database());
+    EXPECT_STREQ("", conn.connProperty.DATABASE);  // the record keeps the connect-time value
 }
 
-TEST_F(LocalStatements, UseNameIsCutToTheField)
+TEST_F(LocalStatements, UseNameIsKeptWhole)
 {
+    // A name cut to a fixed field would send later jobs to another database.
     std::string name(300, 'd');
     EXPECT_EQ(0, exec(("use " + name).c_str()));
-    EXPECT_EQ(std::string(256, 'd'), conn.connProperty.DATABASE);
+    EXPECT_EQ(name, conn.database());
 }
 
 TEST_F(LocalStatements, SetChangesTheServerSettings)
@@ -447,7 +450,9 @@ TEST_F(LocalStatements, SetChangesTheServerSettings)
     // Without a space the statement is a job for the service (none here).
     EXPECT_EQ(1, exec("SET\tvkl.y=1"));
     EXPECT_EQ(2u, conn.serverConfList.size());
-    EXPECT_EQ(0, rec.nativeCode);
+    EXPECT_EQ(1, rec.nativeCode);
+    EXPECT_STREQ("HY000", rec.sqlState);
+    EXPECT_STREQ("VKL ODBC System ERROR.", rec.message);
 }
 
 TEST_F(LocalStatements, RejectedSetGivesInvalidSyntax)
@@ -471,8 +476,9 @@ TEST_F(LocalStatements, EmptyStatementReachesRunSqlAndFails)
     LogSpy log;
     EXPECT_EQ(1, exec("   ;"));
     EXPECT_EQ(1u, log.count("query_str cannot be NULL", clienttest::kLevelError));
-    EXPECT_EQ(0, rec.nativeCode);
-    EXPECT_STREQ("00000", rec.sqlState);
+    EXPECT_EQ(1, rec.nativeCode);
+    EXPECT_STREQ("42000", rec.sqlState);
+    EXPECT_STREQ("VKL ODBC Empty statement.", rec.message);
 }
 
 TEST_F(LocalStatements, ArgumentChecksComeFirst)
@@ -502,7 +508,39 @@ TEST_F(LocalStatements, AnsiStatementIsConvertedWhateverItsLength)
     EXPECT_EQ(0, exec(("use " + euros).c_str()));
     std::string expected;
     for (int i = 0; i < 40; ++i) expected += "\xE2\x82\xAC";
-    EXPECT_EQ(expected, conn.connProperty.DATABASE);
+    EXPECT_EQ(expected, conn.database());
+}
+
+// Double quotes that quote identifiers become backticks; literals, comments
+// and backtick names are copied as they are.
+TEST(StatementText, IdentifierQuotesBecomeBackticks)
+{
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"select \"id\" from \"t\"", "select `id` from `t`"},
+        {"select 'say \"hi\"'", "select 'say \"hi\"'"},
+        {"select 'it''s \"x\"', \"id\"", "select 'it''s \"x\"', `id`"},
+        {"select 'a\\'\"b', \"c\"", "select 'a\\'\"b', `c`"},
+        {"select \"id\" -- the customer's id\nfrom \"customers\"",
+         "select `id` -- the customer's id\nfrom `customers`"},
+        {"select 1 -- \"not\" converted\r\n, \"x\"", "select 1 -- \"not\" converted\r\n, `x`"},
+        {"select /* it's \"a\" comment */ \"id\"", "select /* it's \"a\" comment */ `id`"},
+        {"select /* unterminated \"x\"", "select /* unterminated \"x\""},
+        {"select \"customer's id\", 'lit' from t", "select `customer's id`, 'lit' from t"},
+        {"select \"a--b\", \"c/*d\" from t", "select `a--b`, `c/*d` from t"},
+        {"select `it's`, \"x\"", "select `it's`, `x`"},
+        {"select '--', \"x\", '/*'", "select '--', `x`, '/*'"},
+        {"select 5-3 - -1, \"x\"", "select 5-3 - -1, `x`"},
+        {"select 4/2 */ \"x\"", "select 4/2 */ `x`"},
+        {"select \"a\"\"b\"", "select `a``b`"},
+        {"select \"open", "select `open"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.out, clienttext::backtickIdentifierQuotes(c.in)) << c.in;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -644,7 +682,8 @@ TEST(CatalogSets, TypeInfoOnlyForAllTypes)
     NavixQueryResultSet* rs = reinterpret_cast<NavixQueryResultSet*>(0x1);
     EXPECT_EQ(1, DBGetTypeInfo(4, &rs, &rec));
     EXPECT_EQ(nullptr, rs);
-    EXPECT_STREQ("00000", rec.sqlState);
+    EXPECT_STREQ("HYC00", rec.sqlState);
+    EXPECT_STREQ("VKL ODBC Only support to GetTypeInfo for SQL_ALL_TYPES", rec.message);
     EXPECT_EQ(1u, log.count("Only support to GetTypeInfo for SQL_ALL_TYPES", clienttest::kLevelError));
     EXPECT_EQ(1u, log.count("Call NavixTypeInfoResultSet::getTypeInfo error, ret = 1", clienttest::kLevelError));
     EXPECT_EQ(1, DBGetTypeInfo(0, nullptr, &rec));

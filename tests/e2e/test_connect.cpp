@@ -151,9 +151,11 @@ TEST(Connect, WrongPasswordFailsWithSystemError) {
     Diag d = diag(SQL_HANDLE_DBC, conn.dbc);
     ASSERT_EQ(SQL_SUCCESS, d.ret);
     EXPECT_EQ("HY000", d.state);
-    EXPECT_EQ("VKL ODBC System ERROR.", d.text);
-    EXPECT_NE(0, d.native);
-    EXPECT_EQ(22, d.textLen);
+    const std::string refused =
+        "VKL ODBC System ERROR. Identity service answered 401: The username or password is wrong.";
+    EXPECT_EQ(refused, d.text);
+    EXPECT_EQ(401, d.native);
+    EXPECT_EQ((int)refused.size(), d.textLen);
     EXPECT_EQ(1u, tokenRequests(project));
 
     // The handle is not connected: statements cannot be allocated on it, and
@@ -174,8 +176,9 @@ TEST(Connect, WrongPasswordThroughDataSource) {
     EXPECT_EQ("HY000", d.state);
     // A failed SQLConnect unloads the driver, so the driver manager keeps its
     // own copy of the record and puts its name in front of the text.
-    EXPECT_EQ("VKL ODBC System ERROR.", withoutManagerPrefix(d.text));
-    EXPECT_NE(0, d.native);
+    EXPECT_EQ("VKL ODBC System ERROR. Identity service answered 401: The username or password is wrong.",
+              withoutManagerPrefix(d.text));
+    EXPECT_EQ(401, d.native);
 }
 
 TEST(Connect, MissingRequiredKeyFailsWithoutContactingTheService) {

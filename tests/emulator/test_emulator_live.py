@@ -342,6 +342,35 @@ class RecordAndFaultsTest(unittest.TestCase):
         accepted = exchange("POST", "/v3/auth/tokens", [("Content-Type", "application/json")], body)
         self.assertEqual(201, accepted.status)
 
+    def test_spoilt_answers_come_from_calls_that_ran(self):
+        project = new_project("f-spoil")
+        service = Service(project)
+        control("fault", {"project": project, "match": "submit", "kind": "unreadable", "form": "truncated"})
+        spoilt = service.submit("create table made (a INT)")
+        self.assertEqual(200, spoilt.status)
+        with self.assertRaises(ValueError):
+            json.loads(spoilt.text)
+        # The statement ran: the table exists.
+        self.assertTrue(service.submit("select a from made", conf=SYNC).json()["is_success"])
+
+        job = service.submit("select id from numbers").json()["job_id"]
+        self.assertEqual("FINISHED", service.wait(job))
+        control("fault", {"project": project, "match": "result", "kind": "big_counts"})
+        page = service.page(job, 1).json()
+        self.assertEqual((5000000000, 100), (page["row_count"], len(page["rows"])))
+        control("fault", {"project": project, "match": "result", "kind": "unreadable", "form": "empty"})
+        emptied = service.page(job, 2)
+        self.assertEqual((200, ""), (emptied.status, emptied.text))
+
+        control("fault", {"project": project, "match": "token", "kind": "unreadable"})
+        body = json.dumps({"auth": {"identity": {"methods": ["password"], "password": {"user": {
+            "name": "emuuser", "password": "emu-Pass_01", "domain": {"name": "emuaccount"}}}},
+            "scope": {"project": {"id": project}}}}).encode()
+        issued = exchange("POST", "/v3/auth/tokens", [("Content-Type", "application/json")], body)
+        self.assertEqual(201, issued.status)
+        self.assertIn("X-Subject-Token", dict(issued.headers))
+        self.assertTrue(issued.text.startswith("<html>"))
+
     def test_parallel_projects(self):
         failures = []
 

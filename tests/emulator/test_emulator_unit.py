@@ -316,7 +316,8 @@ class FaultsAndJobsTest(unittest.TestCase):
     def test_fault_validation(self):
         for spec in ({"kind": "boom"}, {"kind": "drop", "match": "nothing"},
                      {"kind": "status", "status": 42}, {"kind": "drop", "count": -1},
-                     {"kind": "delay", "seconds": "x"}):
+                     {"kind": "delay", "seconds": "x"}, {"kind": "unreadable", "form": "xml"},
+                     {"kind": "big_counts", "value": "many"}):
             with self.assertRaises(emu_state.FaultError, msg=spec):
                 emu_state.Fault(spec)
 
@@ -339,6 +340,20 @@ class FaultsAndJobsTest(unittest.TestCase):
         project.faults.append(emu_state.Fault({"match": "token", "kind": "status", "count": 0}))
         for _ in range(5):
             self.assertIsNotNone(project.take_fault("token"))
+
+    def test_spoilt_answers(self):
+        body = b'{"is_success":true,"message":"","row_count":250,"schema":[],"rows":[["row_count\\":1"]]}'
+        cases = [
+            ({"kind": "unreadable"}, b"<html><body><h1>502 Bad Gateway</h1></body></html>"),
+            ({"kind": "unreadable", "form": "truncated"}, body[:len(body) // 2]),
+            ({"kind": "unreadable", "form": "empty"}, b""),
+            ({"kind": "unreadable", "form": "bad_utf8"}, body.replace(b'"message":"', b'"message":"\xff\xfe')),
+            ({"kind": "unreadable", "form": "deep"}, b"[" * 1000 + b"]" * 1000),
+            ({"kind": "big_counts"}, body.replace(b"250", b"5000000000")),
+            ({"kind": "big_counts", "value": 7}, body.replace(b"250", b"7")),
+        ]
+        for spec, expected in cases:
+            self.assertEqual(expected, emu_state.Fault(spec).spoil(body), spec)
 
     def test_job_polls(self):
         job = emu_state.Job("QUERY", "select 1", "q", "u", "db1", 2)

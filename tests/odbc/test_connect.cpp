@@ -287,7 +287,7 @@ TEST(MaskConnString, PasswordAndSecretKeyNeverShown)
 {
     char* m = maskConnString("DSN=a;PASSWORD=secret;sk=abc=d;PWD=x; Password =y;AK=k;SKIP=1;;");
     ASSERT_NE(m, nullptr);
-    EXPECT_STREQ(m, "DSN=a;PASSWORD=****;sk=****;PWD=x; Password =****;AK=k;SKIP=1;;");
+    EXPECT_STREQ(m, "DSN=a;PASSWORD=****;sk=****;PWD=****; Password =****;AK=k;SKIP=1;;");
     free(m);
     m = maskConnString("SK=;PASSWORD");
     EXPECT_STREQ(m, "SK=****;PASSWORD");

@@ -224,9 +224,13 @@ TEST_F(RestEmu, IdentityRefusalsFailInit) {
     {
         LogCapture log;
         RestApiProxy wrong;
-        EXPECT_EQ(401, wrong.init(tokenConf("emuuser", "wrong-password")));
+        CallError error;
+        EXPECT_EQ(401, wrong.init(tokenConf("emuuser", "wrong-password"), &error));
         EXPECT_TRUE(wrong.token.empty());
         EXPECT_EQ(0, wrong.tokenExpiry);
+        EXPECT_EQ(CallError::IDENTITY_REFUSED, error.kind);
+        EXPECT_EQ(401, error.code);
+        EXPECT_EQ("Identity service answered 401: The username or password is wrong.", error.text);
         // An answer without a token is an ordinary HTTP exchange (INFO) and a
         // failed token request (ERROR, with the status).
         EXPECT_EQ(log4cplus::INFO_LOG_LEVEL, log.levelOf("HttpClient::call][http call success. HTTP code: 401"));
@@ -242,6 +246,17 @@ TEST_F(RestEmu, IdentityRefusalsFailInit) {
     RestApiProxy noHeader;
     EXPECT_EQ(200, noHeader.init(tokenConf()));
     EXPECT_TRUE(noHeader.token.empty());
+
+    // A token whose answer cannot be read is not taken: its expiry is unknown.
+    for (const char* form : {"html", "truncated", "empty"}) {
+        fault(std::string("\"match\":\"token\",\"kind\":\"unreadable\",\"form\":\"") + form + "\"");
+        RestApiProxy unreadable;
+        CallError error;
+        EXPECT_EQ(kUnreadableAnswer, unreadable.init(tokenConf(), &error)) << form;
+        EXPECT_EQ(CallError::UNREADABLE, error.kind) << form;
+        EXPECT_FALSE(error.text.empty()) << form;
+        EXPECT_TRUE(unreadable.token.empty()) << form;
+    }
 }
 
 TEST_F(RestEmu, PasswordWithQuoteAndBackslashLogsIn) {
@@ -254,14 +269,14 @@ TEST_F(RestEmu, PasswordWithQuoteAndBackslashLogsIn) {
     EXPECT_EQ(404, resp.httpStatus);  // authorised; the job does not exist
 }
 
-TEST_F(RestEmu, TokenIsRenewedWhenItsExpirySecondIsReached) {
-    EmuClient::get().config("{\"project\":\"" + project + "\",\"token_ttl\":2}");
+TEST_F(RestEmu, TokenIsRenewedBeforeItLapses) {
     RestApiProxy proxy;
     ASSERT_EQ(0, proxy.init(tokenConf()));
     const std::string first = proxy.token;
     ASSERT_EQ(1u, tokenRequests());
+    EXPECT_GT(proxy.tokenLifetimeMs, 3590 * 1000);
 
-    // Valid: no renewal.
+    // Far from its expiry: no renewal.
     {
         JobStatusReq req("j");
         JobStatusResp resp;
@@ -269,8 +284,8 @@ TEST_F(RestEmu, TokenIsRenewedWhenItsExpirySecondIsReached) {
         EXPECT_EQ(1u, tokenRequests());
         EXPECT_EQ(first, req.httpReq.headers["X-Auth-Token"]);
     }
-    // The expiry second itself counts as expired.
-    proxy.tokenExpiry = static_cast<int64_t>(std::time(nullptr));
+    // Less than a minute left: renewed before the request goes out.
+    proxy.tokenExpiry = static_cast<int64_t>(std::time(nullptr)) + 59;
     {
         JobStatusReq req("j");
         JobStatusResp resp;
@@ -280,34 +295,61 @@ TEST_F(RestEmu, TokenIsRenewedWhenItsExpirySecondIsReached) {
         EXPECT_EQ(proxy.token, req.httpReq.headers["X-Auth-Token"]);
         EXPECT_EQ(404, resp.httpStatus);
     }
-    // Let the emulator's token run out for real: the next call renews it
-    // and is accepted.
-    const std::string second = proxy.token;
-    while (static_cast<int64_t>(std::time(nullptr)) < proxy.tokenExpiry) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // A token that lives 4 s is renewed at half its life, so none of a run
+    // of requests across several of its lives is refused as expired.
+    EmuClient::get().config("{\"project\":\"" + project + "\",\"token_ttl\":4}");
+    proxy.tokenExpiry = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(7);
+    int calls = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        JobStatusReq req("j");
+        JobStatusResp resp;
+        ASSERT_EQ(0, proxy.call(req, resp));
+        ASSERT_EQ(404, resp.httpStatus) << resp.message;  // authorised; 401 would mean a lapsed token
+        ++calls;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    JobStatusReq req("j");
-    JobStatusResp resp;
-    ASSERT_EQ(0, proxy.call(req, resp));
-    EXPECT_EQ(3u, tokenRequests());
-    EXPECT_NE(second, proxy.token);
-    EXPECT_EQ(404, resp.httpStatus) << resp.message;
+    EXPECT_GT(calls, 10);
+    EXPECT_GE(tokenRequests(), 5u);  // 2 above, and at least one more per half life
 }
 
-TEST_F(RestEmu, FailedRenewalKeepsTheOldToken) {
+TEST_F(RestEmu, FailedRenewalFailsTheRequest) {
     RestApiProxy proxy;
     ASSERT_EQ(0, proxy.init(tokenConf()));
     const std::string first = proxy.token;
+    const std::string identity = EmuClient::get().hostPort();
     proxy.tokenExpiry = static_cast<int64_t>(std::time(nullptr));
     const int64_t forced = proxy.tokenExpiry;
-    fault("\"match\":\"token\",\"kind\":\"drop\"");
+    const struct {
+        const char* fault;
+        CallError::Kind kind;
+        const char* text;  // part of the error's text
+    } cases[] = {
+        {"\"kind\":\"drop\"", CallError::TRANSPORT, ""},
+        {"\"kind\":\"not_success\",\"message\":\"Account locked\"", CallError::IDENTITY_REFUSED,
+         "Identity service answered 401: Account locked"},
+        {"\"kind\":\"unreadable\",\"form\":\"truncated\"", CallError::UNREADABLE, ""},
+    };
+    for (const auto& c : cases) {
+        fault(std::string("\"match\":\"token\",") + c.fault);
+        JobStatusReq req("j");
+        JobStatusResp resp;
+        EXPECT_NE(0, proxy.call(req, resp)) << c.fault;
+        EXPECT_EQ(c.kind, resp.error.kind) << c.fault;
+        EXPECT_NE(std::string::npos, resp.error.text.find(c.text)) << resp.error.text;
+        if (c.kind == CallError::TRANSPORT) {
+            EXPECT_EQ(identity, resp.error.host);
+        }
+        EXPECT_EQ(first, proxy.token);
+        EXPECT_EQ(forced, proxy.tokenExpiry);
+    }
+    EXPECT_TRUE(EmuClient::get().requests(project, "/status").empty());  // nothing went out with the old token
+    // The next call renews and goes through.
     JobStatusReq req("j");
     JobStatusResp resp;
     ASSERT_EQ(0, proxy.call(req, resp));
-    EXPECT_EQ(first, proxy.token);
-    EXPECT_EQ(forced, proxy.tokenExpiry);
-    EXPECT_EQ(first, req.httpReq.headers["X-Auth-Token"]);
-    EXPECT_EQ(404, resp.httpStatus);  // the old token is still good at the emulator
+    EXPECT_EQ(404, resp.httpStatus);
+    EXPECT_NE(first, proxy.token);
 }
 
 TEST_F(RestEmu, ThreeOutcomesOfACall) {
@@ -358,15 +400,17 @@ TEST_F(RestEmu, ThreeOutcomesOfACall) {
         EXPECT_EQ(204, resp.httpStatus);
         EXPECT_TRUE(resp.message.empty());
     }
-    // A success status with a body that is not JSON: successful, empty members.
+    // A success status with a body that is not JSON is no answer: the call
+    // fails with the reader's error.
     fault("\"match\":\"status\",\"kind\":\"not_json\"");
     {
         JobStatusReq req("j");
         JobStatusResp resp;
-        ASSERT_EQ(0, proxy.call(req, resp));
-        EXPECT_TRUE(resp.isSuccess);
+        ASSERT_EQ(kUnreadableAnswer, proxy.call(req, resp));
+        EXPECT_FALSE(resp.isSuccess);
         EXPECT_EQ(200, resp.httpStatus);
-        EXPECT_TRUE(resp.job_id.empty());
+        EXPECT_EQ(CallError::UNREADABLE, resp.error.kind);
+        EXPECT_FALSE(resp.error.text.empty());
         EXPECT_TRUE(resp.status.empty());
     }
     // Transport failure: the connection closes without an answer.
@@ -379,6 +423,10 @@ TEST_F(RestEmu, ThreeOutcomesOfACall) {
         EXPECT_FALSE(resp.isSuccess);
         EXPECT_EQ(0, resp.httpStatus);
         EXPECT_TRUE(resp.message.empty());
+        EXPECT_EQ(CallError::TRANSPORT, resp.error.kind);
+        EXPECT_EQ(ret, resp.error.code);
+        EXPECT_EQ(EmuClient::get().hostPort(), resp.error.host);
+        EXPECT_FALSE(resp.error.text.empty());
     }
 }
 

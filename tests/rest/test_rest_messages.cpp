@@ -232,11 +232,12 @@ TEST(JobStatusRespParse, AllMembers) {
     EXPECT_EQ(3, r.result_count);
 }
 
+// Counts are read into 64 bits: a count beyond 2^31 is a count.
 TEST(JobStatusRespParse, IntegerForms) {
     struct Case {
         const char* json;
         bool ok;
-        int32_t value;
+        int64_t value;
     };
     const Case cases[] = {
         {"0", true, 0},
@@ -244,9 +245,13 @@ TEST(JobStatusRespParse, IntegerForms) {
         {"\"+7\"", true, 7},
         {"\"12 \"", true, 12},
         {"2147483647", true, 2147483647},
-        {"-2147483648", true, INT32_MIN},
-        {"2147483648", false, 0},
-        {"-2147483649", false, 0},
+        {"2147483648", true, 2147483648LL},
+        {"5000000000", true, 5000000000LL},
+        {"-2147483649", true, -2147483649LL},
+        {"9223372036854775807", true, INT64_MAX},
+        {"-9223372036854775808", true, INT64_MIN},
+        {"9223372036854775808", false, 0},
+        {"-9223372036854775809", false, 0},
         {"99999999999999999999", false, 0},
         {"1.5", false, 0},
         {"1e3", false, 0},
@@ -258,7 +263,8 @@ TEST(JobStatusRespParse, IntegerForms) {
     };
     for (const Case& c : cases) {
         JobStatusResp r;
-        parse(r, statusBody(c.json));
+        r.httpResp.body = statusBody(c.json);
+        EXPECT_EQ(c.ok, r.parseSuccessRes()) << c.json;
         EXPECT_EQ(c.value, r.result_count) << c.json;
         EXPECT_EQ(12, r.input_size) << c.json;
     }
@@ -267,7 +273,7 @@ TEST(JobStatusRespParse, IntegerForms) {
 TEST(JobStatusRespParse, FailureKeepsWhatWasRead) {
     JobStatusResp big;
     parse(big, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","queue_name":"q",
-                   "owner":"o","status":"FINISHED","statement":"s","input_size":2147483648,"result_count":1})");
+                   "owner":"o","status":"FINISHED","statement":"s","input_size":9223372036854775808,"result_count":1})");
     EXPECT_EQ("q", big.queue_name);
     EXPECT_EQ("o", big.owner);
     EXPECT_EQ("FINISHED", big.status);
@@ -367,6 +373,55 @@ TEST(JsonNesting, DeepBodyIsRefusedWithoutExhaustingTheStack) {
     EXPECT_EQ("\"" + std::string(200, '['), ok.message);
     ASSERT_EQ(1u, ok.rows.size());
     EXPECT_EQ((ResultRow{"1", ""}), ok.rows[0]);
+}
+
+// A success status whose body cannot be read is a failure of the parse, with
+// the reader's error: never a successful, empty answer.
+TEST(UnreadableAnswers, EveryReaderReportsItsError) {
+    enum Which { SUBMIT, STATUS, PAGE, DESCRIBE };
+    const std::string page = R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","input_size":0,)";
+    const struct {
+        Which which;
+        std::string body;
+        const char* error;  // part of the reader's error
+    } cases[] = {
+        {SUBMIT, "<html><body>502 Bad Gateway</body></html>", "at line 1"},
+        {STATUS, "", "at line 1"},
+        {PAGE, page + R"("row_count":2,"schema":[{"a":"INT"}],"rows":[[1],)", "at line 1"},
+        {DESCRIBE, "{\"column_count\":1,\n\"table_type\":\"T\",\n\"columns\":[", "at line 3"},
+        {SUBMIT, "{\"job_id\":\"\xff\xfe\",\"job_type\":\"QUERY\",\"is_success\":true,\"message\":\"\"}",
+         "invalid code sequence"},
+        {PAGE, std::string(100, '[') + std::string(100, ']'), "nesting too deep"},
+        {PAGE, page + R"("row_count":9223372036854775808,"schema":[],"rows":[]})", "row_count"},
+        {DESCRIBE, R"({"column_count":99999999999999999999,"table_type":"T","columns":[]})", "column_count"},
+        {SUBMIT, R"({"job_type":"QUERY","is_success":true,"message":""})", "No such node (job_id)"},
+        {STATUS, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","queue_name":"q",
+                    "owner":"o","statement":"s","input_size":0,"result_count":0})",
+         "No such node (status)"},
+        {PAGE, page + R"("row_count":1,"rows":[[1]]})", "No such node (schema)"},
+        {PAGE, page + R"("row_count":1,"schema":[]})", "No such node (rows)"},
+        {DESCRIBE, R"({"column_count":0,"table_type":"T"})", "No such node (columns)"},
+        {STATUS, R"({"job_id":"j"} {"job_id":"k"})", "at line 1"},
+    };
+    for (const auto& c : cases) {
+        SubmitJobResp submit;
+        JobStatusResp status;
+        GetJobResuleResp result;
+        GetDescribeTableResp describe;
+        RestResp* resp = c.which == SUBMIT   ? static_cast<RestResp*>(&submit)
+                         : c.which == STATUS ? static_cast<RestResp*>(&status)
+                         : c.which == PAGE   ? static_cast<RestResp*>(&result)
+                                             : static_cast<RestResp*>(&describe);
+        resp->httpResp.body = c.body;
+        EXPECT_FALSE(resp->parseSuccessRes()) << c.body.substr(0, 80);
+        EXPECT_EQ(CallError::UNREADABLE, resp->error.kind) << c.body.substr(0, 80);
+        EXPECT_NE(std::string::npos, resp->error.text.find(c.error)) << resp->error.text;
+    }
+    // A service refusal is read, not unreadable.
+    SubmitJobResp refused;
+    refused.httpResp.body = R"({"job_id":"","job_type":"","is_success":false,"message":"no"})";
+    EXPECT_TRUE(refused.parseSuccessRes());
+    EXPECT_EQ(CallError::NONE, refused.error.kind);
 }
 
 }  // namespace

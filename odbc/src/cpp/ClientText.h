@@ -49,6 +49,13 @@ inline std::string fieldText(const char (&field)[N])
     return std::string(field, strnlen(field, N));
 }
 
+// The statement text with the double quotes that quote identifiers turned
+// into backticks, the service's identifier quotes. Text literals ('...', in
+// which a backslash escapes the next character), comments (-- to the end of
+// the line, /* ... */) and backtick-quoted names are copied unchanged; inside
+// a double-quoted identifier an apostrophe is part of the name.
+std::string backtickIdentifierQuotes(const std::string& text);
+
 }  // namespace clienttext
 
 #endif

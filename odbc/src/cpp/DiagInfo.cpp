@@ -2,6 +2,10 @@
 
 #include <string.h>
 
+#include <new>
+
+#include "RestMessage.h"
+
 #define DIAG_SERVICE_PREFIX "VKL Service response: "
 
 DiagInfo::DiagInfo() : code(0), sqlstate("00000"), message("VKL ODBC Success.") {}
@@ -21,6 +25,34 @@ void DiagInfo::setServiceError(const char* text)
     sqlstate = "01000";
     if (text != NULL) {
         message = std::string(DIAG_SERVICE_PREFIX) + text;
+    }
+}
+
+void DiagInfo::setCallError(const navixrest::CallError& error, bool connecting)
+{
+    switch (error.kind) {
+    case navixrest::CallError::TRANSPORT:
+        set(error.code, connecting ? "08001" : "08S01",
+            ("VKL ODBC Communication link failure: " + error.text + " (host " + error.host + ")").c_str());
+        break;
+    case navixrest::CallError::IDENTITY_REFUSED:
+        set(error.code, "HY000", ("VKL ODBC System ERROR. " + error.text).c_str());
+        break;
+    case navixrest::CallError::UNREADABLE:
+        set(DIAG_CODE_UNREADABLE, "HY000", ("VKL ODBC Unreadable service answer: " + error.text).c_str());
+        break;
+    default:
+        set(1, "HY000", "VKL ODBC System ERROR.");
+        break;
+    }
+}
+
+void DiagInfo::setException(const std::exception& e)
+{
+    if (dynamic_cast<const std::bad_alloc*>(&e) != NULL) {
+        set(1, "HY001", "VKL ODBC Memory allocation error.");
+    } else {
+        set(1, "HY000", (std::string("VKL ODBC System ERROR. ") + e.what()).c_str());
     }
 }
 

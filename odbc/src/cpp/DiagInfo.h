@@ -4,7 +4,12 @@
 #define VORN_DIAGINFO_H
 
 #include <stdint.h>
+#include <exception>
 #include <string>
+
+namespace navixrest {
+struct CallError;
+}
 
 #define DIAG_SQLSTATE_SIZE 6    // five characters and a NUL
 #define DIAG_MESSAGE_SIZE 1025  // at most 1024 characters and a NUL
@@ -34,7 +39,22 @@ public:
     // Code 4, "01000", and the service's text behind the fixed prefix; a NULL
     // text keeps the previous message.
     void setServiceError(const char* text);
+
+    // A REST call that gave no usable answer:
+    //   transport failure: CURLcode, "08001" while connecting, else "08S01",
+    //     "VKL ODBC Communication link failure: <libcurl's text> (host <host[:port]>)";
+    //   login refused: the token request's result, "HY000",
+    //     "VKL ODBC System ERROR. Identity service answered <status>: <reason>";
+    //   unreadable answer: 5, "HY000", "VKL ODBC Unreadable service answer: <reader's error>".
+    void setCallError(const navixrest::CallError& error, bool connecting);
+
+    // An unexpected failure inside the client: "HY001" for lack of memory,
+    // else "HY000" "VKL ODBC System ERROR. " and the exception's text.
+    void setException(const std::exception& e);
 };
+
+// Native code of a diagnostic about an answer that could not be read.
+#define DIAG_CODE_UNREADABLE 5
 
 // The copy that NavixConnection::fillDiagRecord and
 // NavixQueryResultSet::fillDiagRecord share: SQLSTATE cut to 5 characters,

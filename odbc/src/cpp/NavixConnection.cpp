@@ -41,21 +41,68 @@ bool proxyRequested(const std::string& useProxy)
 
 bool isSecretKey(const std::string& key)
 {
-    std::string k = trimmed(key);
-    return strcasecmp(k.c_str(), "PASSWORD") == 0 || strcasecmp(k.c_str(), "SK") == 0;
+    return strcasecmp(key.c_str(), "PASSWORD") == 0 || strcasecmp(key.c_str(), "PWD") == 0 ||
+           strcasecmp(key.c_str(), "SK") == 0;
 }
 
-// One "key=value" entry with a secret value replaced.
-std::string maskEntry(const std::string& entry)
+// One entry with a secret value replaced, braces and all: nothing of the
+// secret stays.
+std::string maskEntry(const ConnStringEntry& entry)
 {
-    size_t eq = entry.find('=');
-    if (eq == std::string::npos || !isSecretKey(entry.substr(0, eq))) {
-        return entry;
+    if (!entry.hasValue || !isSecretKey(entry.key)) {
+        return entry.text;
     }
-    return entry.substr(0, eq + 1) + "****";
+    return entry.text.substr(0, entry.text.find('=') + 1) + "****";
 }
 
 }  // namespace
+
+std::vector<ConnStringEntry> splitConnectionString(const std::string& text)
+{
+    std::vector<ConnStringEntry> entries;
+    size_t pos = 0;
+    for (;;) {
+        ConnStringEntry e;
+        e.hasValue = false;
+        e.braced = false;
+        size_t end = text.find_first_of("=;", pos);
+        if (end != std::string::npos && text[end] == '=') {
+            e.hasValue = true;
+            e.key = trimmed(text.substr(pos, end - pos));
+            size_t v = end + 1;
+            size_t open = text.find_first_not_of(" \t", v);
+            if (open != std::string::npos && text[open] == '{') {
+                // Up to the brace that is not doubled; without one, the
+                // value runs to the end of the text.
+                e.braced = true;
+                size_t i = open + 1;
+                for (; i < text.size(); ++i) {
+                    if (text[i] == '}') {
+                        if (i + 1 < text.size() && text[i + 1] == '}') {
+                            e.value += '}';
+                            ++i;
+                            continue;
+                        }
+                        break;
+                    }
+                    e.value += text[i];
+                }
+                end = i < text.size() ? text.find(';', i + 1) : std::string::npos;
+            } else {
+                end = text.find(';', v);
+                e.value = text.substr(v, end == std::string::npos ? std::string::npos : end - v);
+            }
+        } else {
+            e.key = trimmed(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+        }
+        e.text = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        entries.push_back(e);
+        if (end == std::string::npos) {
+            return entries;
+        }
+        pos = end + 1;
+    }
+}
 
 NavixConnection::NavixConnection(const ConnProperty* prop, const char* connStr)
     : diag(), syncMode(false), restApi(NULL)
@@ -66,6 +113,7 @@ NavixConnection::NavixConnection(const ConnProperty* prop, const char* connStr)
         return;
     }
     memcpy(&connProperty, prop, sizeof(connProperty));
+    currentDatabase = fieldText(connProperty.DATABASE);
     parseConnConf(connStr);
 }
 
@@ -80,7 +128,7 @@ NavixConnection::~NavixConnection()
 
 std::string NavixConnection::maskSecrets(const std::string& connStr)
 {
-    std::vector<std::string> entries = splitAll(connStr, ';');
+    std::vector<ConnStringEntry> entries = splitConnectionString(connStr);
     std::string out;
     for (size_t i = 0; i < entries.size(); ++i) {
         if (i > 0) {
@@ -93,16 +141,20 @@ std::string NavixConnection::maskSecrets(const std::string& connStr)
 
 void NavixConnection::parseConnConf(const std::string& connStr)
 {
-    // Credentials never reach the log: PASSWORD and SK are masked.
+    // Credentials never reach the log: PASSWORD, PWD and SK are masked.
     NAVIX_LOG(NAVIX_DEBUG, "NavixConnection::parseConnConf", "Conn string: %s", maskSecrets(connStr).c_str());
-    connConfList = splitAll(trimmed(connStr), ';');
-    for (const std::string& entry : connConfList) {
-        if (entry.empty()) {
+    // Entries follow ODBC's grammar, so a ";" inside a braced value (a
+    // password, say) never starts an entry of its own.
+    std::vector<ConnStringEntry> entries = splitConnectionString(trimmed(connStr));
+    connConfList.clear();
+    for (const ConnStringEntry& entry : entries) {
+        connConfList.push_back(entry.text);
+        if (entry.text.empty()) {
             continue;
         }
         NAVIX_LOG(NAVIX_DEBUG, "NavixConnection::parseConnConf", "Conn conf: %s", maskEntry(entry).c_str());
-        if (entry.size() >= 4 && lowerAscii(entry.substr(0, 4)) == "vkl.") {
-            updateServerConfMap(entry);
+        if (entry.text.size() >= 4 && lowerAscii(entry.text.substr(0, 4)) == "vkl.") {
+            updateServerConfMap(entry.braced ? entry.key + "=" + entry.value : entry.text);
         }
     }
     rebuildServerConfList();
@@ -121,6 +173,7 @@ bool NavixConnection::updateServerConfMap(const std::string& conf)
     }
     std::string key = trimmed(parts[0]);
     std::string value = trimmed(parts[1]);
+    std::lock_guard<std::mutex> lock(stateMutex);
     if (key == "vkl.sql.syncMode.enabled") {
         std::string mode = lowerAscii(value);
         NAVIX_LOG(NAVIX_DEBUG, "NavixConnection::updateServerConfMap", "syncMode: %s", mode.c_str());
@@ -132,10 +185,40 @@ bool NavixConnection::updateServerConfMap(const std::string& conf)
 
 void NavixConnection::rebuildServerConfList()
 {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    rebuildServerConfListLocked();
+}
+
+void NavixConnection::rebuildServerConfListLocked()
+{
     serverConfList.clear();
     for (const auto& kv : serverConfMap) {
         serverConfList.push_back(kv.first + "=" + kv.second);
     }
+}
+
+std::string NavixConnection::database() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    return currentDatabase;
+}
+
+void NavixConnection::setDatabase(const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    currentDatabase = name;
+}
+
+std::vector<std::string> NavixConnection::serverConfSnapshot() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    return serverConfList;
+}
+
+bool NavixConnection::isSyncMode() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    return syncMode;
 }
 
 int NavixConnection::createRestApi()
@@ -165,12 +248,19 @@ int NavixConnection::createRestApi()
         restApi = NULL;
     }
     if (restApi == NULL) {
+        diag.set(1, "HY001", "VKL ODBC Memory allocation error.");
         NAVIX_LOG(NAVIX_ERROR, "NavixConnection::createRestApi", "new Rest API is NULL");
         return 1;
     }
-    int r = restApi->init(conf);
+    navixrest::CallError error;
+    int r = restApi->init(conf, &error);
     if (r != 0) {
-        diag.set(r, "HY000", "VKL ODBC System ERROR.");
+        // The init result stays the native code; the record says why.
+        if (error.kind == navixrest::CallError::NONE) {
+            diag.set(r, "HY000", "VKL ODBC System ERROR.");
+        } else {
+            diag.setCallError(error, true);
+        }
         NAVIX_LOG(NAVIX_ERROR, "NavixConnection::createRestApi", "Call Rest Api init error, ret = %d", r);
         return 1;
     }

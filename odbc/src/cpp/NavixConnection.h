@@ -4,6 +4,7 @@
 #define NAVIX_CONNECTION_H
 
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,25 @@ namespace navixrest {
 class RestApiProxy;
 }
 
+// One entry of a connection string in ODBC's grammar: the key is the text
+// before the first "=", the value everything after it up to the next ";"; a
+// value in braces may hold ";" and "=", "}}" in it stands for "}", and the
+// braces are not part of the value.
+struct ConnStringEntry {
+    std::string text;   // the entry as written, between its separators
+    std::string key;    // trimmed
+    std::string value;  // braces removed from a braced value
+    bool hasValue;      // the entry holds an "="
+    bool braced;
+};
+
+// The entries of a connection string, in order; adjacent separators give
+// empty entries, as does a trailing ";".
+std::vector<ConnStringEntry> splitConnectionString(const std::string& text);
+
+// Several statements of one connection may run on different threads at once:
+// the settings that USE and SET change, and that every submission reads, are
+// guarded by one lock and read through the accessors below.
 class NavixConnection {
 public:
     // Copies *prop whole and parses the connection string; a NULL argument
@@ -25,13 +45,20 @@ public:
     // Takes one "key=value" server setting; false when it is malformed.
     bool updateServerConfMap(const std::string& conf);
     void rebuildServerConfList();
+
+    // The current database: DATABASE at connect, then the name of the last USE.
+    std::string database() const;
+    void setDatabase(const std::string& name);
+    // The server settings as sent with a job ("key=value", in key order).
+    std::vector<std::string> serverConfSnapshot() const;
+    bool isSyncMode() const;
     // 0 on success, 1 on failure (diag then holds the proxy's init result).
     int createRestApi();
     int init();
     void fillDiagRecord(DiagRecord* record) const;
 
-    // The connection string with the values of PASSWORD and SK replaced by
-    // "****", for logging.
+    // The connection string with the values of PASSWORD, PWD and SK replaced
+    // by "****" (a braced value whole), for logging.
     static std::string maskSecrets(const std::string& connStr);
 
     ConnProperty connProperty;
@@ -43,6 +70,11 @@ public:
     std::map<std::string, std::string> serverConfMap;
 
 private:
+    void rebuildServerConfListLocked();
+
+    mutable std::mutex stateMutex;  // guards syncMode, serverConfList, serverConfMap, currentDatabase
+    std::string currentDatabase;
+
     NavixConnection(const NavixConnection&);
     NavixConnection& operator=(const NavixConnection&);
 };

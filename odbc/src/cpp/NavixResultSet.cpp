@@ -29,6 +29,10 @@ using clienttext::upperAscii;
 
 const uint32_t kPageSize = 100;
 
+const char* const kSystemError = "VKL ODBC System ERROR.";
+const char* const kNoMemory = "VKL ODBC Memory allocation error.";
+const char* const kInvalidSyntax = "VKL ODBC Invalid SQL syntax.";
+
 // The typed getters read a cell as the C library reads a number: the number
 // that leads the text (0 when none), its integer part; a BOOLEAN column
 // reads "true" as 1 and any other text as 0.
@@ -224,10 +228,12 @@ int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql)
 {
     try {
         if (conn == NULL) {
+            diag.set(1, "HY000", kSystemError);
             NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "connection cannot be NULL");
             return 1;
         }
         if (sql.empty()) {
+            diag.set(1, "42000", "VKL ODBC Empty statement.");
             NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "query_str cannot be NULL");
             return 1;
         }
@@ -238,6 +244,7 @@ int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql)
             // UTF-8 bytes, so this buffer always fits the converted text.
             size_t need = sql.size() * 4 + 1;
             if (need > (size_t)INT_MAX) {
+                diag.set(1, "HY001", kNoMemory);
                 NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "new sql failed");
                 return 1;
             }
@@ -245,10 +252,12 @@ int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql)
             try {
                 buf.assign(need, '\0');
             } catch (const std::bad_alloc&) {
+                diag.set(1, "HY001", kNoMemory);
                 NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "new sql failed");
                 return 1;
             }
             if (ConvertANSI2UTF8(sql.c_str(), buf.data(), (int)need) == 0) {
+                diag.set(1, "HY000", "VKL ODBC Statement text cannot be converted to UTF-8.");
                 NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "query_str convert to uft8 failed");
                 return 1;
             }
@@ -271,6 +280,7 @@ int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql)
         }
         return runSqlOnRest(stmt);
     } catch (const std::exception& e) {
+        diag.setException(e);
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "unexpected error: %s", e.what());
         return 1;
     }
@@ -283,7 +293,7 @@ int NavixQueryResultSet::procSetStatement(const std::string& sql)
         m_conn->rebuildServerConfList();
         return 0;
     }
-    diag.set(1, "01000", "VKL ODBC Invalid SQL syntax.");
+    diag.set(1, "01000", kInvalidSyntax);
     NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procSetStatement", "conf format error.");
     return 1;
 }
@@ -292,17 +302,16 @@ int NavixQueryResultSet::procUseStatement(const std::string& sql)
 {
     size_t space = sql.rfind(' ');
     if (space == std::string::npos || m_conn == NULL) {
+        diag.set(1, "01000", kInvalidSyntax);
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procUseStatement", "use database syntax error.");
         return 1;
     }
     std::string name = sql.substr(space + 1);
     NAVIX_LOG(NAVIX_DEBUG, "NavixQueryResultSet::procUseStatement", "dbname = %s, name lenght = %d", name.c_str(),
               (int)name.size());
-    char* field = m_conn->connProperty.DATABASE;
-    size_t n = name.size() < sizeof(m_conn->connProperty.DATABASE) - 1 ? name.size()
-                                                                       : sizeof(m_conn->connProperty.DATABASE) - 1;
-    memcpy(field, name.data(), n);
-    field[n] = '\0';
+    // Kept whole: a name cut to a field would send every later job to
+    // another database.
+    m_conn->setDatabase(name);
     return 0;
 }
 
@@ -312,14 +321,16 @@ int NavixQueryResultSet::procUseStatement(const std::string& sql)
 int NavixQueryResultSet::runSqlOnRest(const std::string& sql)
 {
     if (m_conn == NULL || m_conn->restApi == NULL) {
+        diag.set(1, "HY000", kSystemError);
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSqlOnRest", "Rest APi call error, ret = %d", -1);
         return 1;
     }
     const ConnProperty& prop = m_conn->connProperty;
-    navixrest::SubmitJobReq req(sql, fieldText(prop.DATABASE), fieldText(prop.QUEUENAME), m_conn->serverConfList);
+    navixrest::SubmitJobReq req(sql, m_conn->database(), fieldText(prop.QUEUENAME), m_conn->serverConfSnapshot());
     navixrest::SubmitJobResp resp;
     int r = m_conn->restApi->call(req, resp);
     if (r != 0) {
+        diag.setCallError(resp.error, false);
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSqlOnRest", "Rest APi call error, ret = %d", r);
         return 1;
     }
@@ -345,7 +356,7 @@ int NavixQueryResultSet::runSqlOnRest(const std::string& sql)
 
 int NavixQueryResultSet::procQueryStatement(navixrest::SubmitJobResp& resp)
 {
-    if (m_conn != NULL && m_conn->syncMode && resp.hasRows) {
+    if (m_conn != NULL && m_conn->isSyncMode() && resp.hasRows) {
         return procSyncStatement(resp);
     }
     if (procAsyncStatement(resp) != 0) {
@@ -366,16 +377,17 @@ int NavixQueryResultSet::procSyncStatement(navixrest::SubmitJobResp& resp)
     for (const navixrest::SchemaField& f : resp.schema) {
         ColumnDesc* c = new (std::nothrow) ColumnDesc(f.name, f.type);
         if (c == NULL) {
+            diag.set(1, "HY001", kNoMemory);
             NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procSyncStatement", "new column desc failure.");
             return 1;
         }
         m_columns.push_back(c);
     }
     m_ResultRows.insert(m_ResultRows.end(), resp.rows.begin(), resp.rows.end());
-    m_irowNum = (uint32_t)m_ResultRows.size();
+    m_irowNum = m_ResultRows.size();
     m_icolNum = (uint32_t)m_columns.size();
     NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procSyncStatement",
-              "fetch query results, column num = %d, row num = %d", (int)m_icolNum, (int)m_irowNum);
+              "fetch query results, column num = %d, row num = %llu", (int)m_icolNum, (unsigned long long)m_irowNum);
     return 0;
 }
 
@@ -397,8 +409,15 @@ int NavixQueryResultSet::procAsyncStatement(navixrest::SubmitJobResp& resp)
     NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procAsyncStatement", "This sql is run in async mode, job id = %s",
               resp.job_id.c_str());
     if (m_conn == NULL || m_conn->restApi == NULL) {
+        diag.set(1, "HY000", kSystemError);
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement",
                   "Call Rest APi get job status error, ret = %d", -1);
+        return 1;
+    }
+    if (resp.job_id.empty()) {
+        // Without an id there is no job to wait for or to read.
+        diag.set(DIAG_CODE_UNREADABLE, "HY000", "VKL ODBC Unreadable service answer: the submit answer has no job_id");
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement", "submit answer without job_id");
         return 1;
     }
     for (;;) {
@@ -407,6 +426,7 @@ int NavixQueryResultSet::procAsyncStatement(navixrest::SubmitJobResp& resp)
         navixrest::JobStatusResp status;
         int r = m_conn->restApi->call(req, status);
         if (r != 0) {
+            diag.setCallError(status.error, false);
             NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement",
                       "Call Rest APi get job status error, ret = %d", r);
             return 1;
@@ -439,6 +459,7 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId)
     NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult", "Fetch job result, job id = %s, current page = %d",
               jobId.c_str(), m_curPage);
     if (m_conn == NULL || m_conn->restApi == NULL) {
+        diag.set(1, "HY000", kSystemError);
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult",
                   "Call Rest APi get job result error, ret = %d", -1);
         return 1;
@@ -447,6 +468,8 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId)
     navixrest::GetJobResuleResp resp;
     int r = m_conn->restApi->call(req, resp);
     if (r != 0) {
+        // Also an unreadable page: it fails the fetch, it never ends the rows.
+        diag.setCallError(resp.error, false);
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult",
                   "Call Rest APi get job result error, ret = %d", r);
         return 1;
@@ -463,14 +486,15 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId)
                       f.name.c_str(), f.type.c_str());
             ColumnDesc* c = new (std::nothrow) ColumnDesc(f.name, f.type);
             if (c == NULL) {
+                diag.set(1, "HY001", kNoMemory);
                 NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "new column desc failure.");
                 return 1;
             }
             m_columns.push_back(c);
         }
         m_icolNum = (uint32_t)m_columns.size();
-        // A negative count from the service means no rows, not four billion.
-        m_irowNum = resp.row_count > 0 ? (uint32_t)resp.row_count : 0;
+        // A negative count from the service means no rows, not an enormous count.
+        m_irowNum = resp.row_count > 0 ? (uint64_t)resp.row_count : 0;
     }
     if (resp.rows.empty()) {
         NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult", "Get job result, result is empty");
@@ -512,6 +536,7 @@ int NavixQueryResultSet::fetchNext(char*, size_t)
         try {
             r = fetchSinglePageResult(m_jobId);
         } catch (const std::exception& e) {
+            diag.setException(e);
             NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchNext", "unexpected error: %s", e.what());
             return 1;
         }
@@ -859,6 +884,7 @@ int NavixColumnResultSet::describeTable(NavixConnection* conn, const std::string
         tableName = table;
         m_conn = conn;
         if (conn == NULL || conn->restApi == NULL) {
+            diag.set(1, "HY000", kSystemError);
             NAVIX_LOG(NAVIX_ERROR, func, "Rest APi call error, ret = %d", -1);
             return 1;
         }
@@ -866,6 +892,7 @@ int NavixColumnResultSet::describeTable(NavixConnection* conn, const std::string
         navixrest::GetDescribeTableResp resp;
         int r = conn->restApi->call(req, resp);
         if (r != 0) {
+            diag.setCallError(resp.error, false);
             NAVIX_LOG(NAVIX_ERROR, func, "Rest APi call error, ret = %d", r);
             return 1;
         }
@@ -879,10 +906,11 @@ int NavixColumnResultSet::describeTable(NavixConnection* conn, const std::string
             addColumnRow(c.column_name, c.type, c.description, ordinal++);
         }
         m_icolNum = COLUMN_RESULT_COLUMN_COUNT;
-        m_irowNum = resp.column_count > 0 ? (uint32_t)resp.column_count : 0;
-        NAVIX_LOG(NAVIX_INFO, func, "fetch table columns, column num = %d", resp.column_count);
+        m_irowNum = resp.column_count > 0 ? (uint64_t)resp.column_count : 0;
+        NAVIX_LOG(NAVIX_INFO, func, "fetch table columns, column num = %lld", (long long)resp.column_count);
         return 0;
     } catch (const std::exception& e) {
+        diag.setException(e);
         NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
         return 1;
     }
@@ -949,6 +977,7 @@ ClientTypeCode NavixTypeInfoResultSet::getColumnType(uint32_t i)
 int NavixTypeInfoResultSet::getTypeInfo(int32_t sqlType)
 {
     if (sqlType != 0) {
+        diag.set(1, "HYC00", "VKL ODBC Only support to GetTypeInfo for SQL_ALL_TYPES");
         NAVIX_LOG(NAVIX_ERROR, "NavixTypeInfoResultSet::getTypeInfo", "Only support to GetTypeInfo for SQL_ALL_TYPES");
         return 1;
     }
@@ -956,7 +985,7 @@ int NavixTypeInfoResultSet::getTypeInfo(int32_t sqlType)
         addTypeInfoRow(serviceTypeTable[i]);
     }
     m_icolNum = TYPE_INFO_RESULT_COLUMN_COUNT;
-    m_irowNum = (uint32_t)m_ResultRows.size();
+    m_irowNum = m_ResultRows.size();
     return 0;
 }
 

@@ -106,7 +106,7 @@ public:
     std::string m_jobId;
     uint32_t m_icolNum;
     uint32_t m_fetch_idx;
-    uint32_t m_irowNum;
+    uint64_t m_irowNum;  // the service's row count: 64-bit, as the service sends it
     DiagInfo diag;
     NavixConnection* m_conn;
     std::vector<ColumnDesc*> m_columns;

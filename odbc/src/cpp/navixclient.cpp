@@ -10,33 +10,14 @@
 
 namespace {
 
-// Trim, drop one trailing ";", turn double quotes into backticks.
-// Double quotes inside a single-quoted text literal are data, not identifier
-// quotes: they stay, or stored text and search values would change. Inside a
-// literal a backslash escapes the next character; a doubled '' simply closes
-// and reopens the literal.
+// Trim, drop one trailing ";", turn identifier double quotes into backticks.
 std::string prepareStatement(const char* sql)
 {
     std::string text = clienttext::trimmed(sql);
     if (!text.empty() && text[text.size() - 1] == ';') {
         text.erase(text.size() - 1);
     }
-    bool inLiteral = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (inLiteral) {
-            if (c == '\\') {
-                ++i;
-            } else if (c == '\'') {
-                inLiteral = false;
-            }
-        } else if (c == '\'') {
-            inLiteral = true;
-        } else if (c == '"') {
-            text[i] = '`';
-        }
-    }
-    return text;
+    return clienttext::backtickIdentifierQuotes(text);
 }
 
 bool checkResultSet(NavixQueryResultSet* rs, const char* func)
@@ -90,10 +71,15 @@ bool checkOutputs(NavixQueryResultSet** result, DiagRecord* diag, const char* fu
     return true;
 }
 
-// An exception while creating a result set: the half-made set goes.
-int dropOnError(NavixQueryResultSet* rs, NavixQueryResultSet** result, const char* func, const std::exception& e)
+// An exception while creating a result set: the record says so, and the
+// half-made set goes.
+int dropOnError(NavixQueryResultSet* rs, NavixQueryResultSet** result, DiagRecord* diag, const char* func,
+                const std::exception& e)
 {
     NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
+    DiagInfo info;
+    info.setException(e);
+    fillDiagRecordFrom(info, diag);
     delete rs;
     *result = NULL;
     return 1;
@@ -133,6 +119,11 @@ NavixConnection* NavixOpenConnection(const ConnProperty* prop, const char* connS
     }
     if (conn == NULL) {
         NAVIX_LOG(NAVIX_ERROR, func, "new NavixConnection error.");
+        if (diag != NULL) {
+            DiagInfo info;
+            info.set(1, "HY001", "VKL ODBC Memory allocation error.");
+            fillDiagRecordFrom(info, diag);
+        }
         return NULL;
     }
     int r;
@@ -140,6 +131,7 @@ NavixConnection* NavixOpenConnection(const ConnProperty* prop, const char* connS
         r = conn->init();
     } catch (const std::exception& e) {
         NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
+        conn->diag.setException(e);
         r = 1;
     }
     if (r != 0) {
@@ -177,7 +169,7 @@ int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** r
         int ret = rs->runSql(conn, text);
         return handOver(rs, ret, result, diag, func, "Call NavixQueryResultSet::runSql error, ret = %d");
     } catch (const std::exception& e) {
-        return dropOnError(rs, result, func, e);
+        return dropOnError(rs, result, diag, func, e);
     }
 }
 
@@ -326,7 +318,7 @@ int DBTables(NavixConnection* conn, const char* pattern, NavixQueryResultSet** r
         int ret = rs->listTables(conn, pattern);
         return handOver(rs, ret, result, diag, func, "Call NavixTableResultSet::listTables error, ret = %d");
     } catch (const std::exception& e) {
-        return dropOnError(rs, result, func, e);
+        return dropOnError(rs, result, diag, func, e);
     }
 }
 
@@ -338,12 +330,12 @@ int DBColumns(NavixConnection* conn, const char* tableName, NavixQueryResultSet*
     }
     NavixColumnResultSet* rs = NULL;
     try {
-        std::string database = clienttext::fieldText(conn->connProperty.DATABASE);
+        std::string database = conn->database();
         rs = new NavixColumnResultSet();
         int ret = rs->describeTable(conn, database, tableName);
         return handOver(rs, ret, result, diag, func, "Call NavixColumnResultSet::describeTable error, ret = %d");
     } catch (const std::exception& e) {
-        return dropOnError(rs, result, func, e);
+        return dropOnError(rs, result, diag, func, e);
     }
 }
 
@@ -359,6 +351,6 @@ int DBGetTypeInfo(int32_t sqlType, NavixQueryResultSet** result, DiagRecord* dia
         int ret = rs->getTypeInfo(sqlType);
         return handOver(rs, ret, result, diag, func, "Call NavixTypeInfoResultSet::getTypeInfo error, ret = %d");
     } catch (const std::exception& e) {
-        return dropOnError(rs, result, func, e);
+        return dropOnError(rs, result, diag, func, e);
     }
 }
