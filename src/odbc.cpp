@@ -23,16 +23,18 @@ HINSTANCE ghModule = NULL;
 // Directory the library was loaded from, without a trailing separator.
 static char gModuleDir[MAX_PATH];
 
-void InitLogging(const char* configPath) {
+void InitLogging(const char* configPath)
+{
     try {
-        log4cplus::PropertyConfigurator::doConfigure(configPath,
-                                                     log4cplus::Logger::getDefaultHierarchy(), 0);
+        log4cplus::PropertyConfigurator::doConfigure(
+            configPath, log4cplus::Logger::getDefaultHierarchy(), 0);
     } catch (...) {
         // Start-up must never fail because of the logging configuration.
     }
 }
 
-static BOOL processAttach(HINSTANCE module) {
+static BOOL processAttach(HINSTANCE module)
+{
     char configPath[LOG_CONFIG_PATH_SIZE];
     memset(configPath, 0, sizeof(configPath));
     memset(gModuleDir, 0, sizeof(gModuleDir));
@@ -49,8 +51,8 @@ static BOOL processAttach(HINSTANCE module) {
     *lastSep = '\0';
     printf("VKL ODBC Driver path = %s", gModuleDir);
 
-    int pathLen =
-        snprintf(configPath, sizeof(configPath), "%s/%s", gModuleDir, LOG_PROPERTIES_NAME);
+    int pathLen = snprintf(configPath, sizeof(configPath), "%s/%s", gModuleDir,
+                           LOG_PROPERTIES_NAME);
     printf("\nVKL odbc loaded by application or driver manager.\n");
     fflush(stdout);
 
@@ -64,7 +66,8 @@ static BOOL processAttach(HINSTANCE module) {
     return TRUE;
 }
 
-BOOL DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
+BOOL DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
+{
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         if (!processAttach(module)) {
@@ -132,14 +135,16 @@ struct ConfEntry {
     char value[DSN_ENTRY_VALUE_MAX + 1];
 };
 
-const DsnField* fieldFor(const char* key) {
+const DsnField* fieldFor(const char* key)
+{
     for (int i = 0; i < kDsnFieldCount; i++) {
         if (strcasecmp(kDsnFields[i].key, key) == 0) return &kDsnFields[i];
     }
     return NULL;
 }
 
-bool isExtraKey(const char* key) {
+bool isExtraKey(const char* key)
+{
     for (int i = 0; i < kExtraKeyCount; i++) {
         if (strcasecmp(kExtraKeys[i], key) == 0) return true;
     }
@@ -148,7 +153,8 @@ bool isExtraKey(const char* key) {
 
 // atoi's reading of AUTHMODE, only as far as "is it 0": optional blanks and
 // sign, then the leading digits (none reads as 0).
-bool leadingIntegerIsZero(const char* text) {
+bool leadingIntegerIsZero(const char* text)
+{
     const char* p = text;
     while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
         p++;
@@ -161,7 +167,8 @@ bool leadingIntegerIsZero(const char* text) {
 
 // Calls `visit(key, keyLength, value)` for each pair of an installer
 // attribute list, up to the empty pair or a pair without "=".
-template <typename Visit> void forEachAttribute(const char* attributes, Visit visit) {
+template <typename Visit> void forEachAttribute(const char* attributes, Visit visit)
+{
     for (const char* p = attributes; p != NULL && *p != '\0'; p += strlen(p) + 1) {
         const char* eq = strchr(p, '=');
         if (eq == NULL) {
@@ -171,7 +178,8 @@ template <typename Visit> void forEachAttribute(const char* attributes, Visit vi
     }
 }
 
-bool keyIs(const char* key, size_t keyLength, const char* name) {
+bool keyIs(const char* key, size_t keyLength, const char* name)
+{
     return keyLength <= DSN_ENTRY_KEY_MAX && strlen(name) == keyLength &&
            strncasecmp(key, name, keyLength) == 0;
 }
@@ -183,7 +191,8 @@ struct ExtraPair {
     std::string value;
 };
 
-void putExtra(std::vector<ExtraPair>& extras, const std::string& key, const std::string& value) {
+void putExtra(std::vector<ExtraPair>& extras, const std::string& key, const std::string& value)
+{
     for (ExtraPair& e : extras) {
         if (strcasecmp(e.key.c_str(), key.c_str()) == 0) {
             e.value = value;
@@ -194,7 +203,8 @@ void putExtra(std::vector<ExtraPair>& extras, const std::string& key, const std:
 }
 
 // Every key name of the section (NUL-separated); empty when there is none.
-std::vector<std::string> sectionKeys(const char* dsn) {
+std::vector<std::string> sectionKeys(const char* dsn)
+{
     std::vector<std::string> keys;
     for (int size = 4096; size <= (1 << 20); size *= 4) {
         std::vector<char> buf((size_t)size);
@@ -211,7 +221,8 @@ std::vector<std::string> sectionKeys(const char* dsn) {
 
 // The extra text: "KEY=VALUE;" for each pair that fits its bounds; the keys
 // of the others go to `dropped`.
-std::string buildExtraText(const std::vector<ExtraPair>& extras, std::string& dropped) {
+std::string buildExtraText(const std::vector<ExtraPair>& extras, std::string& dropped)
+{
     std::string text;
     int pieces = 0;
     for (const ExtraPair& e : extras) {
@@ -233,13 +244,15 @@ std::string buildExtraText(const std::vector<ExtraPair>& extras, std::string& dr
     return text;
 }
 
-void showDialogMessage(HWND hDlg, const char* text) {
+void showDialogMessage(HWND hDlg, const char* text)
+{
     MessageBoxA(hDlg, text, kCaptionDialog, MB_OK);
 }
 
 } // namespace
 
-void dsnFromAttributes(const char* attributes, char* dsn) {
+void dsnFromAttributes(const char* attributes, char* dsn)
+{
     forEachAttribute(attributes, [dsn](const char* key, size_t keyLength, const char* value) {
         if (keyIs(key, keyLength, "DSN")) {
             snprintf(dsn, DSN_NAME_SIZE, "%s", value);
@@ -247,7 +260,8 @@ void dsnFromAttributes(const char* attributes, char* dsn) {
     });
 }
 
-void getConfsFromIni(HWND hDlg, const char* dsn, const char* attributes) {
+void getConfsFromIni(HWND hDlg, const char* dsn, const char* attributes)
+{
     std::vector<ExtraPair> extras;
     std::string dropped;
     char value[kIniValueSize];
@@ -304,8 +318,12 @@ void getConfsFromIni(HWND hDlg, const char* dsn, const char* attributes) {
             return;
         }
         if (keyIs(key, keyLength, "DSN")) {
-            // The name as ConfigDSN took it (the last DSN pair, within bounds).
-            SetDlgItemTextA(hDlg, IDC_EDIT_DSN, dsn);
+            // The section's own DSN key names it when it has one; a data
+            // source not written yet shows the name it is being added as.
+            char current[DSN_NAME_SIZE];
+            if (GetDlgItemTextA(hDlg, IDC_EDIT_DSN, current, sizeof(current)) == 0) {
+                SetDlgItemTextA(hDlg, IDC_EDIT_DSN, dsn);
+            }
         } else if (keyIs(key, keyLength, kAuthModeKey)) {
             NAVIX_LOG(NAVIX_INFO, "getConfsFromIni", "auth mode: %s", v);
             SendDlgItemMessageA(hDlg, IDC_LIST_AUTHMODE, CB_SETCURSEL,
@@ -332,7 +350,8 @@ void getConfsFromIni(HWND hDlg, const char* dsn, const char* attributes) {
     }
 }
 
-int getConfsFromDlg(HWND hDlg) {
+int getConfsFromDlg(HWND hDlg)
+{
     const DsnSetup* setup = (const DsnSetup*)GetWindowLongPtrA(hDlg, DWLP_USER);
     ConfEntry* entries = (ConfEntry*)calloc(DSN_ENTRIES_MAX, sizeof(ConfEntry));
     if (entries == NULL) {
@@ -385,13 +404,19 @@ int getConfsFromDlg(HWND hDlg) {
         size_t len = end != NULL ? (size_t)(end - piece) : strlen(piece);
         if (len > 0) {
             // "%[^=]=%[^=]": the key up to the first "=", the value from there
-            // up to the next "="; a piece that begins with "=" has neither.
+            // up to the next "="; a piece that begins with "=" has neither,
+            // and is refused below.
             const char* eq = (const char*)memchr(piece, '=', len);
             size_t keyLen = piece[0] == '=' ? 0 : (eq != NULL ? (size_t)(eq - piece) : len);
             const char* v = piece[0] != '=' && eq != NULL ? eq + 1 : piece + len;
             const char* vEnd = (const char*)memchr(v, '=', (size_t)(piece + len - v));
             size_t valueLen = (size_t)((vEnd != NULL ? vEnd : piece + len) - v);
-            if (pieces == DSN_EXTRA_PIECES_MAX) {
+            if (keyLen == 0) {
+                // The installer would write it over the section's first key
+                // (the driver's name).
+                snprintf(message, sizeof(message),
+                         "A piece of the extra configuration has no key: %.*s", (int)len, piece);
+            } else if (pieces == DSN_EXTRA_PIECES_MAX) {
                 snprintf(message, sizeof(message),
                          "The extra configuration holds more than %d keys.", DSN_EXTRA_PIECES_MAX);
             } else if (keyLen > DSN_ENTRY_KEY_MAX) {
@@ -441,7 +466,8 @@ int getConfsFromDlg(HWND hDlg) {
     return 1;
 }
 
-INT_PTR configDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR configDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
     switch (message) {
     case WM_INITDIALOG: {
         const DsnSetup* setup = (const DsnSetup*)lParam;
@@ -475,7 +501,8 @@ INT_PTR configDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszAttributes) {
+BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszAttributes)
+{
     DsnSetup setup;
     memset(&setup, 0, sizeof(setup));
     if (lpszDriver == NULL || lpszAttributes == NULL) {
@@ -514,7 +541,8 @@ BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR
 }
 
 BOOL INSTAPI ConfigDriver(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszArgs,
-                          LPSTR lpszMsg, WORD cbMsgMax, WORD* pcbMsgOut) {
+                          LPSTR lpszMsg, WORD cbMsgMax, WORD* pcbMsgOut)
+{
     if (lpszMsg != NULL && cbMsgMax > 0) {
         lpszMsg[0] = '\0';
     }
