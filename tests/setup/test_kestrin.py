@@ -90,11 +90,22 @@ class KestrinDriver(KestrinCase):
         self.assertEqual(BANNER + "Proceeding to un-register... \n\n  driver: No Such Driver\n\n",
                          out)
 
+    def test_install_with_the_defaults_from_the_current_folder(self):
+        driver_dir = os.path.dirname(e2e.driver_path())
+        proc = subprocess.run([KESTRIN, "/I"], capture_output=True, text=True, env=self.env,
+                              cwd=driver_dir, timeout=TIMEOUT, start_new_session=True)
+        self.assertEqual(0, proc.returncode, proc.stdout)
+        self.assertIn("     dll: libvornodbc.so\n    path: %s\n\n"
+                      "General ODBC Driver 0 installed/registered successfully\n"
+                      % driver_dir, proc.stdout)
+
     def test_install_of_a_missing_library(self):
-        status, out = self.kestrin("/i", DRIVER_NAME, "nolib.so", self.dir)
-        self.assertEqual(0, status, out)
-        self.assertTrue(out.endswith("Error: Could not locate driver DLL %s/nolib.so\n"
-                                     % self.dir), out)
+        for folder in (self.dir, self.dir + "/"):
+            with self.subTest(folder=folder):
+                status, out = self.kestrin("/i", DRIVER_NAME, "nolib.so", folder)
+                self.assertEqual(0, status, out)
+                self.assertTrue(out.endswith("Error: Could not locate driver DLL %s/nolib.so\n"
+                                             % self.dir), out)
 
 
 class KestrinRefusals(KestrinCase):
@@ -150,7 +161,9 @@ class KestrinAddDataSource(KestrinCase):
         keys = e2e.aksk_keys(self.project)
         keys.update(DRIVER=DRIVER_NAME, PORT="1", SVCNAME="VKL", CONFFILE="/dev/null")
         self.keys = keys
-        self.write("ds.ini", "[ODBC]\n" + "".join("%s=%s\n" % kv for kv in keys.items()))
+        # A key with an empty value counts as absent.
+        self.write("ds.ini", "[ODBC]\nQUEUENAME=\n"
+                   + "".join("%s=%s\n" % kv for kv in keys.items()))
 
     def confirm(self, switch, answer, rows=24, cols=80):
         session = self.on_terminal(switch, "vkl_added", "ds.ini", rows=rows, cols=cols)
@@ -163,6 +176,12 @@ class KestrinAddDataSource(KestrinCase):
         session.expect("Cancelled.")
         self.assertEqual(0, session.wait())
         self.assertFalse(os.path.exists(self.user_ini()))
+        printed = session.text()
+        self.assertIn("Attribute to be register are:\r\nDRIVER = %s\r\n" % DRIVER_NAME,
+                      printed)
+        self.assertIn("PROJECTID = ****\r\n", printed)
+        self.assertIn("SK = ****\r\n", printed)
+        self.assertNotIn("QUEUENAME", printed)
 
     def test_system_data_source_cancelled(self):
         session = self.confirm("/s", "N")
