@@ -5,7 +5,7 @@ packages=(
   build-essential g++ cmake pkg-config
   unixodbc unixodbc-dev odbcinst
   libcurl4-openssl-dev libssl-dev openssl
-  liblog4cplus-dev libboost-dev
+  liblog4cplus-dev libboost-dev libncurses-dev
   googletest libgtest-dev
   python3 python3-pyodbc
 )

@@ -1,13 +1,22 @@
 #include "odbc.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <strings.h>
+
+#include <string>
+#include <vector>
+
+#include <odbcinst.h>
 
 #include <log4cplus/configurator.h>
 #include <log4cplus/hierarchy.h>
 #include <log4cplus/logger.h>
 
 #include "NavixLogging.h"
+#include "Profile.h"
+#include "resource.h"
 
 HINSTANCE ghModule = NULL;
 
@@ -74,4 +83,480 @@ BOOL DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
         ghModule = module;
     }
     return TRUE;
+}
+
+// --- Data-source setup --------------------------------------------------------
+
+namespace {
+
+const char* const kCaptionConfigDsn = "VKL odbc driver";
+const char* const kCaptionDialog = "VKL ODBC Congifuration";
+const char* const kCaptionConfigDriver = "Vorn odbc driver";
+
+// The keys that have fields of their own, in the order they are read and
+// written.
+struct DsnField {
+    const char* key;
+    int control;
+};
+
+const DsnField kDsnFields[] = {
+    {"DSN", IDC_EDIT_DSN},
+    {"HOST", IDC_EDIT_HOST},
+    {"REGION", IDC_EDIT_REGION},
+    {"DATABASE", IDC_EDIT_DATABASE},
+    {"PROJECTID", IDC_EDIT_PROJECTID},
+    {"QUEUENAME", IDC_EDIT_QUEUENAME},
+    {"ACCOUNT", IDC_EDIT_ACCOUNT},
+    {"USER", IDC_EDIT_USER},
+    {"PASSWORD", IDC_EDIT_PASSWORD},
+    {"AK", IDC_EDIT_AK},
+    {"SK", IDC_EDIT_SK},
+};
+const int kDsnFieldCount = (int)(sizeof(kDsnFields) / sizeof(kDsnFields[0]));
+
+// Keys shown in the extra text when the dialog opens, first and in this order.
+const char* const kExtraKeys[] = {"PROXYHOST", "PROXYPORT", "USEPROXY", "CHARSET", "JOBTIMEOUT"};
+const int kExtraKeyCount = (int)(sizeof(kExtraKeys) / sizeof(kExtraKeys[0]));
+
+const char* const kAuthModeKey = "AUTHMODE";
+// The installer's own key of a data source's section (written by
+// SQLWriteDSNToIni), never part of what the dialog edits.
+const char* const kDriverKey = "DRIVER";
+
+// A value read from odbc.ini: the installer cuts lines at about 1000
+// characters, so this holds any value it hands out.
+const int kIniValueSize = 1024;
+
+struct ConfEntry {
+    char key[DSN_ENTRY_KEY_MAX + 1];
+    char value[DSN_ENTRY_VALUE_MAX + 1];
+};
+
+const DsnField* fieldFor(const char* key)
+{
+    for (int i = 0; i < kDsnFieldCount; i++) {
+        if (strcasecmp(kDsnFields[i].key, key) == 0) return &kDsnFields[i];
+    }
+    return NULL;
+}
+
+bool isExtraKey(const char* key)
+{
+    for (int i = 0; i < kExtraKeyCount; i++) {
+        if (strcasecmp(kExtraKeys[i], key) == 0) return true;
+    }
+    return false;
+}
+
+// atoi's reading of AUTHMODE, only as far as "is it 0": optional blanks and
+// sign, then the leading digits (none reads as 0).
+bool leadingIntegerIsZero(const char* text)
+{
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        p++;
+    if (*p == '+' || *p == '-') p++;
+    for (; *p >= '0' && *p <= '9'; p++) {
+        if (*p != '0') return false;
+    }
+    return true;
+}
+
+// Calls `visit(key, keyLength, value)` for each pair of an installer
+// attribute list, up to the empty pair or a pair without "=".
+template <typename Visit> void forEachAttribute(const char* attributes, Visit visit)
+{
+    for (const char* p = attributes; p != NULL && *p != '\0'; p += strlen(p) + 1) {
+        const char* eq = strchr(p, '=');
+        if (eq == NULL) {
+            return;
+        }
+        visit(p, (size_t)(eq - p), eq + 1);
+    }
+}
+
+bool keyIs(const char* key, size_t keyLength, const char* name)
+{
+    return keyLength <= DSN_ENTRY_KEY_MAX && strlen(name) == keyLength &&
+           strncasecmp(key, name, keyLength) == 0;
+}
+
+// The keys that join the extra text, in order; a later value for a key
+// already there replaces it in place.
+struct ExtraPair {
+    std::string key;
+    std::string value;
+};
+
+void putExtra(std::vector<ExtraPair>& extras, const std::string& key, const std::string& value)
+{
+    for (ExtraPair& e : extras) {
+        if (strcasecmp(e.key.c_str(), key.c_str()) == 0) {
+            e.value = value;
+            return;
+        }
+    }
+    extras.push_back({key, value});
+}
+
+// Every key name of the section (NUL-separated); empty when there is none.
+std::vector<std::string> sectionKeys(const char* dsn)
+{
+    std::vector<std::string> keys;
+    for (int size = 4096; size <= (1 << 20); size *= 4) {
+        std::vector<char> buf((size_t)size);
+        int used = vornGetPrivateProfileKeys(dsn, buf.data(), size, "odbc.ini");
+        // A list that may have been cut at the buffer's end is read again
+        // into a larger one.
+        if (used + kIniValueSize >= size && size < (1 << 20)) continue;
+        for (const char* k = buf.data(); *k != '\0'; k += strlen(k) + 1)
+            keys.push_back(k);
+        break;
+    }
+    return keys;
+}
+
+// The extra text: "KEY=VALUE;" for each pair that fits its bounds; the keys
+// of the others go to `dropped`.
+std::string buildExtraText(const std::vector<ExtraPair>& extras, std::string& dropped)
+{
+    std::string text;
+    int pieces = 0;
+    for (const ExtraPair& e : extras) {
+        // ";" ends a piece and a second "=" ends a value when the text is
+        // read back, so such a pair could not come back as it was.
+        bool fits = !e.key.empty() && e.key.size() <= DSN_ENTRY_KEY_MAX &&
+                    e.value.size() <= DSN_ENTRY_VALUE_MAX &&
+                    e.key.find_first_of(";=") == std::string::npos &&
+                    e.value.find_first_of(";=") == std::string::npos;
+        std::string piece = e.key + "=" + e.value + ";";
+        if (fits && pieces < DSN_EXTRA_PIECES_MAX &&
+            text.size() + piece.size() <= DSN_EXTRA_TEXT_MAX) {
+            text += piece;
+            pieces++;
+        } else {
+            dropped += (dropped.empty() ? "" : ", ") + e.key.substr(0, DSN_ENTRY_KEY_MAX);
+        }
+    }
+    return text;
+}
+
+void showDialogMessage(HWND hDlg, const char* text)
+{
+    MessageBoxA(hDlg, text, kCaptionDialog, MB_OK);
+}
+
+} // namespace
+
+void dsnFromAttributes(const char* attributes, char* dsn)
+{
+    forEachAttribute(attributes, [dsn](const char* key, size_t keyLength, const char* value) {
+        if (keyIs(key, keyLength, "DSN")) {
+            snprintf(dsn, DSN_NAME_SIZE, "%s", value);
+        }
+    });
+}
+
+void getConfsFromIni(HWND hDlg, const char* dsn, const char* attributes)
+{
+    std::vector<ExtraPair> extras;
+    std::string dropped;
+    char value[kIniValueSize];
+
+    if (dsn[0] != '\0') {
+        for (int i = 0; i < kDsnFieldCount; i++) {
+            if (vornGetPrivateProfileString(dsn, kDsnFields[i].key, "", value, sizeof(value),
+                                            "odbc.ini") <= 0) {
+                continue;
+            }
+            if (strlen(value) > DSN_FIELD_TEXT_MAX) {
+                dropped += (dropped.empty() ? "" : ", ") + std::string(kDsnFields[i].key);
+            } else {
+                SetDlgItemTextA(hDlg, kDsnFields[i].control, value);
+            }
+        }
+        for (int i = 0; i < kExtraKeyCount; i++) {
+            if (vornGetPrivateProfileString(dsn, kExtraKeys[i], "", value, sizeof(value),
+                                            "odbc.ini") > 0) {
+                putExtra(extras, kExtraKeys[i], value);
+            }
+        }
+        // SQLWriteDSNToIni drops the whole section before the dialog writes
+        // it again, so every other key of it must come back with the extra
+        // text or be lost.
+        for (const std::string& key : sectionKeys(dsn)) {
+            if (fieldFor(key.c_str()) != NULL || isExtraKey(key.c_str()) ||
+                strcasecmp(key.c_str(), kAuthModeKey) == 0 ||
+                strcasecmp(key.c_str(), kDriverKey) == 0) {
+                continue;
+            }
+            if (vornGetPrivateProfileString(dsn, key.c_str(), "", value, sizeof(value),
+                                            "odbc.ini") > 0) {
+                putExtra(extras, key, value);
+            }
+        }
+    }
+
+    SendDlgItemMessageA(hDlg, IDC_LIST_AUTHMODE, CB_ADDSTRING, 0, (LPARAM) "TOKEN");
+    SendDlgItemMessageA(hDlg, IDC_LIST_AUTHMODE, CB_ADDSTRING, 0, (LPARAM) "AKSK");
+    SendDlgItemMessageA(hDlg, IDC_LIST_AUTHMODE, CB_SETCURSEL, 1, 0);
+    if (dsn[0] != '\0' &&
+        vornGetPrivateProfileString(dsn, kAuthModeKey, "", value, sizeof(value), "odbc.ini") > 0) {
+        NAVIX_LOG(NAVIX_INFO, "getConfsFromIni", "auth mode: %s", value);
+        if (leadingIntegerIsZero(value)) {
+            SendDlgItemMessageA(hDlg, IDC_LIST_AUTHMODE, CB_SETCURSEL, 0, 0);
+        }
+    }
+
+    // What the installer's caller passed goes over what odbc.ini holds.
+    forEachAttribute(attributes, [&](const char* key, size_t keyLength, const char* v) {
+        std::string name(key, keyLength);
+        if (v[0] == '\0' || keyIs(key, keyLength, kDriverKey)) {
+            return;
+        }
+        if (keyIs(key, keyLength, "DSN")) {
+            // The section's own DSN key names it when it has one; a data
+            // source not written yet shows the name it is being added as.
+            char current[DSN_NAME_SIZE];
+            if (GetDlgItemTextA(hDlg, IDC_EDIT_DSN, current, sizeof(current)) == 0) {
+                SetDlgItemTextA(hDlg, IDC_EDIT_DSN, dsn);
+            }
+        } else if (keyIs(key, keyLength, kAuthModeKey)) {
+            NAVIX_LOG(NAVIX_INFO, "getConfsFromIni", "auth mode: %s", v);
+            SendDlgItemMessageA(hDlg, IDC_LIST_AUTHMODE, CB_SETCURSEL,
+                                leadingIntegerIsZero(v) ? 0 : 1, 0);
+        } else if (keyLength <= DSN_ENTRY_KEY_MAX && fieldFor(name.c_str()) != NULL) {
+            if (strlen(v) > DSN_FIELD_TEXT_MAX) {
+                dropped += (dropped.empty() ? "" : ", ") + name;
+            } else {
+                SetDlgItemTextA(hDlg, fieldFor(name.c_str())->control, v);
+            }
+        } else {
+            putExtra(extras, name, v);
+        }
+    });
+
+    SetDlgItemTextA(hDlg, IDC_EDIT_EXTRA, buildExtraText(extras, dropped).c_str());
+    if (!dropped.empty()) {
+        NAVIX_LOG(NAVIX_WARN, "getConfsFromIni", "Keys that do not fit the dialog: %s",
+                  dropped.c_str());
+        std::string text = "These keys do not fit the dialog (too long, too many, or a value "
+                           "holding \";\" or \"=\"); OK saves the data source without them: " +
+                           dropped;
+        showDialogMessage(hDlg, text.c_str());
+    }
+}
+
+int getConfsFromDlg(HWND hDlg)
+{
+    const DsnSetup* setup = (const DsnSetup*)GetWindowLongPtrA(hDlg, DWLP_USER);
+    ConfEntry* entries = (ConfEntry*)calloc(DSN_ENTRIES_MAX, sizeof(ConfEntry));
+    if (entries == NULL) {
+        NAVIX_LOG(NAVIX_ERROR, "getConfsFromDlg", "Memory allocation error");
+        return 0;
+    }
+    char message[512];
+    char name[DSN_NAME_SIZE] = "";
+    int count = 0;
+    for (int i = 0; i < kDsnFieldCount; i++) {
+        // One byte more than a field holds, to tell a full field from a
+        // longer one.
+        char text[DSN_FIELD_TEXT_MAX + 2];
+        UINT n = GetDlgItemTextA(hDlg, kDsnFields[i].control, text, sizeof(text));
+        if (n > DSN_FIELD_TEXT_MAX) {
+            snprintf(message, sizeof(message), "%s is longer than %d characters.",
+                     kDsnFields[i].key, DSN_FIELD_TEXT_MAX);
+            showDialogMessage(hDlg, message);
+            free(entries);
+            return 0;
+        }
+        if (kDsnFields[i].control == IDC_EDIT_DSN) {
+            if (n == 0) {
+                showDialogMessage(hDlg, "Missing the Data Source Name");
+                free(entries);
+                return 0;
+            }
+            memcpy(name, text, n + 1);
+        }
+        snprintf(entries[count].key, sizeof(entries[count].key), "%s", kDsnFields[i].key);
+        snprintf(entries[count].value, sizeof(entries[count].value), "%s", text);
+        count++;
+    }
+    LRESULT selection = SendDlgItemMessageA(hDlg, IDC_LIST_AUTHMODE, CB_GETCURSEL, 0, 0);
+    snprintf(entries[count].key, sizeof(entries[count].key), "%s", kAuthModeKey);
+    snprintf(entries[count].value, sizeof(entries[count].value), "%s", selection == 0 ? "0" : "1");
+    count++;
+
+    char extra[DSN_EXTRA_TEXT_MAX + 2];
+    if (GetDlgItemTextA(hDlg, IDC_EDIT_EXTRA, extra, sizeof(extra)) > DSN_EXTRA_TEXT_MAX) {
+        snprintf(message, sizeof(message), "The extra configuration is longer than %d characters.",
+                 DSN_EXTRA_TEXT_MAX);
+        showDialogMessage(hDlg, message);
+        free(entries);
+        return 0;
+    }
+    int pieces = 0;
+    for (char* piece = extra; *piece != '\0';) {
+        char* end = strchr(piece, ';');
+        size_t len = end != NULL ? (size_t)(end - piece) : strlen(piece);
+        if (len > 0) {
+            // "%[^=]=%[^=]": the key up to the first "=", the value from there
+            // up to the next "="; a piece that begins with "=" has neither,
+            // and is refused below.
+            const char* eq = (const char*)memchr(piece, '=', len);
+            size_t keyLen = piece[0] == '=' ? 0 : (eq != NULL ? (size_t)(eq - piece) : len);
+            const char* v = piece[0] != '=' && eq != NULL ? eq + 1 : piece + len;
+            const char* vEnd = (const char*)memchr(v, '=', (size_t)(piece + len - v));
+            size_t valueLen = (size_t)((vEnd != NULL ? vEnd : piece + len) - v);
+            if (keyLen == 0) {
+                // The installer would write it over the section's first key
+                // (the driver's name).
+                snprintf(message, sizeof(message),
+                         "A piece of the extra configuration has no key: %.*s", (int)len, piece);
+            } else if (pieces == DSN_EXTRA_PIECES_MAX) {
+                snprintf(message, sizeof(message),
+                         "The extra configuration holds more than %d keys.", DSN_EXTRA_PIECES_MAX);
+            } else if (keyLen > DSN_ENTRY_KEY_MAX) {
+                snprintf(message, sizeof(message),
+                         "A key of the extra configuration is longer than %d characters: %.*s...",
+                         DSN_ENTRY_KEY_MAX, 32, piece);
+            } else if (valueLen > DSN_ENTRY_VALUE_MAX) {
+                snprintf(message, sizeof(message),
+                         "The value of %.*s in the extra configuration is longer than %d "
+                         "characters.",
+                         (int)keyLen, piece, DSN_ENTRY_VALUE_MAX);
+            } else {
+                message[0] = '\0';
+            }
+            if (message[0] != '\0') {
+                showDialogMessage(hDlg, message);
+                free(entries);
+                return 0;
+            }
+            memcpy(entries[count].key, piece, keyLen);
+            entries[count].key[keyLen] = '\0';
+            memcpy(entries[count].value, v, valueLen);
+            entries[count].value[valueLen] = '\0';
+            count++;
+            pieces++;
+        }
+        if (end == NULL) break;
+        piece = end + 1;
+    }
+    NAVIX_LOG(NAVIX_INFO, "getConfsFromDlg", "Get %d confs", count);
+
+    const char* driver = setup != NULL && setup->driver != NULL && setup->driver[0] != '\0'
+                             ? setup->driver
+                             : VKL_DRIVER_NAME;
+    if (!vornPrepareSystemOdbcIni()) {
+        NAVIX_LOG(NAVIX_ERROR, "getConfsFromDlg", "Cannot create the system odbc.ini");
+    }
+    if (!vornWriteDSNToIni(name, driver)) {
+        showDialogMessage(hDlg, "Write odbc datasource name failed.");
+    }
+    for (int i = 0; i < count; i++) {
+        if (!vornWritePrivateProfileString(name, entries[i].key, entries[i].value, "ODBC.INI")) {
+            showDialogMessage(hDlg, "Write odbc.ini failed.");
+        }
+    }
+    free(entries);
+    return 1;
+}
+
+INT_PTR configDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        const DsnSetup* setup = (const DsnSetup*)lParam;
+        SetWindowLongPtrA(hDlg, DWLP_USER, lParam);
+        // The edits take no more than the data source can keep.
+        for (int i = 0; i < kDsnFieldCount; i++) {
+            SendDlgItemMessageA(hDlg, kDsnFields[i].control, EM_LIMITTEXT, DSN_FIELD_TEXT_MAX, 0);
+        }
+        SendDlgItemMessageA(hDlg, IDC_EDIT_EXTRA, EM_LIMITTEXT, DSN_EXTRA_TEXT_MAX, 0);
+        getConfsFromIni(hDlg, setup->dsn, setup->attributes);
+        return FALSE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_BUTTON_OK:
+            if (getConfsFromDlg(hDlg) == 1) {
+                EndDialog(hDlg, IDC_BUTTON_OK);
+            }
+            return TRUE;
+        case IDC_BUTTON_CANCEL:
+            EndDialog(hDlg, IDC_BUTTON_CANCEL);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    case WM_CLOSE:
+        EndDialog(hDlg, 0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszAttributes)
+{
+    DsnSetup setup;
+    memset(&setup, 0, sizeof(setup));
+    if (lpszDriver == NULL || lpszAttributes == NULL) {
+        MessageBoxA(hwndParent, "No driver name", kCaptionConfigDsn, MB_OK);
+    }
+    setup.driver = lpszDriver;
+    setup.attributes = lpszAttributes != NULL ? lpszAttributes : "";
+    dsnFromAttributes(setup.attributes, setup.dsn);
+
+    if (fRequest == ODBC_REMOVE_DSN) {
+        if (!vornRemoveDSNFromIni(setup.dsn)) {
+            NAVIX_LOG(NAVIX_ERROR, "ConfigDSN", "Remove the data source failed");
+            return FALSE;
+        }
+        return TRUE;
+    }
+
+    NAVIX_LOG(NAVIX_INFO, "ConfigDSN", "Driver = %s", lpszDriver != NULL ? lpszDriver : "");
+    NAVIX_LOG(NAVIX_INFO, "ConfigDSN", "Attributes = %s", setup.attributes);
+    INT_PTR result = DialogBoxParamA(ghModule, MAKEINTRESOURCEA(IDD_DSN_CONFIG), hwndParent,
+                                     configDlgProc, (LPARAM)&setup);
+    if (result == -1) {
+        NAVIX_LOG(NAVIX_ERROR, "ConfigDSN", "The data-source dialog cannot be shown");
+        // Posted last: any other installer call would clear the record.
+        vornPostInstallerError(ODBC_ERROR_REQUEST_FAILED,
+                               "The data-source dialog cannot be shown: it needs a terminal "
+                               "(/dev/tty) of a type that TERM names.");
+        return FALSE;
+    }
+    if (result == IDC_BUTTON_OK) {
+        NAVIX_LOG(NAVIX_INFO, "ConfigDSN", "User click OK button on DSN config");
+        return TRUE;
+    }
+    NAVIX_LOG(NAVIX_INFO, "ConfigDSN", "User click Cancel button on DSN config");
+    return FALSE;
+}
+
+BOOL INSTAPI ConfigDriver(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszArgs,
+                          LPSTR lpszMsg, WORD cbMsgMax, WORD* pcbMsgOut)
+{
+    if (lpszMsg != NULL && cbMsgMax > 0) {
+        lpszMsg[0] = '\0';
+    }
+    if (pcbMsgOut != NULL) {
+        *pcbMsgOut = 0;
+    }
+    switch (fRequest) {
+    case ODBC_INSTALL_DRIVER:
+        MessageBoxA(hwndParent, "Install OBDC driver....", kCaptionConfigDriver, MB_OK);
+        return TRUE;
+    case ODBC_REMOVE_DRIVER:
+        NAVIX_LOG(NAVIX_INFO, "ConfigDriver", "Uninstall the VKL odbc dirver.");
+        return TRUE;
+    default:
+        MessageBoxA(hwndParent, "Other in OBDC driver....", kCaptionConfigDriver, MB_OK);
+        vornPostInstallerError(ODBC_ERROR_INVALID_REQUEST_TYPE, "");
+        return FALSE;
+    }
 }

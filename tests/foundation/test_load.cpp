@@ -28,7 +28,8 @@ const std::string kLoadedLine = "VKL odbc loaded by application or driver manage
 
 const char* const kFoundationEntryPoints[] = {
     "SQLAllocHandle", "SQLAllocEnv",    "SQLAllocConnect", "SQLAllocStmt", "SQLFreeHandle",
-    "SQLFreeEnv",     "SQLFreeConnect", "SQLFreeStmt",     "DllMain"};
+    "SQLFreeEnv",     "SQLFreeConnect", "SQLFreeStmt",     "DllMain",      "ConfigDSN",
+    "ConfigDriver"};
 
 std::string baseName(const std::string& path)
 {
