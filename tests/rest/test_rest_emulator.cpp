@@ -47,6 +47,7 @@ protected:
         c.ak = kAk;
         c.sk = kSk;
         c.endpoint = EmuClient::get().hostPort();
+        c.caFile = EmuClient::get().caFile();
         return c;
     }
 
@@ -59,6 +60,7 @@ protected:
         c.projectId = project;
         c.region = "emu-region-1";
         c.endpoint = EmuClient::get().hostPort();
+        c.caFile = EmuClient::get().caFile();
         return c;
     }
 
@@ -432,6 +434,7 @@ TEST_F(RestEmu, ThreeOutcomesOfACall) {
 
 TEST_F(RestEmu, ClientSendsBodiesOnlyForPost) {
     HttpClient client;
+    client.caFile = EmuClient::get().caFile();
     const std::string base = "https://" + EmuClient::get().hostPort() + "/v1.0/" + project;
     for (int method : {0, 2, 5, 1}) {
         HttpReq req;
@@ -461,6 +464,7 @@ TEST_F(RestEmu, ClientSendsBodiesOnlyForPost) {
 
 TEST_F(RestEmu, ClientReportsStatusBodyAndHeaders) {
     HttpClient client;
+    client.caFile = EmuClient::get().caFile();
     HttpReq req;
     req.url = "https://" + EmuClient::get().hostPort() + "/not-a-service-path";
     HttpResp resp;

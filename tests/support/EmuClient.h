@@ -45,6 +45,9 @@ public:
 
     int port() const { return port_; }
     std::string hostPort() const;  // "127.0.0.1:<port>"
+    // PEM file of the CA that issued the emulator's certificate, for SSLCA
+    // (the fixture writes it beside the port file).
+    const std::string& caFile() const { return caFile_; }
 
     void reset(const std::string& project);
     std::vector<EmuRequest> requests(const std::string& project);
@@ -60,7 +63,8 @@ public:
     // the project starts from reset state.
     std::string uniqueProject(const std::string& tag);
 
-    // One HTTPS exchange with the emulator, TLS verification off.
+    // One HTTPS exchange with the emulator, its certificate verified
+    // against caFile().
     struct Response {
         long status = 0;
         std::string body;
@@ -75,11 +79,12 @@ public:
     EmuClient& operator=(const EmuClient&) = delete;
 
 private:
-    explicit EmuClient(int port);
+    EmuClient(int port, const std::string& caFile);
     ~EmuClient();
     void post(const std::string& path, const std::string& json);
 
     int port_;
+    std::string caFile_;
 };
 
 // JSON string literal of text (quotes included), for building control bodies.
