@@ -32,7 +32,7 @@ struct ConnProperty {
     char ACCOUNT[CONN_PROPERTY_TEXT_SIZE];
     char USER[CONN_PROPERTY_TEXT_SIZE];
     char PASSWORD[CONN_PROPERTY_TEXT_SIZE];
-    char SSLCA[CONN_PROPERTY_TEXT_SIZE];  // PEM file of the CAs to trust; empty = the system store
+    char SSLCA[CONN_PROPERTY_TEXT_SIZE]; // PEM file of the CAs to trust; empty = the system store
 };
 
 // What SQLGetInfo reports about an open connection.

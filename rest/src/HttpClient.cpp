@@ -74,16 +74,18 @@ const char* const kMask = "****";
 CURLcode setTrust(CURL* h, const std::string& caFile, bool useProxy) {
     CURLcode rc = CURLE_OK;
     const long verifyPeer = 1L;
-    const long verifyHost = 2L;  // the certificate must name the host
+    const long verifyHost = 2L; // the certificate must name the host
     if (rc == CURLE_OK) rc = curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, verifyPeer);
     if (rc == CURLE_OK) rc = curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, verifyHost);
     if (rc == CURLE_OK && !caFile.empty()) rc = curl_easy_setopt(h, CURLOPT_CAINFO, caFile.c_str());
-    if (rc == CURLE_OK && !caFile.empty()) rc = curl_easy_setopt(h, CURLOPT_CAPATH, static_cast<char*>(nullptr));
+    if (rc == CURLE_OK && !caFile.empty())
+        rc = curl_easy_setopt(h, CURLOPT_CAPATH, static_cast<char*>(nullptr));
     if (!useProxy) return rc;
     // A proxy given as "https://host:port" is itself a TLS peer.
     if (rc == CURLE_OK) rc = curl_easy_setopt(h, CURLOPT_PROXY_SSL_VERIFYPEER, verifyPeer);
     if (rc == CURLE_OK) rc = curl_easy_setopt(h, CURLOPT_PROXY_SSL_VERIFYHOST, verifyHost);
-    if (rc == CURLE_OK && !caFile.empty()) rc = curl_easy_setopt(h, CURLOPT_PROXY_CAINFO, caFile.c_str());
+    if (rc == CURLE_OK && !caFile.empty())
+        rc = curl_easy_setopt(h, CURLOPT_PROXY_CAINFO, caFile.c_str());
     if (rc == CURLE_OK && !caFile.empty()) {
         rc = curl_easy_setopt(h, CURLOPT_PROXY_CAPATH, static_cast<char*>(nullptr));
     }
@@ -164,13 +166,15 @@ std::string caFileProblem(const std::string& path) {
     std::string text;
     char chunk[8192];
     size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, n);
     const int readError = std::ferror(file) ? errno : 0;
     std::fclose(file);
     if (readError != 0) return std::strerror(readError);
     // The same reader that OpenSSL uses when libcurl loads the file.
     int certificates = 0;
-    BIO* in = BIO_new_mem_buf(text.data(), static_cast<int>(text.size() > 0x7fffffff ? 0x7fffffff : text.size()));
+    BIO* in = BIO_new_mem_buf(
+        text.data(), static_cast<int>(text.size() > 0x7fffffff ? 0x7fffffff : text.size()));
     if (in != nullptr) {
         STACK_OF(X509_INFO)* infos = PEM_X509_INFO_read_bio(in, nullptr, nullptr, nullptr);
         if (infos != nullptr) {

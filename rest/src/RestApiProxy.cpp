@@ -172,8 +172,8 @@ int RestApiProxy::init(const RestApiConf& conf, CallError* error) {
         // instead of the first request after it.
         const std::string problem = caFileProblem(conf.caFile);
         if (!problem.empty()) {
-            NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::init", "SSLCA file %s: %s", conf.caFile.c_str(),
-                      problem.c_str());
+            NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::init", "SSLCA file %s: %s",
+                      conf.caFile.c_str(), problem.c_str());
             if (error != nullptr) {
                 error->kind = CallError::SETTING;
                 error->code = CURLE_SSL_CACERT_BADFILE;

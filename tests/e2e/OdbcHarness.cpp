@@ -75,8 +75,9 @@ void writePrivateIni() {
 
     std::ostringstream ini;
     auto section = [&](const char* dsn, const std::string& body) {
-        ini << "[" << dsn << "]\nDriver = VKL\nHOST = " << g_hostPort << "\nPROJECTID = "
-            << dsnProject(dsn) << "\nDATABASE = db1\nCHARSET = UTF-8\nSSLCA = " << g_caFile << "\n"
+        ini << "[" << dsn << "]\nDriver = VKL\nHOST = " << g_hostPort
+            << "\nPROJECTID = " << dsnProject(dsn)
+            << "\nDATABASE = db1\nCHARSET = UTF-8\nSSLCA = " << g_caFile << "\n"
             << body << "\n";
     };
     // The section of the DSN that the connection strings of the tests name
@@ -114,7 +115,9 @@ std::string sanitize(std::string s) {
 
 const std::string& driverPath() { return g_driverPath; }
 const std::string& hostPort() { return g_hostPort; }
-const std::string& caFile() { return g_caFile; }
+const std::string& caFile() {
+    return g_caFile;
+}
 EmuClient& emulator() { return EmuClient::get(); }
 
 std::string testProject() {
@@ -130,7 +133,9 @@ static std::string common(const std::string& project) {
 
 // The first entry of a key counts, so the trust entry goes last: an SSLCA in
 // extra replaces it.
-static std::string trusting(const std::string& s) { return s + ";SSLCA=" + g_caFile; }
+static std::string trusting(const std::string& s) {
+    return s + ";SSLCA=" + g_caFile;
+}
 
 std::string akskConnStr(const std::string& project, const std::string& extra) {
     std::string s = common(project) + ";AUTHMODE=1;AK=" + kAk + ";SK=" + kSk;

@@ -45,9 +45,9 @@ protected:
     std::string akskString(const std::string& extra = "")
     {
         return "DRIVER=vorn;DSN=emu;SSLCA=" + EmuClient::get().caFile() +
-               ";HOST=" + EmuClient::get().hostPort() +
-               ";REGION=r1;PROJECTID=" + project + ";AUTHMODE=1;AK=" + emu::kAk +
-               ";SK=" + emu::kSk + ";DATABASE=db1;CHARSET=UTF-8" + extra;
+               ";HOST=" + EmuClient::get().hostPort() + ";REGION=r1;PROJECTID=" + project +
+               ";AUTHMODE=1;AK=" + emu::kAk + ";SK=" + emu::kSk + ";DATABASE=db1;CHARSET=UTF-8" +
+               extra;
     }
     void connectAndAlloc(const std::string& extra = "")
     {
@@ -123,9 +123,9 @@ TEST_F(EmuStatementTest, ServiceErrorLandsInTheStatementDiagnostic)
 TEST_F(EmuStatementTest, TokenModeWithWrongPasswordFailsTheConnect)
 {
     std::string s = "DRIVER=vorn;DSN=emu;SSLCA=" + EmuClient::get().caFile() +
-                    ";HOST=" + EmuClient::get().hostPort() +
-                    ";REGION=r1;PROJECTID=" + project + ";AUTHMODE=0;ACCOUNT=" + emu::kAccount +
-                    ";USER=" + emu::kUser + ";PASSWORD=wrong";
+                    ";HOST=" + EmuClient::get().hostPort() + ";REGION=r1;PROJECTID=" + project +
+                    ";AUTHMODE=0;ACCOUNT=" + emu::kAccount + ";USER=" + emu::kUser +
+                    ";PASSWORD=wrong";
     SQLCHAR out[64];
     SQLSMALLINT len = 0;
     EXPECT_EQ(SQLDriverConnect(dbc, NULL, (SQLCHAR*)s.c_str(), SQL_NTS, out, sizeof(out), &len,
@@ -136,8 +136,8 @@ TEST_F(EmuStatementTest, TokenModeWithWrongPasswordFailsTheConnect)
     EXPECT_STREQ(((DbcHandle*)dbc)->diag.sqlState, "HY000");
 
     s = "DRIVER=vorn;DSN=emu;SSLCA=" + EmuClient::get().caFile() +
-        ";HOST=" + EmuClient::get().hostPort() + ";REGION=r1;PROJECTID=" +
-        project + ";AUTHMODE=0;ACCOUNT=" + emu::kAccount + ";USER=" + emu::kUser +
+        ";HOST=" + EmuClient::get().hostPort() + ";REGION=r1;PROJECTID=" + project +
+        ";AUTHMODE=0;ACCOUNT=" + emu::kAccount + ";USER=" + emu::kUser +
         ";PASSWORD=" + emu::kPassword + ";DATABASE=db1";
     ASSERT_EQ(SQLDriverConnect(dbc, NULL, (SQLCHAR*)s.c_str(), SQL_NTS, NULL, 0, NULL,
                                SQL_DRIVER_NOPROMPT),

@@ -15,6 +15,7 @@
 
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include "EmuClient.h"
@@ -459,6 +460,52 @@ TEST_F(RestEmu, ClientSendsBodiesOnlyForPost) {
         EXPECT_EQ(1u, r.headerCount("Host"));
         EXPECT_EQ(1u, r.headerCount("Content-Type"));
         EXPECT_EQ("application/json", r.header("Content-Type"));
+    }
+}
+
+// The client talks only to a peer whose certificate chains to a trusted CA
+// and names the host it asked for; a refused peer never sees the request.
+TEST_F(RestEmu, ClientVerifiesThePeersCertificate) {
+    const std::string ca = EmuClient::get().caFile();
+    const std::string port = std::to_string(EmuClient::get().port());
+    const struct {
+        const char* name;
+        std::string caFile;
+        const char* host;
+        int code;         // CURLcode of the call
+        const char* text; // part of libcurl's text
+    } rows[] = {
+        {"system store", "", "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION,
+         "SSL certificate problem"},
+        {"unrelated CA", emu::kUnrelatedCaFile, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION,
+         "SSL certificate problem"},
+        {"CA file gone", "/nonexistent-dir/ca.pem", "127.0.0.1", CURLE_SSL_CACERT_BADFILE, ""},
+        {"emulator's CA", ca, "127.0.0.1", CURLE_OK, ""},
+        {"emulator's CA, by name", ca, "localhost", CURLE_OK, ""},
+        // The same server under an address its certificate does not name.
+        {"emulator's CA, other name", ca, "[::ffff:127.0.0.1]", CURLE_PEER_FAILED_VERIFICATION,
+         "no alternative certificate subject name"},
+    };
+    size_t reached = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        HttpClient client;
+        client.caFile = r.caFile;
+        HttpReq req;
+        req.url =
+            std::string("https://") + r.host + ":" + port + "/v1.0/" + project + "/jobs/x/status";
+        HttpResp resp;
+        const int ret = client.call(0, req, resp);
+        if (ret == CURLE_COULDNT_CONNECT && r.host[0] == '[') {
+            GTEST_SKIP() << "no IPv6 on this machine: " << resp.errorText;
+        }
+        EXPECT_EQ(r.code, ret) << resp.errorText;
+        EXPECT_NE(std::string::npos, resp.errorText.find(r.text)) << resp.errorText;
+        if (ret == CURLE_OK) {
+            EXPECT_EQ(401, resp.httpCode); // no authorisation
+            ++reached;
+        }
+        EXPECT_EQ(reached, requests().size());
     }
 }
 

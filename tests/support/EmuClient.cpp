@@ -73,7 +73,8 @@ int readPortFile() {
 std::string caFileBesidePortFile() {
     const std::string file = portFilePath();
     const size_t slash = file.rfind('/');
-    std::string ca = (slash == std::string::npos ? std::string() : file.substr(0, slash + 1)) + "ca.pem";
+    std::string ca =
+        (slash == std::string::npos ? std::string() : file.substr(0, slash + 1)) + "ca.pem";
     if (access(ca.c_str(), R_OK) != 0) throw std::runtime_error("no emulator CA file " + ca);
     return ca;
 }

@@ -20,6 +20,8 @@ constexpr const char* kUser = "emuuser";
 constexpr const char* kPassword = "emu-Pass_01";
 constexpr const char* kQuoteUser = "quoteuser";
 constexpr const char* kQuotePassword = "pa\"ss\\word";
+// PEM file of a CA that did not issue the emulator's certificate.
+constexpr const char* kUnrelatedCaFile = VORN_UNRELATED_CA_FILE;
 }  // namespace emu
 
 // One request as the emulator received it.
