@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -464,45 +465,51 @@ TEST_F(RestEmu, ClientSendsBodiesOnlyForPost) {
 }
 
 // The client talks only to a peer whose certificate chains to a trusted CA
-// and names the host it asked for; a refused peer never sees the request.
+// and names the host it asked for, and an HTTPS proxy is such a peer too; a
+// refused peer never sees the request.
 TEST_F(RestEmu, ClientVerifiesThePeersCertificate) {
     const std::string ca = EmuClient::get().caFile();
     const std::string port = std::to_string(EmuClient::get().port());
     const struct {
         const char* name;
         std::string caFile;
+        bool viaProxy;  // through the emulator as an HTTPS proxy
         const char* host;
-        int code;         // CURLcode of the call
-        const char* text; // part of libcurl's text
+        int code;          // CURLcode of the call
+        const char* text;  // part of libcurl's text
     } rows[] = {
-        {"system store", "", "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION,
+        {"system store", "", false, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION, "SSL certificate problem"},
+        {"unrelated CA", emu::kUnrelatedCaFile, false, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION,
          "SSL certificate problem"},
-        {"unrelated CA", emu::kUnrelatedCaFile, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION,
+        {"CA file gone", "/nonexistent-dir/ca.pem", false, "127.0.0.1", CURLE_SSL_CACERT_BADFILE, ""},
+        {"emulator's CA", ca, false, "127.0.0.1", CURLE_OK, ""},
+        {"emulator's CA, by name", ca, false, "localhost", CURLE_OK, ""},
+        {"proxy, system store", "", true, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION, "SSL certificate problem"},
+        {"proxy, unrelated CA", emu::kUnrelatedCaFile, true, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION,
          "SSL certificate problem"},
-        {"CA file gone", "/nonexistent-dir/ca.pem", "127.0.0.1", CURLE_SSL_CACERT_BADFILE, ""},
-        {"emulator's CA", ca, "127.0.0.1", CURLE_OK, ""},
-        {"emulator's CA, by name", ca, "localhost", CURLE_OK, ""},
+        // The proxy's certificate passes; the emulator then refuses to be a proxy.
+        {"proxy, emulator's CA", ca, true, "127.0.0.1", CURLE_RECV_ERROR, "CONNECT tunnel failed"},
         // The same server under an address its certificate does not name.
-        {"emulator's CA, other name", ca, "[::ffff:127.0.0.1]", CURLE_PEER_FAILED_VERIFICATION,
+        {"emulator's CA, other name", ca, false, "[::ffff:127.0.0.1]", CURLE_PEER_FAILED_VERIFICATION,
          "no alternative certificate subject name"},
     };
     size_t reached = 0;
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        HttpClient client;
-        client.caFile = r.caFile;
+        std::unique_ptr<HttpClient> client(r.viaProxy ? new HttpClient("https://127.0.0.1:" + port)
+                                                      : new HttpClient());
+        client->caFile = r.caFile;
         HttpReq req;
-        req.url =
-            std::string("https://") + r.host + ":" + port + "/v1.0/" + project + "/jobs/x/status";
+        req.url = std::string("https://") + r.host + ":" + port + "/v1.0/" + project + "/jobs/x/status";
         HttpResp resp;
-        const int ret = client.call(0, req, resp);
+        const int ret = client->call(0, req, resp);
         if (ret == CURLE_COULDNT_CONNECT && r.host[0] == '[') {
             GTEST_SKIP() << "no IPv6 on this machine: " << resp.errorText;
         }
         EXPECT_EQ(r.code, ret) << resp.errorText;
         EXPECT_NE(std::string::npos, resp.errorText.find(r.text)) << resp.errorText;
         if (ret == CURLE_OK) {
-            EXPECT_EQ(401, resp.httpCode); // no authorisation
+            EXPECT_EQ(401, resp.httpCode);  // no authorisation
             ++reached;
         }
         EXPECT_EQ(reached, requests().size());
