@@ -162,19 +162,22 @@ std::string caFileProblem(const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return std::strerror(errno);
     // Read whole, so that a read error (a directory, say) is told as such
-    // rather than as a file without certificates.
+    // rather than as a file without certificates. A bundle of every public
+    // CA is a few hundred kilobytes; the limit keeps a device such as
+    // /dev/zero from being read for ever.
+    const size_t limit = 16u << 20;
     std::string text;
     char chunk[8192];
     size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+    while (text.size() <= limit && (n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
         text.append(chunk, n);
     const int readError = std::ferror(file) ? errno : 0;
     std::fclose(file);
     if (readError != 0) return std::strerror(readError);
+    if (text.size() > limit) return "is larger than 16 MiB";
     // The same reader that OpenSSL uses when libcurl loads the file.
     int certificates = 0;
-    BIO* in = BIO_new_mem_buf(
-        text.data(), static_cast<int>(text.size() > 0x7fffffff ? 0x7fffffff : text.size()));
+    BIO* in = BIO_new_mem_buf(text.data(), static_cast<int>(text.size()));
     if (in != nullptr) {
         STACK_OF(X509_INFO)* infos = PEM_X509_INFO_read_bio(in, nullptr, nullptr, nullptr);
         if (infos != nullptr) {

@@ -238,6 +238,7 @@ TEST(ProxyInit, SslCaFileIsCheckedBeforeAnyRequest) {
         {"/nonexistent-dir/ca.pem", "No such file or directory"},
         {REST_VECTOR_DIR, "Is a directory"},
         {"/dev/null", "holds no PEM certificate"},
+        {"/dev/zero", "is larger than 16 MiB"},
         {REST_VECTOR_DIR "/status_no_query.json", "holds no PEM certificate"},
         {VORN_UNRELATED_CA_FILE, ""},
     };
