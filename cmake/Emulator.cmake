@@ -10,7 +10,8 @@
 #   vorn_needs_emulator(<test> ...)
 #       for tests made with add_test(): adds FIXTURES_REQUIRED emulator and
 #       the environment variable VORN_EMULATOR_PORT_FILE (EmuClient::get()
-#       reads the port from that file).
+#       reads the port from that file). Beside the port file lies ca.pem, the
+#       CA that issued the emulator's certificate: clients trust it (SSLCA=).
 #
 #   vorn_needs_emulator_discovered(<target> [LABELS <label>] [<gtest_discover_tests options>...])
 #       for GoogleTest executables: calls gtest_discover_tests(<target> ...) so

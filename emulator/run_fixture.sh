@@ -2,7 +2,9 @@
 # Starts or stops the VKL emulator for a test run.
 #   run_fixture.sh start <statedir>   start it in the background, wait for its port file
 #   run_fixture.sh stop  <statedir>   stop it (fails when it had died on its own)
-# The state directory holds: port (the port file), pid, emulator.log, output.
+# The state directory holds: port (the port file), ca.pem (the PEM file of the
+# CA that issued the emulator's certificate: what clients pass as SSLCA), pid,
+# emulator.log, output.
 # The emulator also watches the process that started this script (ctest) and
 # ends by itself when that process is gone, so an interrupted run leaves
 # nothing behind.
@@ -17,6 +19,7 @@ fi
 here=$(cd "$(dirname "$0")" && pwd)
 python=${VORN_PYTHON:-/usr/bin/python3}
 port_file=$state/port
+ca_file=$state/ca.pem
 pid_file=$state/pid
 start_timeout=${VORN_EMULATOR_START_TIMEOUT:-20}
 
@@ -28,7 +31,7 @@ is_emulator() {
 stop_emulator() {
   pid=$(cat "$pid_file" 2>/dev/null || true)
   if ! is_emulator "$pid"; then
-    rm -f "$pid_file" "$port_file"
+    rm -f "$pid_file" "$port_file" "$ca_file"
     return 1
   fi
   kill -TERM "$pid" 2>/dev/null
@@ -41,7 +44,7 @@ stop_emulator() {
     echo "emulator $pid ignored SIGTERM; killing it" >&2
     kill -KILL "$pid" 2>/dev/null
   fi
-  rm -f "$pid_file" "$port_file"
+  rm -f "$pid_file" "$port_file" "$ca_file"
   return 0
 }
 
@@ -64,9 +67,10 @@ start)
     # Left over from an earlier, interrupted run of this build.
     stop_emulator && echo "stopped an emulator left over from an earlier run"
   fi
-  rm -f "$port_file"
+  rm -f "$port_file" "$ca_file"
   : >"$state/emulator.log"
-  "$python" "$here/vkl_emulator.py" --port-file "$port_file" --log "$state/emulator.log" \
+  "$python" "$here/vkl_emulator.py" --port-file "$port_file" --ca-file "$ca_file" \
+    --log "$state/emulator.log" \
     --watch-pid "$PPID" </dev/null >"$state/output" 2>&1 &
   echo $! >"$pid_file"
   pid=$(cat "$pid_file")

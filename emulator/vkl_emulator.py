@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """Local emulator of the VKL analytics service and its identity service, for tests.
 
-Serves HTTPS on 127.0.0.1 with a self-signed certificate made at start, checks
-request signatures and tokens, runs SQL with sqlite3 on seeded databases, and
-offers a control API under /_emu/ (see README.md)."""
+Serves HTTPS on 127.0.0.1 with a certificate for 127.0.0.1 and localhost,
+issued at start by a CA of its own (its PEM file goes where --ca-file says),
+checks request signatures and tokens, runs SQL with sqlite3 on seeded
+databases, and offers a control API under /_emu/ (see README.md)."""
 
 import sys
 
@@ -461,24 +462,47 @@ class EmulatorServer(ThreadingHTTPServer):
             self.shutdown_request(tls)
 
 
-def make_certificate(directory):
-    cert = os.path.join(directory, "cert.pem")
-    key = os.path.join(directory, "key.pem")
+def _openssl_req(*args):
     subprocess.run(
         ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-         "-nodes", "-keyout", key, "-out", cert, "-days", "7", "-subj", "/CN=127.0.0.1",
-         "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"],
+         "-nodes", "-days", "7"] + list(args),
         check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+
+def make_certificate(directory):
+    """A CA of this emulator's own and the server certificate it issues.
+
+    Clients trust the emulator by trusting ca.pem (the driver's SSLCA); the
+    server certificate names 127.0.0.1 and localhost, so that host-name
+    verification passes for either. Returns the server's TLS context and the
+    CA's PEM file."""
+    ca_cert = os.path.join(directory, "ca.pem")
+    ca_key = os.path.join(directory, "ca-key.pem")
+    _openssl_req("-keyout", ca_key, "-out", ca_cert, "-subj", "/CN=VKL emulator test CA",
+                 "-addext", "basicConstraints=critical,CA:TRUE",
+                 "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    cert = os.path.join(directory, "cert.pem")
+    key = os.path.join(directory, "key.pem")
+    _openssl_req("-CA", ca_cert, "-CAkey", ca_key, "-keyout", key, "-out", cert,
+                 "-subj", "/CN=127.0.0.1",
+                 "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
+                 "-addext", "basicConstraints=critical,CA:FALSE",
+                 "-addext", "extendedKeyUsage=serverAuth")
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
-    return context
+    return context, ca_cert
+
+
+def write_whole(path, text):
+    """Writes under a temporary name and renames, so a reader never sees part of it."""
+    partial = "%s.%d.tmp" % (path, os.getpid())
+    with open(partial, "w") as out:
+        out.write(text)
+    os.replace(partial, path)
 
 
 def write_port_file(path, port):
-    partial = "%s.%d.tmp" % (path, os.getpid())
-    with open(partial, "w") as out:
-        out.write("%d\n" % port)
-    os.replace(partial, path)
+    write_whole(path, "%d\n" % port)
 
 
 def process_alive(pid):
@@ -494,6 +518,8 @@ def process_alive(pid):
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--port-file", help="file that receives the port once listening")
+    parser.add_argument("--ca-file", help="file that receives the PEM certificate of the CA that "
+                        "issued the server certificate (written before the port file)")
     parser.add_argument("--port", type=int, default=0, help="port to listen on (default: any free port)")
     parser.add_argument("--log", help="file for a log of every request")
     parser.add_argument("--watch-pid", type=int, help="stop when this process has ended")
@@ -503,7 +529,7 @@ def main(argv=None):
     log_file = open(args.log, "a", encoding="utf-8") if args.log else None
     server = None
     try:
-        context = make_certificate(work)
+        context, ca_cert = make_certificate(work)
         seed_dir = os.path.join(work, "seed")
         emu_sql.create_seed(seed_dir)
         registry = emu_state.Registry(seed_dir, os.path.join(work, "projects"))
@@ -516,6 +542,10 @@ def main(argv=None):
         serving = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.2},
                                    daemon=True)
         serving.start()
+        # The CA file first: whoever sees the port file can trust the server.
+        if args.ca_file:
+            with open(ca_cert) as pem:
+                write_whole(args.ca_file, pem.read())
         if args.port_file:
             write_port_file(args.port_file, port)
         server.log("listening on 127.0.0.1:%d" % port)
@@ -531,10 +561,11 @@ def main(argv=None):
     finally:
         if server is not None:
             server.server_close()
-        if args.port_file:
+        for written in (args.port_file, args.ca_file):
+            if not written or server is None:
+                continue
             try:
-                if server is not None:
-                    os.remove(args.port_file)
+                os.remove(written)
             except OSError:
                 pass
         if log_file is not None:

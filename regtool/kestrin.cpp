@@ -27,7 +27,7 @@ const char* const kDefaultDllName = "libvornodbc.so";
 const int kFieldSize = 256;       // driver name, library name and path
 const int kDriverAttrSize = 1024; // the driver's attribute list
 const int kValueSize = 1001;      // a key's value from the ini file
-const int kDsnAttrSize = 19019;   // the data source's attribute list
+const int kDsnAttrSize = 20020;   // the data source's attribute list: 1001 bytes a key
 const int kMessageSize = 1001;    // an installer error message
 const int kStatusFailed = -1;
 
@@ -42,7 +42,7 @@ const IniKey kIniKeys[] = {
     {"PROJECTID", true}, {"AUTHMODE", false},  {"ACCOUNT", false},   {"USER", false},
     {"PASSWORD", true},  {"AK", true},         {"SK", true},         {"QUEUENAME", false},
     {"DATABASE", false}, {"PROXYHOST", false}, {"PROXYPORT", false}, {"USEPROXY", false},
-    {"SVCNAME", false},  {"CONFFILE", false},  {"CHARSET", false},
+    {"SVCNAME", false},  {"CONFFILE", false},  {"CHARSET", false},   {"SSLCA", false},
 };
 
 void printLongUsage()

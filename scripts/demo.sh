@@ -39,8 +39,10 @@ trap cleanup EXIT
 
 heading "Starting the VKL emulator"
 # --watch-pid: the emulator also stops by itself should this script die.
-/usr/bin/python3 emulator/vkl_emulator.py --port-file "$work/port" --watch-pid $$ \
-    >"$work/emulator.out" 2>&1 &
+# --ca-file: the PEM file of the CA that issued the emulator's certificate;
+# the data source trusts it with SSLCA (it is written before the port file).
+/usr/bin/python3 emulator/vkl_emulator.py --port-file "$work/port" --ca-file "$work/ca.pem" \
+    --watch-pid $$ >"$work/emulator.out" 2>&1 &
 emulator_pid=$!
 for _ in $(seq 1 200); do
     [ -s "$work/port" ] && break
@@ -72,6 +74,7 @@ AK        = EMUAK0000000000000001
 SK        = emu-secret-key-0001
 DATABASE  = db1
 CHARSET   = UTF-8
+SSLCA     = $work/ca.pem
 EOF
 export ODBCSYSINI="$work" ODBCINI="$work/odbc.ini"
 # Identity service of the emulator (used by token-mode data sources).
@@ -110,11 +113,9 @@ show tables
 EOF
 
 heading "Jobs the service received (from the emulator's request record)"
-/usr/bin/python3 - "$port" <<'PY'
+/usr/bin/python3 - "$port" "$work/ca.pem" <<'PY'
 import json, ssl, sys, urllib.request
-ctx = ssl.create_default_context()
-ctx.check_hostname = False
-ctx.verify_mode = ssl.CERT_NONE
+ctx = ssl.create_default_context(cafile=sys.argv[2])
 url = "https://127.0.0.1:%s/_emu/requests?project=demo-project" % sys.argv[1]
 with urllib.request.urlopen(url, context=ctx, timeout=10) as resp:
     requests = json.load(resp)["requests"]

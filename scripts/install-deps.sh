@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential g++ cmake pkg-config
   unixodbc unixodbc-dev odbcinst
-  libcurl4-openssl-dev libssl-dev openssl
+  libcurl4-openssl-dev libssl-dev openssl ca-certificates
   liblog4cplus-dev libboost-dev libncurses-dev
   googletest libgtest-dev
   python3 python3-pyodbc

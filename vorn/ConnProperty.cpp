@@ -28,6 +28,7 @@ const DataSourceKey dataSourceKeys[DSKEY_COUNT] = {
     {"PASSWORD", 0, "", CP_TEXT(PASSWORD)},
     {"CHARSET", 0, "ANSI", DSKEY_NO_TEXT_FIELD},
     {"JOBTIMEOUT", 0, "300", DSKEY_NO_TEXT_FIELD},
+    {"SSLCA", 0, "", CP_TEXT(SSLCA)},
 };
 
 char* connPropertyTextField(ConnProperty* prop, int index)

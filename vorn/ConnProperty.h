@@ -32,6 +32,7 @@ struct ConnProperty {
     char ACCOUNT[CONN_PROPERTY_TEXT_SIZE];
     char USER[CONN_PROPERTY_TEXT_SIZE];
     char PASSWORD[CONN_PROPERTY_TEXT_SIZE];
+    char SSLCA[CONN_PROPERTY_TEXT_SIZE]; // PEM file of the CAs to trust; empty = the system store
 };
 
 // What SQLGetInfo reports about an open connection.
@@ -63,6 +64,7 @@ enum DataSourceKeyIndex {
     DSKEY_PASSWORD,
     DSKEY_CHARSET,
     DSKEY_JOBTIMEOUT,
+    DSKEY_SSLCA,
     DSKEY_COUNT
 };
 

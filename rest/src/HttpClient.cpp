@@ -1,5 +1,8 @@
 #include "HttpClient.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -7,6 +10,9 @@
 #include <boost/algorithm/string/erase.hpp>
 #include <boost/algorithm/string/trim.hpp>
 #include <curl/curl.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
 
 #include "NavixLogging.h"
 
@@ -59,6 +65,32 @@ bool equalsIgnoreCase(const std::string& a, const char* b) {
 }
 
 const char* const kMask = "****";
+
+// The trust settings of one call. With a CA file of its own the client trusts
+// that file alone: the CA directory that libcurl was built with is switched
+// off too, or its certificates would still be trusted beside the file. A
+// setting libcurl refuses fails the call rather than leaving the system
+// store in place.
+CURLcode setTrust(CURL* h, const std::string& caFile, bool useProxy) {
+    CURLcode rc = CURLE_OK;
+    const long verifyPeer = 1L;
+    const long verifyHost = 2L; // the certificate must name the host
+    if (rc == CURLE_OK) rc = curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, verifyPeer);
+    if (rc == CURLE_OK) rc = curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, verifyHost);
+    if (rc == CURLE_OK && !caFile.empty()) rc = curl_easy_setopt(h, CURLOPT_CAINFO, caFile.c_str());
+    if (rc == CURLE_OK && !caFile.empty())
+        rc = curl_easy_setopt(h, CURLOPT_CAPATH, static_cast<char*>(nullptr));
+    if (!useProxy) return rc;
+    // A proxy given as "https://host:port" is itself a TLS peer.
+    if (rc == CURLE_OK) rc = curl_easy_setopt(h, CURLOPT_PROXY_SSL_VERIFYPEER, verifyPeer);
+    if (rc == CURLE_OK) rc = curl_easy_setopt(h, CURLOPT_PROXY_SSL_VERIFYHOST, verifyHost);
+    if (rc == CURLE_OK && !caFile.empty())
+        rc = curl_easy_setopt(h, CURLOPT_PROXY_CAINFO, caFile.c_str());
+    if (rc == CURLE_OK && !caFile.empty()) {
+        rc = curl_easy_setopt(h, CURLOPT_PROXY_CAPATH, static_cast<char*>(nullptr));
+    }
+    return rc;
+}
 
 // Both transfer callbacks refuse the call (and so stop the transfer) without
 // a buffer or the response to fill.
@@ -126,6 +158,41 @@ std::string maskBodyForLog(const std::string& body) {
     return out;
 }
 
+std::string caFileProblem(const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::strerror(errno);
+    // Read whole, so that a read error (a directory, say) is told as such
+    // rather than as a file without certificates. A bundle of every public
+    // CA is a few hundred kilobytes; the limit keeps a device such as
+    // /dev/zero from being read for ever.
+    const size_t limit = 16u << 20;
+    std::string text;
+    char chunk[8192];
+    size_t n = 0;
+    while (text.size() <= limit && (n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, n);
+    const int readError = std::ferror(file) ? errno : 0;
+    std::fclose(file);
+    if (readError != 0) return std::strerror(readError);
+    if (text.size() > limit) return "is larger than 16 MiB";
+    // The same reader that OpenSSL uses when libcurl loads the file.
+    int certificates = 0;
+    BIO* in = BIO_new_mem_buf(text.data(), static_cast<int>(text.size()));
+    if (in != nullptr) {
+        STACK_OF(X509_INFO)* infos = PEM_X509_INFO_read_bio(in, nullptr, nullptr, nullptr);
+        if (infos != nullptr) {
+            for (int i = 0; i < sk_X509_INFO_num(infos); ++i) {
+                if (sk_X509_INFO_value(infos, i)->x509 != nullptr) ++certificates;
+            }
+            sk_X509_INFO_pop_free(infos, X509_INFO_free);
+        }
+        BIO_free(in);
+    }
+    // Nothing of this check may be taken for a failure of a later TLS call.
+    ERR_clear_error();
+    return certificates > 0 ? std::string() : std::string("holds no PEM certificate");
+}
+
 HttpClient::HttpClient() : useProxy(false) {
     curlGlobalAcquire();
 }
@@ -186,8 +253,13 @@ int HttpClient::call(int method, const HttpReq& request, HttpResp& response) {
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 300L);
     curl_easy_setopt(h, CURLOPT_TIMEOUT, 300L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+    const CURLcode trust = setTrust(h, caFile, useProxy);
+    if (trust != CURLE_OK) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::HttpClient::call", "certificate settings refused: %s",
+                  curl_easy_strerror(trust));
+        response.errorText = curl_easy_strerror(trust);
+        return static_cast<int>(trust);
+    }
     // HTTP/1.1 keeps the header names as sent by the service (the token
     // header is looked up by its exact name) and the header lines in order.
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));

@@ -10,10 +10,16 @@
 
 namespace navixrest {
 
+// Every HTTPS peer (the service, the identity service, an HTTPS proxy) must
+// present a certificate that verifies for its host name; there is no way to
+// switch that off.
 class HttpClient {
 public:
     bool useProxy;
     std::string proxy;  // "host:port", used unchanged by libcurl
+    // PEM file of the CA certificates to trust instead of the system store;
+    // empty = the system store. Set before the client is first used.
+    std::string caFile;
 
     HttpClient();
     explicit HttpClient(const std::string& proxyText);
@@ -31,6 +37,11 @@ public:
     static size_t header_callback(char* data, size_t size, size_t count, void* response);
     static size_t response_callback(char* data, size_t size, size_t count, void* response);
 };
+
+// Why a CA file cannot serve as the trust store: empty when it can be read
+// and holds at least one PEM certificate, otherwise the reason ("No such file
+// or directory", "holds no PEM certificate").
+std::string caFileProblem(const std::string& path);
 
 // "host" or "host:port" of a URL, as a failure report names it; never the
 // user information, path or query.

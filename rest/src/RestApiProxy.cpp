@@ -9,6 +9,7 @@
 #include <boost/format.hpp>
 #include <boost/optional.hpp>
 #include <boost/property_tree/ptree.hpp>
+#include <curl/curl.h>
 
 #include "NavixLogging.h"
 
@@ -165,6 +166,23 @@ RestApiProxy::~RestApiProxy() {}
 
 int RestApiProxy::init(const RestApiConf& conf, CallError* error) {
     NAVIX_LOG(NAVIX_INFO, "navixrest::RestApiProxy::init", "Region = %s", conf.region.c_str());
+    if (!conf.caFile.empty()) {
+        NAVIX_LOG(NAVIX_INFO, "navixrest::RestApiProxy::init", "SSLCA = %s", conf.caFile.c_str());
+        // Checked here, so that a wrong path fails the connect in both modes
+        // instead of the first request after it.
+        const std::string problem = caFileProblem(conf.caFile);
+        if (!problem.empty()) {
+            NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::init", "SSLCA file %s: %s",
+                      conf.caFile.c_str(), problem.c_str());
+            if (error != nullptr) {
+                error->kind = CallError::SETTING;
+                error->code = CURLE_SSL_CACERT_BADFILE;
+                error->text = "SSLCA file " + conf.caFile + ": " + problem;
+            }
+            return CURLE_SSL_CACERT_BADFILE;
+        }
+    }
+    httpClient.caFile = conf.caFile;
     identityUrl = "https://" + identityServiceHost(conf.region) + "/v3/auth/tokens";
     endpoint = conf.endpoint.empty() ? defaultServiceHost(conf.region) : conf.endpoint;
     region = conf.region;

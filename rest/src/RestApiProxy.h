@@ -26,6 +26,7 @@ struct RestApiConf {
     std::string ak;
     std::string sk;
     std::string endpoint;  // service host[:port]; empty = the region's default
+    std::string caFile;    // PEM file of the CAs to trust; empty = the system store
 
     RestApiConf();
 };
@@ -80,7 +81,9 @@ public:
     RestApiProxy& operator=(const RestApiProxy&) = delete;
 
     // 0 in AK/SK mode; in token mode the result of getToken, whose failure
-    // is described in *error when given.
+    // is described in *error when given. A CA file that cannot be used fails
+    // it in both modes (CURLE_SSL_CACERT_BADFILE, CallError::SETTING) before
+    // any request is sent.
     int init(const RestApiConf& conf, CallError* error = nullptr);
     // 0 when the service answered with a readable answer (the response says
     // success or failure). Otherwise non-zero, with response.error saying

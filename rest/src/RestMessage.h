@@ -53,7 +53,8 @@ struct CallError {
         NONE = 0,
         TRANSPORT,         // no HTTP exchange: code = CURLcode, text = libcurl's error text
         IDENTITY_REFUSED,  // no token: code = getToken's result, text = the identity service's reason
-        UNREADABLE         // a 200/201 answer whose body cannot be read: text = the reader's error
+        UNREADABLE,        // a 200/201 answer whose body cannot be read: text = the reader's error
+        SETTING            // a setting that cannot be used, found before any request: text says why
     };
     Kind kind;
     int code;

@@ -82,6 +82,7 @@ protected:
     {
         ConnProperty p = clienttest::makeProperty(GetParam(), project);
         setText(p.HOST, emu.hostPort());
+        setText(p.SSLCA, emu.caFile());
         setText(p.DATABASE, "db1");
         if (GetParam() == 1) {
             setText(p.AK, emu::kAk);
@@ -870,6 +871,7 @@ TEST(ClientThreads, EightThreadsShareOneTokenConnection)
     emu.config("{\"project\":" + emuJsonString(project) + ",\"running_polls\":0,\"token_ttl\":4}");
     ConnProperty p = clienttest::makeProperty(2, project);
     setText(p.HOST, emu.hostPort());
+    setText(p.SSLCA, emu.caFile());
     setText(p.DATABASE, "db1");
     setText(p.ACCOUNT, emu::kAccount);
     setText(p.USER, emu::kUser);

@@ -218,11 +218,13 @@ TEST(NavixConnectionProxy, ConfigurationReachesTheProxy)
 {
     ConnProperty p = makeProperty(1, "project-9");
     setText(p.HOST, "127.0.0.1:1");
+    setText(p.SSLCA, VORN_UNRELATED_CA_FILE);
     NavixConnection conn(&p, "");
     ASSERT_EQ(0, conn.init());
     EXPECT_EQ("https://127.0.0.1:1/v1.0/project-9", conn.restApi->baseUrl);
     EXPECT_EQ(1, conn.restApi->authMode);
     EXPECT_EQ("region-1", conn.restApi->region);
+    EXPECT_EQ(VORN_UNRELATED_CA_FILE, conn.restApi->httpClient.caFile);
 }
 
 TEST(NavixOpenConnectionUnit, TokenFailureReportsInitResult)

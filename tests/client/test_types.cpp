@@ -123,9 +123,10 @@ TEST(DataSourceKeys, TableInResolutionOrder)
         {"SK", 0, ""},          {"REGION", 1, nullptr},   {"AUTHMODE", 1, nullptr}, {"SVCNAME", 0, "VKL"},
         {"PROXYHOST", 0, ""},   {"PROXYPORT", 0, ""},     {"USEPROXY", 0, "0"},  {"ACCOUNT", 0, ""},
         {"USER", 0, ""},        {"PASSWORD", 0, ""},      {"CHARSET", 0, "ANSI"}, {"JOBTIMEOUT", 0, "300"},
+        {"SSLCA", 0, ""},
     };
-    ASSERT_EQ(20, DSKEY_COUNT);
-    for (int i = 0; i < 20; ++i) {
+    ASSERT_EQ(21, DSKEY_COUNT);
+    for (int i = 0; i < 21; ++i) {
         EXPECT_STREQ(keys[i].name, dataSourceKeys[i].name) << i;
         EXPECT_EQ(keys[i].required, dataSourceKeys[i].required) << i;
         if (keys[i].def == nullptr) {
@@ -151,6 +152,7 @@ TEST(DataSourceKeys, TextFieldsOfTheRecord)
     EXPECT_EQ(p.USEPROXY, connPropertyTextField(&p, DSKEY_USEPROXY));
     EXPECT_EQ(p.PROXYPORT, connPropertyTextField(&p, DSKEY_PROXYPORT));
     EXPECT_EQ(p.PASSWORD, connPropertyTextField(&p, DSKEY_PASSWORD));
+    EXPECT_EQ(p.SSLCA, connPropertyTextField(&p, DSKEY_SSLCA));
     EXPECT_EQ(nullptr, connPropertyTextField(&p, DSKEY_AUTHMODE));
     EXPECT_EQ(nullptr, connPropertyTextField(&p, DSKEY_CHARSET));
     EXPECT_EQ(nullptr, connPropertyTextField(&p, DSKEY_JOBTIMEOUT));

@@ -40,6 +40,7 @@ namespace {
 
 std::string g_driverPath;
 std::string g_hostPort;
+std::string g_caFile;
 std::string g_iniDir;
 
 std::string requireEnv(const char* name) {
@@ -74,10 +75,14 @@ void writePrivateIni() {
 
     std::ostringstream ini;
     auto section = [&](const char* dsn, const std::string& body) {
-        ini << "[" << dsn << "]\nDriver = VKL\nHOST = " << g_hostPort << "\nPROJECTID = "
-            << dsnProject(dsn) << "\nDATABASE = db1\nCHARSET = UTF-8\n"
+        ini << "[" << dsn << "]\nDriver = VKL\nHOST = " << g_hostPort
+            << "\nPROJECTID = " << dsnProject(dsn)
+            << "\nDATABASE = db1\nCHARSET = UTF-8\nSSLCA = " << g_caFile << "\n"
             << body << "\n";
     };
+    // The section of the DSN that the connection strings of the tests name
+    // ("DSN=e2e"): a string written out by hand still trusts the emulator.
+    ini << "[e2e]\nSSLCA = " << g_caFile << "\n\n";
     section(kDsnAksk, std::string("REGION = ") + kRegion + "\nAUTHMODE = 1\nAK = " + kAk +
                           "\nSK = " + kSk + "\n");
     section(kDsnToken, std::string("REGION = ") + kRegion + "\nAUTHMODE = 0\nACCOUNT = " +
@@ -110,6 +115,9 @@ std::string sanitize(std::string s) {
 
 const std::string& driverPath() { return g_driverPath; }
 const std::string& hostPort() { return g_hostPort; }
+const std::string& caFile() {
+    return g_caFile;
+}
 EmuClient& emulator() { return EmuClient::get(); }
 
 std::string testProject() {
@@ -123,17 +131,23 @@ static std::string common(const std::string& project) {
            ";PROJECTID=" + project + ";DATABASE=db1;CHARSET=UTF-8";
 }
 
+// The first entry of a key counts, so the trust entry goes last: an SSLCA in
+// extra replaces it.
+static std::string trusting(const std::string& s) {
+    return s + ";SSLCA=" + g_caFile;
+}
+
 std::string akskConnStr(const std::string& project, const std::string& extra) {
     std::string s = common(project) + ";AUTHMODE=1;AK=" + kAk + ";SK=" + kSk;
     if (!extra.empty()) s += ";" + extra;
-    return s;
+    return trusting(s);
 }
 
 std::string tokenConnStr(const std::string& project, const std::string& extra) {
     std::string s = common(project) + ";AUTHMODE=0;ACCOUNT=" + kAccount + ";USER=" + kUser +
                     ";PASSWORD=" + kPassword;
     if (!extra.empty()) s += ";" + extra;
-    return s;
+    return trusting(s);
 }
 
 Diag diag(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT bufLen) {
@@ -342,6 +356,7 @@ int main(int argc, char** argv) {
     e2e::g_driverPath = e2e::requireEnv("VORN_DRIVER_PATH");
     e2e::requireEnv("VORN_EMULATOR_PORT_FILE");
     e2e::g_hostPort = EmuClient::get().hostPort();
+    e2e::g_caFile = EmuClient::get().caFile();
     // TIMESTAMP cells are shown in local time; the expected values are UTC.
     setenv("TZ", "UTC", 1);
     tzset();

@@ -39,12 +39,15 @@ std::string dsnProject(const char* dsn);
 const std::string& driverPath();
 // "127.0.0.1:<port>" of the running emulator.
 const std::string& hostPort();
+// PEM file of the CA that issued the emulator's certificate (SSLCA).
+const std::string& caFile();
 EmuClient& emulator();
 
 // A project id unique to the running test ("e2e-<suite>-<test>", lower case).
 std::string testProject();
 
-// Connection strings that name the library directly (no data source).
+// Connection strings that name the library directly (no data source); they
+// trust the emulator's CA (SSLCA) unless extra gives an SSLCA of its own.
 std::string akskConnStr(const std::string& project, const std::string& extra = "");
 std::string tokenConnStr(const std::string& project, const std::string& extra = "");
 

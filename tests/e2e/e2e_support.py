@@ -50,6 +50,12 @@ def host_port():
     return "127.0.0.1:%d" % emulator_port()
 
 
+def ca_file():
+    """PEM file of the CA that issued the emulator's certificate (for SSLCA),
+    written by the fixture beside the port file."""
+    return os.path.join(os.path.dirname(_require_env("VORN_EMULATOR_PORT_FILE")), "ca.pem")
+
+
 def project_for(test_case):
     """A project id unique to one test method: e2e-<module>-<class>-<method>."""
     name = test_case.id().lower()
@@ -61,9 +67,7 @@ class Emulator:
 
     def __init__(self):
         self.base = "https://%s" % host_port()
-        self.ctx = ssl.create_default_context()
-        self.ctx.check_hostname = False
-        self.ctx.verify_mode = ssl.CERT_NONE
+        self.ctx = ssl.create_default_context(cafile=ca_file())
 
     def _call(self, method, path, body=None):
         data = None if body is None else json.dumps(body).encode()
@@ -107,7 +111,8 @@ class Emulator:
 
 def aksk_keys(project, **extra):
     keys = {"HOST": host_port(), "REGION": REGION, "PROJECTID": project,
-            "DATABASE": "db1", "CHARSET": "UTF-8", "AUTHMODE": "1", "AK": AK, "SK": SK}
+            "DATABASE": "db1", "CHARSET": "UTF-8", "AUTHMODE": "1", "AK": AK, "SK": SK,
+            "SSLCA": ca_file()}
     keys.update(extra)
     return keys
 
@@ -115,7 +120,7 @@ def aksk_keys(project, **extra):
 def token_keys(project, **extra):
     keys = {"HOST": host_port(), "REGION": REGION, "PROJECTID": project,
             "DATABASE": "db1", "CHARSET": "UTF-8", "AUTHMODE": "0",
-            "ACCOUNT": ACCOUNT, "USER": USER, "PASSWORD": PASSWORD}
+            "ACCOUNT": ACCOUNT, "USER": USER, "PASSWORD": PASSWORD, "SSLCA": ca_file()}
     keys.update(extra)
     return keys
 

@@ -105,10 +105,11 @@ class IsqlConnectionString(IsqlCase):
         self.assertEqual(1, len(self.emu.token_requests(self.project)))
 
     def test_keys_missing_from_the_string_come_from_the_data_source(self):
-        # The string names a data source for the keys it lacks (the project
-        # and the signing keys), and overrides its database.
+        # The string names a data source for the keys it lacks (the project,
+        # the signing keys and the CA to trust), and overrides its database.
         self.ini.add_dsn("vkl_partial", {"PROJECTID": self.project, "AUTHMODE": "1",
-                                         "AK": e2e.AK, "SK": e2e.SK, "DATABASE": "db1"})
+                                         "AK": e2e.AK, "SK": e2e.SK, "DATABASE": "db1",
+                                         "SSLCA": e2e.ca_file()})
         keys = {"HOST": e2e.host_port(), "REGION": e2e.REGION, "DATABASE": "db2",
                 "CHARSET": "UTF-8"}
         result = self.isql(e2e.conn_str(keys, dsn="vkl_partial"),

@@ -5,6 +5,7 @@ import calendar
 import http.client
 import json
 import os
+import socket
 import ssl
 import sys
 import threading
@@ -28,7 +29,9 @@ def emulator_port():
 
 
 PORT = emulator_port()
-CONTEXT = ssl._create_unverified_context()
+# The fixture writes the PEM file of the emulator's CA beside the port file.
+CA_FILE = os.path.join(os.path.dirname(os.environ["VORN_EMULATOR_PORT_FILE"]), "ca.pem")
+CONTEXT = ssl.create_default_context(cafile=CA_FILE)
 
 
 class Answer:
@@ -118,6 +121,24 @@ def new_project(tag):
     project = "%s-%s" % (tag, uuid.uuid4().hex[:12])
     control("reset", {"project": project})
     return project
+
+
+class CertificateTest(unittest.TestCase):
+    def test_certificate_names_both_loopback_names_and_chains_to_the_ca(self):
+        for name in ("127.0.0.1", "localhost"):
+            with socket.create_connection(("127.0.0.1", PORT), timeout=30) as raw:
+                with CONTEXT.wrap_socket(raw, server_hostname=name) as tls:
+                    self.assertIn(("IP Address", "127.0.0.1"), tls.getpeercert()["subjectAltName"])
+        # Only the emulator's CA vouches for it, not the system store; and the
+        # server presents a certificate that the CA issued, not the CA itself.
+        with socket.create_connection(("127.0.0.1", PORT), timeout=30) as raw:
+            with self.assertRaises(ssl.SSLCertVerificationError):
+                ssl.create_default_context().wrap_socket(raw, server_hostname="127.0.0.1")
+        with open(CA_FILE) as pem:
+            ca_der = ssl.PEM_cert_to_DER_cert(pem.read())
+        with socket.create_connection(("127.0.0.1", PORT), timeout=30) as raw:
+            with CONTEXT.wrap_socket(raw, server_hostname="127.0.0.1") as tls:
+                self.assertNotEqual(ca_der, tls.getpeercert(binary_form=True))
 
 
 class AuthorisationTest(unittest.TestCase):

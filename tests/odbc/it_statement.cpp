@@ -44,9 +44,10 @@ protected:
     }
     std::string akskString(const std::string& extra = "")
     {
-        return "DRIVER=vorn;DSN=emu;HOST=" + EmuClient::get().hostPort() +
-               ";REGION=r1;PROJECTID=" + project + ";AUTHMODE=1;AK=" + emu::kAk +
-               ";SK=" + emu::kSk + ";DATABASE=db1;CHARSET=UTF-8" + extra;
+        return "DRIVER=vorn;DSN=emu;SSLCA=" + EmuClient::get().caFile() +
+               ";HOST=" + EmuClient::get().hostPort() + ";REGION=r1;PROJECTID=" + project +
+               ";AUTHMODE=1;AK=" + emu::kAk + ";SK=" + emu::kSk + ";DATABASE=db1;CHARSET=UTF-8" +
+               extra;
     }
     void connectAndAlloc(const std::string& extra = "")
     {
@@ -121,9 +122,10 @@ TEST_F(EmuStatementTest, ServiceErrorLandsInTheStatementDiagnostic)
 
 TEST_F(EmuStatementTest, TokenModeWithWrongPasswordFailsTheConnect)
 {
-    std::string s = "DRIVER=vorn;DSN=emu;HOST=" + EmuClient::get().hostPort() +
-                    ";REGION=r1;PROJECTID=" + project + ";AUTHMODE=0;ACCOUNT=" + emu::kAccount +
-                    ";USER=" + emu::kUser + ";PASSWORD=wrong";
+    std::string s = "DRIVER=vorn;DSN=emu;SSLCA=" + EmuClient::get().caFile() +
+                    ";HOST=" + EmuClient::get().hostPort() + ";REGION=r1;PROJECTID=" + project +
+                    ";AUTHMODE=0;ACCOUNT=" + emu::kAccount + ";USER=" + emu::kUser +
+                    ";PASSWORD=wrong";
     SQLCHAR out[64];
     SQLSMALLINT len = 0;
     EXPECT_EQ(SQLDriverConnect(dbc, NULL, (SQLCHAR*)s.c_str(), SQL_NTS, out, sizeof(out), &len,
@@ -133,8 +135,9 @@ TEST_F(EmuStatementTest, TokenModeWithWrongPasswordFailsTheConnect)
     EXPECT_EQ(((DbcHandle*)dbc)->connected, 0);
     EXPECT_STREQ(((DbcHandle*)dbc)->diag.sqlState, "HY000");
 
-    s = "DRIVER=vorn;DSN=emu;HOST=" + EmuClient::get().hostPort() + ";REGION=r1;PROJECTID=" +
-        project + ";AUTHMODE=0;ACCOUNT=" + emu::kAccount + ";USER=" + emu::kUser +
+    s = "DRIVER=vorn;DSN=emu;SSLCA=" + EmuClient::get().caFile() +
+        ";HOST=" + EmuClient::get().hostPort() + ";REGION=r1;PROJECTID=" + project +
+        ";AUTHMODE=0;ACCOUNT=" + emu::kAccount + ";USER=" + emu::kUser +
         ";PASSWORD=" + emu::kPassword + ";DATABASE=db1";
     ASSERT_EQ(SQLDriverConnect(dbc, NULL, (SQLCHAR*)s.c_str(), SQL_NTS, NULL, 0, NULL,
                                SQL_DRIVER_NOPROMPT),

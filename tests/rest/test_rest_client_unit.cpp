@@ -225,6 +225,48 @@ TEST(ProxyInit, TokenBodyIsValidJsonWhateverTheValues) {
     EXPECT_EQ("password", tree.get_child("auth.identity.methods").front().second.data());
 }
 
+// A CA file that cannot serve as the trust store fails init in both modes
+// before any request (the identity service of token mode is not even asked),
+// and says why; a readable PEM file is handed to the client.
+TEST(ProxyInit, SslCaFileIsCheckedBeforeAnyRequest) {
+    const std::string closed = "127.0.0.1:" + std::to_string(closedPort());
+    ScopedEnv env("VORN_IDENTITY_HOST", closed.c_str());
+    const struct {
+        std::string path;
+        const char* problem; // empty: usable
+    } rows[] = {
+        {"/nonexistent-dir/ca.pem", "No such file or directory"},
+        {REST_VECTOR_DIR, "Is a directory"},
+        {"/dev/null", "holds no PEM certificate"},
+        {"/dev/zero", "is larger than 16 MiB"},
+        {REST_VECTOR_DIR "/status_no_query.json", "holds no PEM certificate"},
+        {VORN_UNRELATED_CA_FILE, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.path);
+        EXPECT_EQ(r.problem, caFileProblem(r.path));
+        for (int mode : {1, 0}) {
+            RestApiConf c = akskConf();
+            c.authMode = mode;
+            c.caFile = r.path;
+            RestApiProxy proxy;
+            CallError error;
+            const int ret = proxy.init(c, &error);
+            if (r.problem[0] == '\0') {
+                EXPECT_EQ(r.path, proxy.httpClient.caFile);
+                // Token mode then asks the (closed) identity service.
+                EXPECT_EQ(mode == 1 ? 0 : 7, ret);
+                continue;
+            }
+            EXPECT_EQ(77, ret); // CURLE_SSL_CACERT_BADFILE
+            EXPECT_EQ(CallError::SETTING, error.kind);
+            EXPECT_EQ(77, error.code);
+            EXPECT_EQ("SSLCA file " + r.path + ": " + r.problem, error.text);
+            EXPECT_EQ("", proxy.httpClient.caFile);
+        }
+    }
+}
+
 TEST(ProxyInit, PlainValuesFillTheTemplateExactly) {
     RestApiProxy proxy;
     ASSERT_EQ(0, proxy.init(akskConf()));

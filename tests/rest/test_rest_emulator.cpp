@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include "EmuClient.h"
@@ -47,6 +49,7 @@ protected:
         c.ak = kAk;
         c.sk = kSk;
         c.endpoint = EmuClient::get().hostPort();
+        c.caFile = EmuClient::get().caFile();
         return c;
     }
 
@@ -59,6 +62,7 @@ protected:
         c.projectId = project;
         c.region = "emu-region-1";
         c.endpoint = EmuClient::get().hostPort();
+        c.caFile = EmuClient::get().caFile();
         return c;
     }
 
@@ -432,6 +436,7 @@ TEST_F(RestEmu, ThreeOutcomesOfACall) {
 
 TEST_F(RestEmu, ClientSendsBodiesOnlyForPost) {
     HttpClient client;
+    client.caFile = EmuClient::get().caFile();
     const std::string base = "https://" + EmuClient::get().hostPort() + "/v1.0/" + project;
     for (int method : {0, 2, 5, 1}) {
         HttpReq req;
@@ -459,8 +464,61 @@ TEST_F(RestEmu, ClientSendsBodiesOnlyForPost) {
     }
 }
 
+// The client talks only to a peer whose certificate chains to a trusted CA
+// and names the host it asked for, and an HTTPS proxy is such a peer too; a
+// refused peer never sees the request.
+TEST_F(RestEmu, ClientVerifiesThePeersCertificate) {
+    const std::string ca = EmuClient::get().caFile();
+    const std::string port = std::to_string(EmuClient::get().port());
+    const struct {
+        const char* name;
+        std::string caFile;
+        bool viaProxy;  // through the emulator as an HTTPS proxy
+        const char* host;
+        int code;          // CURLcode of the call
+        const char* text;  // part of libcurl's text
+    } rows[] = {
+        {"system store", "", false, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION, "SSL certificate problem"},
+        {"unrelated CA", emu::kUnrelatedCaFile, false, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION,
+         "SSL certificate problem"},
+        {"CA file gone", "/nonexistent-dir/ca.pem", false, "127.0.0.1", CURLE_SSL_CACERT_BADFILE, ""},
+        {"emulator's CA", ca, false, "127.0.0.1", CURLE_OK, ""},
+        {"emulator's CA, by name", ca, false, "localhost", CURLE_OK, ""},
+        {"proxy, system store", "", true, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION, "SSL certificate problem"},
+        {"proxy, unrelated CA", emu::kUnrelatedCaFile, true, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION,
+         "SSL certificate problem"},
+        // The proxy's certificate passes; the emulator then refuses to be a proxy.
+        {"proxy, emulator's CA", ca, true, "127.0.0.1", CURLE_RECV_ERROR, "CONNECT tunnel failed"},
+        // The same server under an address its certificate does not name.
+        {"emulator's CA, other name", ca, false, "[::ffff:127.0.0.1]", CURLE_PEER_FAILED_VERIFICATION,
+         "no alternative certificate subject name"},
+    };
+    size_t reached = 0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::unique_ptr<HttpClient> client(r.viaProxy ? new HttpClient("https://127.0.0.1:" + port)
+                                                      : new HttpClient());
+        client->caFile = r.caFile;
+        HttpReq req;
+        req.url = std::string("https://") + r.host + ":" + port + "/v1.0/" + project + "/jobs/x/status";
+        HttpResp resp;
+        const int ret = client->call(0, req, resp);
+        if (ret == CURLE_COULDNT_CONNECT && r.host[0] == '[') {
+            GTEST_SKIP() << "no IPv6 on this machine: " << resp.errorText;
+        }
+        EXPECT_EQ(r.code, ret) << resp.errorText;
+        EXPECT_NE(std::string::npos, resp.errorText.find(r.text)) << resp.errorText;
+        if (ret == CURLE_OK) {
+            EXPECT_EQ(401, resp.httpCode);  // no authorisation
+            ++reached;
+        }
+        EXPECT_EQ(reached, requests().size());
+    }
+}
+
 TEST_F(RestEmu, ClientReportsStatusBodyAndHeaders) {
     HttpClient client;
+    client.caFile = EmuClient::get().caFile();
     HttpReq req;
     req.url = "https://" + EmuClient::get().hostPort() + "/not-a-service-path";
     HttpResp resp;

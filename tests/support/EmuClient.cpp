@@ -51,17 +51,32 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     return size * count;
 }
 
-int readPortFile() {
+std::string portFilePath() {
     const char* file = std::getenv("VORN_EMULATOR_PORT_FILE");
     if (file == nullptr || *file == '\0')
         throw std::runtime_error(
             "VORN_EMULATOR_PORT_FILE is not set: the test must require the emulator fixture "
             "(vorn_needs_emulator in its CMakeLists.txt)");
+    return file;
+}
+
+int readPortFile() {
+    const std::string file = portFilePath();
     std::ifstream in(file);
     int port = 0;
     if (!(in >> port) || port <= 0 || port > 65535)
-        throw std::runtime_error(std::string("no emulator port in ") + file);
+        throw std::runtime_error("no emulator port in " + file);
     return port;
+}
+
+// The fixture writes the CA's PEM file beside the port file, before it.
+std::string caFileBesidePortFile() {
+    const std::string file = portFilePath();
+    const size_t slash = file.rfind('/');
+    std::string ca =
+        (slash == std::string::npos ? std::string() : file.substr(0, slash + 1)) + "ca.pem";
+    if (access(ca.c_str(), R_OK) != 0) throw std::runtime_error("no emulator CA file " + ca);
+    return ca;
 }
 
 }  // namespace
@@ -81,7 +96,7 @@ std::string EmuClient::Response::header(const std::string& name) const {
     return findHeader(headers, name);
 }
 
-EmuClient::EmuClient(int port) : port_(port) {
+EmuClient::EmuClient(int port, const std::string& caFile) : port_(port), caFile_(caFile) {
     // Held for the life of the process, so that the global clean-up of code
     // under test never tears libcurl down underneath this client.
     curl_global_init(CURL_GLOBAL_ALL);
@@ -90,7 +105,7 @@ EmuClient::EmuClient(int port) : port_(port) {
 EmuClient::~EmuClient() { curl_global_cleanup(); }
 
 EmuClient& EmuClient::get() {
-    static EmuClient client(readPortFile());
+    static EmuClient client(readPortFile(), caFileBesidePortFile());
     return client;
 }
 
@@ -110,8 +125,7 @@ EmuClient::Response EmuClient::send(const std::string& method, const std::string
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 60L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(curl, CURLOPT_CAINFO, caFile_.c_str());
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
     if (method == "POST") {
         curl_easy_setopt(curl, CURLOPT_POST, 1L);

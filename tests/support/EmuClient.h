@@ -20,6 +20,8 @@ constexpr const char* kUser = "emuuser";
 constexpr const char* kPassword = "emu-Pass_01";
 constexpr const char* kQuoteUser = "quoteuser";
 constexpr const char* kQuotePassword = "pa\"ss\\word";
+// PEM file of a CA that did not issue the emulator's certificate.
+constexpr const char* kUnrelatedCaFile = VORN_UNRELATED_CA_FILE;
 }  // namespace emu
 
 // One request as the emulator received it.
@@ -45,6 +47,9 @@ public:
 
     int port() const { return port_; }
     std::string hostPort() const;  // "127.0.0.1:<port>"
+    // PEM file of the CA that issued the emulator's certificate, for SSLCA
+    // (the fixture writes it beside the port file).
+    const std::string& caFile() const { return caFile_; }
 
     void reset(const std::string& project);
     std::vector<EmuRequest> requests(const std::string& project);
@@ -60,7 +65,8 @@ public:
     // the project starts from reset state.
     std::string uniqueProject(const std::string& tag);
 
-    // One HTTPS exchange with the emulator, TLS verification off.
+    // One HTTPS exchange with the emulator, its certificate verified
+    // against caFile().
     struct Response {
         long status = 0;
         std::string body;
@@ -75,11 +81,12 @@ public:
     EmuClient& operator=(const EmuClient&) = delete;
 
 private:
-    explicit EmuClient(int port);
+    EmuClient(int port, const std::string& caFile);
     ~EmuClient();
     void post(const std::string& path, const std::string& json);
 
     int port_;
+    std::string caFile_;
 };
 
 // JSON string literal of text (quotes included), for building control bodies.

@@ -38,6 +38,9 @@ void DiagInfo::setCallError(const navixrest::CallError& error, bool connecting)
     case navixrest::CallError::IDENTITY_REFUSED:
         set(error.code, "HY000", ("VKL ODBC System ERROR. " + error.text).c_str());
         break;
+    case navixrest::CallError::SETTING:
+        set(error.code, connecting ? "08001" : "HY000", error.text.c_str());
+        break;
     case navixrest::CallError::UNREADABLE:
         set(DIAG_CODE_UNREADABLE, "HY000", ("VKL ODBC Unreadable service answer: " + error.text).c_str());
         break;

@@ -45,7 +45,9 @@ public:
     //     "VKL ODBC Communication link failure: <libcurl's text> (host <host[:port]>)";
     //   login refused: the token request's result, "HY000",
     //     "VKL ODBC System ERROR. Identity service answered <status>: <reason>";
-    //   unreadable answer: 5, "HY000", "VKL ODBC Unreadable service answer: <reader's error>".
+    //   unreadable answer: 5, "HY000", "VKL ODBC Unreadable service answer: <reader's error>";
+    //   unusable setting (an SSLCA file): the code given, "08001" while connecting, else "HY000",
+    //     the reason ("SSLCA file <path>: No such file or directory").
     void setCallError(const navixrest::CallError& error, bool connecting);
 
     // An unexpected failure inside the client: "HY001" for lack of memory,

@@ -233,6 +233,7 @@ int NavixConnection::createRestApi()
     conf.ak = fieldText(connProperty.AK);
     conf.sk = fieldText(connProperty.SK);
     conf.endpoint = fieldText(connProperty.HOST);
+    conf.caFile = fieldText(connProperty.SSLCA);
 
     std::string useProxy = fieldText(connProperty.USEPROXY);
     delete restApi;
