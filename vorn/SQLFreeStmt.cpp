@@ -28,6 +28,7 @@ SQLRETURN _ReleaseStmt(StmtHandle* stmt)
         if (stmt->extras->resultSet != NULL || stmt->extras->columnHeaders != NULL) {
             _ReleaseResults(stmt->extras);
         }
+        _ForgetKeptBindings(stmt->extras);
         free(stmt->extras);
     }
     msgLogClose(stmt->msgLog);
@@ -63,9 +64,14 @@ extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statementHandle, SQLUSMALLINT 
     VornStmtCall call(stmt);
     switch (option) {
     case SQL_CLOSE:
-        // Only the text goes; the result set and its bindings stay readable.
-        free(stmt->sqlText);
-        stmt->sqlText = NULL;
+        // The result ends (a fetch now has nothing to read); the prepared
+        // text stays for the next SQLExecute, and the column bindings for
+        // the next result, as ODBC has it.
+        if (_KeepBindings(stmt->extras) != 0) {
+            return VORN_STMT_ERROR(stmt, "SQLFreeStmt", SQLSTATE_NO_MEMORY,
+                                   "Memory allocation error");
+        }
+        _ReleaseResults(stmt->extras);
         return SQL_SUCCESS;
     case SQL_UNBIND:
         // Every binding goes: the next fetch writes into none of their buffers.
