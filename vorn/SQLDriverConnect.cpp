@@ -1,3 +1,4 @@
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -30,10 +31,18 @@ bool keyEquals(const std::string& a, const char* b) {
     return i == a.size() && b[i] == '\0';
 }
 
-// Hands the reason of a refusal to the caller of buildConnConfs.
-int refuse(int code, char* reason, size_t reasonSize, const char* fmt, const char* arg) {
+// Logs the reason of a refusal and hands it to the caller of buildConnConfs.
+int refuse(int code, char* reason, size_t reasonSize, const char* fmt, ...)
+    __attribute__((format(printf, 4, 5)));
+int refuse(int code, char* reason, size_t reasonSize, const char* fmt, ...) {
+    char text[512];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(text, sizeof(text), fmt, ap);
+    va_end(ap);
+    NAVIX_LOG(NAVIX_ERROR, "buildConnConfs", "%s", text);
     if (reason != NULL && reasonSize > 0) {
-        snprintf(reason, reasonSize, fmt, arg);
+        snprintf(reason, reasonSize, "%s", text);
     }
     return code;
 }
@@ -61,9 +70,6 @@ int resolveKeys(const char* connStr, ConnProperty* prop, char* reason, size_t re
         if (e.malformed) {
             // A brace left open swallows the entries after it; text after
             // a closing brace would be dropped. Neither is guessed at.
-            NAVIX_LOG(NAVIX_ERROR, "buildConnConfs",
-                      "Value of %s: a braced value must end with } before the next ;",
-                      e.key.c_str());
             return refuse(CONN_CONF_REFUSED, reason, reasonSize,
                           "Value of %s: a braced value must end with } before the next ;",
                           e.key.c_str());
@@ -71,12 +77,8 @@ int resolveKeys(const char* connStr, ConnProperty* prop, char* reason, size_t re
         entries.push_back(&e);
     }
     if (entries.size() > CONN_MAX_ENTRIES) {
-        char count[32];
-        snprintf(count, sizeof(count), "%d", CONN_MAX_ENTRIES);
-        NAVIX_LOG(NAVIX_ERROR, "buildConnConfs", "Connection string has more than %s entries",
-                  count);
         return refuse(CONN_CONF_TOO_LONG, reason, reasonSize,
-                      "Connection string has more than %s entries", count);
+                      "Connection string has more than %d entries", CONN_MAX_ENTRIES);
     }
 
     const clienttext::ConnStringEntry* dsnEntry = findEntry(entries, "DSN");
@@ -107,20 +109,15 @@ int resolveKeys(const char* connStr, ConnProperty* prop, char* reason, size_t re
         }
         if (!found) {
             if (key.required) {
-                NAVIX_LOG(NAVIX_ERROR, "buildConnConfs", "%s cannot be empty", key.name);
                 return refuse(CONN_CONF_REFUSED, reason, reasonSize, "%s cannot be empty",
                               key.name);
             }
             value = key.defaultValue;
         }
         if (value.size() > CONN_MAX_TEXT) {
-            char what[64];
-            snprintf(what, sizeof(what), "%s%s", key.name, where);
-            NAVIX_LOG(NAVIX_ERROR, "buildConnConfs", "Value of %s is longer than %d characters",
-                      what, CONN_MAX_TEXT);
-            char fmt[64];
-            snprintf(fmt, sizeof(fmt), "Value of %%s is longer than %d characters", CONN_MAX_TEXT);
-            return refuse(CONN_CONF_TOO_LONG, reason, reasonSize, fmt, what);
+            return refuse(CONN_CONF_TOO_LONG, reason, reasonSize,
+                          "Value of %s%s is longer than %d characters", key.name, where,
+                          CONN_MAX_TEXT);
         }
         char* field = connPropertyTextField(prop, k);
         if (field != NULL) {
@@ -146,7 +143,6 @@ int buildConnConfs(const char* connStr, ConnProperty* prop, char* reason, size_t
     try {
         rc = resolveKeys(connStr, prop, reason, reasonSize);
     } catch (const std::bad_alloc&) {
-        NAVIX_LOG(NAVIX_ERROR, "buildConnConfs", "Memory allocation error");
         return refuse(CONN_CONF_NO_MEMORY, reason, reasonSize, "%s", "Memory allocation error");
     }
     if (rc != CONN_CONF_OK) {
