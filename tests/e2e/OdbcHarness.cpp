@@ -69,11 +69,8 @@ void writePrivateIni() {
         exit(2);
     }
     g_iniDir = tmpl;
-    // Threading = 0: the driver manager serialises no calls; the driver
-    // locks its own handles, and the thread tests need calls to overlap.
     writeFile(g_iniDir + "/odbcinst.ini",
-              "[VKL]\nDescription = VKL cloud analytics service\nThreading = 0\nDriver = " +
-                  g_driverPath + "\n");
+              "[VKL]\nDescription = VKL cloud analytics service\nDriver = " + g_driverPath + "\n");
 
     std::ostringstream ini;
     auto section = [&](const char* dsn, const std::string& body) {

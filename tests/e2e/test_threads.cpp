@@ -3,12 +3,12 @@
 //
 // The driver manager lets them into the driver at once: these tests connect
 // with DRIVER=<library path>, for which unixODBC finds no odbcinst.ini
-// section and so no "Threading" level to serialise calls by (the private
-// odbcinst.ini sets "Threading = 0" for the data sources' driver as well).
+// section and so no "Threading" level to serialise calls by.
 // SharedConnection checks that calls really overlap inside the driver.
 #include "OdbcHarness.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -64,19 +64,23 @@ TEST(Threads, ConnectionsOnSeveralThreads) {
     EXPECT_EQ(kThreads * kQueries, good.load());
 }
 
-// Eight threads share one token-mode connection whose token lives two
-// seconds: they allocate and free statements and run queries at once. First
-// one thread's execute is held up by the service while the others allocate
-// and free statements, so that calls overlap inside the driver; then all of
-// them run queries between their allocations, across renewals of the token.
+// Eight threads share one token-mode connection whose token lives two to
+// three seconds: they allocate and free statements and run queries at once.
+// First one thread's execute is held up by the service while the others
+// allocate and free statements, so that calls overlap inside the driver;
+// then all of them run queries between their allocations, across renewals
+// of the token.
 TEST(Threads, SharedConnection) {
     const std::string project = testProject();
     emulator().reset(project);
-    emulator().config("{\"project\":\"" + project + "\",\"token_ttl\":2}");
+    emulator().config("{\"project\":\"" + project + "\",\"token_ttl\":3}");
     Connection conn;
     E2E_CONNECT(conn, tokenConnStr(project, "vkl.sql.syncMode.enabled=true"));
+    // The threads go on past the token's life, so that it is renewed while
+    // they run.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(3500);
 
-    const int kRounds = 40;
+    const int kRounds = 200;
     std::atomic<bool> slowInside{false};
     std::atomic<bool> slowDone{false};
     std::atomic<int> overlapping{0};
@@ -108,8 +112,10 @@ TEST(Threads, SharedConnection) {
         threads.emplace_back([&, t] {
             try {
                 if (t == 0) {
-                    // The service holds this submission for a second.
-                    fault(project, "submit", "delay", "\"seconds\":1");
+                    // The service holds this submission for half a second
+                    // (less than the token has left: it is renewed with
+                    // half of its life to go).
+                    fault(project, "submit", "delay", "\"seconds\":0.5");
                     slowInside = true;
                     std::string e = queryRow(conn, 7);
                     slowInside = false;
@@ -122,9 +128,10 @@ TEST(Threads, SharedConnection) {
                         if (before && slowInside) ++overlapping;
                     }
                 }
-                for (int round = 0; round < kRounds; ++round) {
+                for (int round = 0; round < kRounds || std::chrono::steady_clock::now() < until;
+                     ++round) {
                     if (!allocFree(t)) return;
-                    if (round % 4 == 0) {
+                    if (round % 20 == 0) {
                         std::string e = queryRow(conn, 1 + (t * kRounds + round) % 250);
                         if (!e.empty()) {
                             report(t, e);
@@ -141,7 +148,8 @@ TEST(Threads, SharedConnection) {
     for (auto& th : threads)
         th.join();
     EXPECT_EQ(std::vector<std::string>(), errors);
-    EXPECT_EQ(kThreads * kRounds / 4, queries.load());
+    EXPECT_GE(queries.load(), kThreads * kRounds / 20);
+    EXPECT_GE(tokenRequests(project), 2u);
     // Statements came and went while another call was inside the driver.
     EXPECT_GT(overlapping.load(), 0);
     // Every statement is gone: the connection closes.
