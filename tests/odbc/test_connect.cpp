@@ -536,8 +536,8 @@ TEST_F(ConnectTest, SqlConnectPassesUserAndPasswordWhole)
     // "=" and ";" cannot travel whole inside a connection string; the
     // arguments must still arrive exactly, and what follows a ";" in them
     // must never become an entry of its own (here: a HOST and a token mode).
-    const char* user = "bo=b;x";
-    const char* password = "pa=ss;HOST=evil:1;AUTHMODE=0";
+    const char* user = " {bo=b;x}";
+    const char* password = "pa=ss}};HOST=evil:1;AUTHMODE=0";
     ASSERT_EQ(SQLConnect(dbc, (SQLCHAR*)"full", SQL_NTS, (SQLCHAR*)user, SQL_NTS,
                          (SQLCHAR*)password, SQL_NTS),
               SQL_SUCCESS);
