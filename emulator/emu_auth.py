@@ -26,6 +26,7 @@ ACCESS_KEYS = {
 USERS = {
     ("emuaccount", "emuuser"): "emu-Pass_01",
     ("emuaccount", "quoteuser"): 'pa"ss\\word',
+    ("emuaccount", "semiuser"): "se;mi}=pw{1",
 }
 
 

@@ -14,7 +14,8 @@ class NavixQueryResultSet;
 // One per result column, in column order. Text fields are malloc'd copies
 // owned by the header and freed by _ReleaseResults. The four bound* fields
 // are zero until SQLBindCol and die with the header array, so a new
-// execution or catalog call drops every binding.
+// execution or catalog call drops every binding, unless SQL_CLOSE ended the
+// result first (_KeepBindings).
 struct ColumnHeader {
     int32_t autoUniqueValue;      // SQL_DESC_AUTO_UNIQUE_VALUE
     char* baseColumnName;         // SQL_DESC_BASE_COLUMN_NAME
@@ -64,8 +65,31 @@ enum { PART_NONE = 0, PART_ACTIVE = 1, PART_DONE = 2 };
 // Forgets SQLGetData's progress (the current row changes).
 void _EndPartRead(hStmtExtras* extras);
 
-// Releases every column binding (SQLFreeStmt with SQL_UNBIND).
+// One column's binding while the statement has no result to hold it.
+struct ColumnBinding {
+    int32_t cType;
+    SQLPOINTER target; // NULL = column not bound
+    SQLLEN bufferLength;
+    SQLLEN* lenOrInd;
+};
+
+// Releases every column binding (SQLFreeStmt with SQL_UNBIND), also those
+// that SQL_CLOSE kept.
 void _UnbindColumns(hStmtExtras* extras);
+
+// SQLFreeStmt with SQL_CLOSE ends the result but, as ODBC has it, not the
+// column bindings: an application binds once and runs its prepared
+// statement again and again. _KeepBindings saves the bindings of the current
+// column headers before they are released (nothing when no column is bound;
+// 0, or -1 when out of memory, nothing changed then). _RestoreBindings hands
+// them to the headers of the next result with columns, column by column, and
+// forgets them. A new text (SQLPrepare, SQLExecDirect, a catalog call) makes
+// a result of other columns: it forgets them (_ForgetKeptBindings), so that a
+// new execution drops every binding as before.
+int _KeepBindings(hStmtExtras* extras);
+void _RestoreBindings(hStmtExtras* extras);
+// Frees the kept bindings.
+void _ForgetKeptBindings(hStmtExtras* extras);
 
 // Client type code -> SQL type (SQL_UNKNOWN_TYPE for codes it does not know).
 int32_t clientTypeToSqlType(int32_t clientTypeCode);

@@ -1,12 +1,72 @@
 #include <stdint.h>
+#include <stdlib.h>
 
 #include "NavixLogging.h"
 #include "ColumnHeader.h"
 #include "_Diag.h"
 #include "handles.h"
 
+void _ForgetKeptBindings(hStmtExtras* extras) {
+    if (extras == NULL) {
+        return;
+    }
+    free(extras->keptBindings);
+    extras->keptBindings = NULL;
+    extras->keptCount = 0;
+}
+
+int _KeepBindings(hStmtExtras* extras) {
+    if (extras == NULL || extras->columnHeaders == NULL) {
+        return 0;
+    }
+    bool any = false;
+    for (uint32_t i = 0; i < extras->columnCount && !any; i++) {
+        any = extras->columnHeaders[i].boundTarget != NULL;
+    }
+    if (!any) {
+        return 0;
+    }
+    ColumnBinding* kept =
+        static_cast<ColumnBinding*>(calloc(extras->columnCount, sizeof(ColumnBinding)));
+    if (kept == NULL) {
+        return -1;
+    }
+    for (uint32_t i = 0; i < extras->columnCount; i++) {
+        const ColumnHeader* h = &extras->columnHeaders[i];
+        kept[i].cType = h->boundCType;
+        kept[i].target = h->boundTarget;
+        kept[i].bufferLength = h->boundBufferLength;
+        kept[i].lenOrInd = h->boundLenOrInd;
+    }
+    _ForgetKeptBindings(extras);
+    extras->keptBindings = kept;
+    extras->keptCount = extras->columnCount;
+    return 0;
+}
+
+void _RestoreBindings(hStmtExtras* extras) {
+    if (extras == NULL || extras->keptBindings == NULL || extras->columnHeaders == NULL) {
+        return;
+    }
+    // Bindings of columns that the new result does not have are dropped,
+    // as a new SQLBindCol of them would be refused.
+    for (uint32_t i = 0; i < extras->keptCount && i < extras->columnCount; i++) {
+        const ColumnBinding* b = &extras->keptBindings[i];
+        if (b->target == NULL) {
+            continue;
+        }
+        ColumnHeader* h = &extras->columnHeaders[i];
+        h->boundCType = b->cType;
+        h->boundTarget = b->target;
+        h->boundBufferLength = b->bufferLength;
+        h->boundLenOrInd = b->lenOrInd;
+    }
+    _ForgetKeptBindings(extras);
+}
+
 void _UnbindColumns(hStmtExtras* extras)
 {
+    _ForgetKeptBindings(extras);
     if (extras == NULL || extras->columnHeaders == NULL) {
         return;
     }

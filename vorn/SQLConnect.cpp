@@ -8,20 +8,34 @@
 
 namespace {
 
-// Appends "<sep><key>=<value>" to a growing malloc'd text; false when out of
-// memory. The value ends before any ";" in it, so that it can never add
-// entries (HOST, AUTHMODE, ...) of its own to the string.
+// Whether a value must go in braces to come back whole from the
+// connection-string grammar: a ";" would end it, and a "{" first (after
+// blanks) would open a braced value.
+bool needsBraces(const char* value) {
+    size_t first = strspn(value, " \t");
+    return strchr(value, ';') != NULL || value[first] == '{';
+}
+
+// Appends "<sep><key>=<value>" to a growing malloc'd text, the value in
+// braces (with "}" doubled) where it needs them; false when out of memory.
+// The value can never add entries (HOST, AUTHMODE, ...) of its own.
 bool appendEntry(char** text, size_t* len, const char* key, const char* value) {
-    size_t k = strlen(key), v = strcspn(value, ";");
-    char* grown = (char*)realloc(*text, *len + k + v + 3);
+    bool braced = needsBraces(value);
+    size_t k = strlen(key), v = strlen(value);
+    size_t room = *len + k + 2 * v + 5;
+    char* grown = (char*)realloc(*text, room);
     if (grown == NULL) return false;
     *text = grown;
     if (*len > 0) grown[(*len)++] = ';';
     memcpy(grown + *len, key, k);
     *len += k;
     grown[(*len)++] = '=';
-    memcpy(grown + *len, value, v);
-    *len += v;
+    if (braced) grown[(*len)++] = '{';
+    for (size_t i = 0; i < v; i++) {
+        grown[(*len)++] = value[i];
+        if (braced && value[i] == '}') grown[(*len)++] = '}';
+    }
+    if (braced) grown[(*len)++] = '}';
     grown[*len] = '\0';
     return true;
 }
@@ -29,9 +43,8 @@ bool appendEntry(char** text, size_t* len, const char* key, const char* value) {
 } // namespace
 
 // A data-source connect is the driver connect with the string
-// "DSN=<server>[;USER=<user>][;PASSWORD=<authentication>]"; the user and
-// password then reach the connection exactly as given, also where the
-// string's syntax would cut them.
+// "DSN=<server>[;USER=<user>][;PASSWORD=<authentication>]"; values that
+// hold ";" go in braces, so they reach the connection exactly as given.
 static SQLRETURN _Connect(DbcHandle* dbc, SQLCHAR* serverName, SQLSMALLINT nameLength1,
                           SQLCHAR* userName, SQLSMALLINT nameLength2, SQLCHAR* authentication,
                           SQLSMALLINT nameLength3) {
@@ -42,8 +55,14 @@ static SQLRETURN _Connect(DbcHandle* dbc, SQLCHAR* serverName, SQLSMALLINT nameL
     SQLRETURN rc = SQL_ERROR;
     char* connStr = NULL;
     size_t len = 0;
-    if (bad1 || bad2 || bad3) {
-        rc = VORN_DBC_ERROR(dbc, "SQLConnect", SQLSTATE_BAD_LENGTH, "Invalid string length");
+    const char* badArg = bad1 ? "ServerName" : bad2 ? "UserName" : bad3 ? "Authentication" : NULL;
+    int bad = bad1 ? bad1 : bad2 ? bad2 : bad3;
+    if (badArg != NULL) {
+        rc = VORN_DBC_ERROR(dbc, "SQLConnect", SQLSTATE_BAD_LENGTH,
+                            bad == VORN_TEXT_EMBEDDED_NUL
+                                ? "%s holds a NUL character within its length"
+                                : "Invalid string length of %s",
+                            badArg);
     } else if (server == NULL || (userName != NULL && user == NULL) ||
                (authentication != NULL && auth == NULL)) {
         rc = VORN_DBC_ERROR(dbc, "SQLConnect", SQLSTATE_NO_MEMORY, "Memory allocation error");
@@ -53,7 +72,7 @@ static SQLRETURN _Connect(DbcHandle* dbc, SQLCHAR* serverName, SQLSMALLINT nameL
                 !appendEntry(&connStr, &len, "PASSWORD", auth))) {
         rc = VORN_DBC_ERROR(dbc, "SQLConnect", SQLSTATE_NO_MEMORY, "Memory allocation error");
     } else {
-        rc = _DriverConnect(dbc, connStr, NULL, 0, NULL, user, auth);
+        rc = _DriverConnect(dbc, connStr, NULL, 0, NULL);
     }
     free(connStr);
     free(server);

@@ -1,10 +1,14 @@
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <exception>
+#include <new>
 #include <string>
+#include <vector>
 
+#include "ClientText.h"
 #include "NavixLogging.h"
 #include "Profile.h"
 #include "_Connect.h"
@@ -15,135 +19,141 @@
 
 namespace {
 
-struct ConnEntry {
-    char key[CONN_MAX_TEXT + 1];
-    char value[CONN_MAX_TEXT + 1];
-};
-
 // Key names are ASCII; the C library's strcasecmp would follow the locale.
-bool keyEquals(const char* a, const char* b) {
-    for (;; a++, b++) {
-        unsigned char ca = (unsigned char)*a, cb = (unsigned char)*b;
+bool keyEquals(const std::string& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; i++) {
+        unsigned char ca = (unsigned char)a[i], cb = (unsigned char)b[i];
         if (ca >= 'a' && ca <= 'z') ca = (unsigned char)(ca - 'a' + 'A');
         if (cb >= 'a' && cb <= 'z') cb = (unsigned char)(cb - 'a' + 'A');
         if (ca != cb) return false;
-        if (ca == '\0') return true;
     }
+    return i == a.size() && b[i] == '\0';
 }
 
-// Splits [p, p+len) into key (before the first '=') and value (after it, up
-// to the next '='), each cut to CONN_MAX_TEXT characters.
-void parseEntry(const char* p, size_t len, ConnEntry* e) {
-    const char* eq = (const char*)memchr(p, '=', len);
-    if (eq == NULL) {
-        vornCopyStringN(e->key, sizeof(e->key), p, (int64_t)len);
-        e->value[0] = '\0';
-        return;
-    }
-    vornCopyStringN(e->key, sizeof(e->key), p, (int64_t)(eq - p));
-    const char* v = eq + 1;
-    size_t vlen = len - (size_t)(v - p);
-    const char* eq2 = (const char*)memchr(v, '=', vlen);
-    if (eq2 != NULL) vlen = (size_t)(eq2 - v);
-    vornCopyStringN(e->value, sizeof(e->value), v, (int64_t)vlen);
-}
-
-int splitConnString(const char* connStr, ConnEntry* entries) {
-    int n = 0;
-    const char* p = connStr;
-    while (n < CONN_MAX_ENTRIES) {
-        const char* end = strchr(p, ';');
-        size_t len = end != NULL ? (size_t)(end - p) : strlen(p);
-        if (len > 0) {
-            parseEntry(p, len, &entries[n]);
-            n++;
-        }
-        if (end == NULL) break;
-        p = end + 1;
-    }
-    return n;
-}
-
-} // namespace
-
-// Hands the reason of a refusal to the caller of buildConnConfs.
-static void giveReason(char* reason, size_t reasonSize, const char* fmt, const char* arg) {
+// Logs the reason of a refusal and hands it to the caller of buildConnConfs.
+int refuse(int code, char* reason, size_t reasonSize, const char* fmt, ...)
+    __attribute__((format(printf, 4, 5)));
+int refuse(int code, char* reason, size_t reasonSize, const char* fmt, ...) {
+    char text[512];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(text, sizeof(text), fmt, ap);
+    va_end(ap);
+    NAVIX_LOG(NAVIX_ERROR, "buildConnConfs", "%s", text);
     if (reason != NULL && reasonSize > 0) {
-        snprintf(reason, reasonSize, fmt, arg);
+        snprintf(reason, reasonSize, "%s", text);
     }
+    return code;
 }
 
-int buildConnConfs(const char* connStr, ConnProperty* prop, char* reason, size_t reasonSize) {
-    if (connStr == NULL || prop == NULL) {
-        giveReason(reason, reasonSize, "%s", "Connect string is NULL");
-        return -1;
-    }
-    memset(prop, 0, sizeof(*prop));
-
-    ConnEntry* entries = (ConnEntry*)calloc(CONN_MAX_ENTRIES, sizeof(ConnEntry));
-    if (entries == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "buildConnConfs", "Memory allocation error");
-        giveReason(reason, reasonSize, "%s", "Memory allocation error");
-        return -1;
-    }
-    int count = splitConnString(connStr, entries);
-
-    char dsn[CONN_MAX_DSN + 1] = "";
-    for (int i = 0; i < count; i++) {
-        if (keyEquals(entries[i].key, "DSN")) {
-            vornCopyString(dsn, sizeof(dsn), entries[i].value);
+// The value of the first entry that names the key: the first occurrence wins.
+const clienttext::ConnStringEntry*
+findEntry(const std::vector<const clienttext::ConnStringEntry*>& entries, const char* key) {
+    for (const clienttext::ConnStringEntry* e : entries) {
+        if (keyEquals(e->key, key)) {
+            return e;
         }
     }
+    return NULL;
+}
+
+int resolveKeys(const char* connStr, ConnProperty* prop, char* reason, size_t reasonSize) {
+    // The client reads the same string with the same grammar (its server
+    // settings, the masking of secrets in its log).
+    std::vector<clienttext::ConnStringEntry> all = clienttext::splitConnectionString(connStr);
+    std::vector<const clienttext::ConnStringEntry*> entries;
+    for (const clienttext::ConnStringEntry& e : all) {
+        if (e.text.empty()) {
+            continue;
+        }
+        if (e.malformed) {
+            // A brace left open swallows the entries after it; text after
+            // a closing brace would be dropped. Neither is guessed at.
+            return refuse(CONN_CONF_REFUSED, reason, reasonSize,
+                          "Value of %s: a braced value must end with } before the next ;",
+                          e.key.c_str());
+        }
+        entries.push_back(&e);
+    }
+    if (entries.size() > CONN_MAX_ENTRIES) {
+        return refuse(CONN_CONF_TOO_LONG, reason, reasonSize,
+                      "Connection string has more than %d entries", CONN_MAX_ENTRIES);
+    }
+
+    const clienttext::ConnStringEntry* dsnEntry = findEntry(entries, "DSN");
+    std::string dsn = dsnEntry != NULL ? dsnEntry->value : std::string();
 
     // AUTHMODE, CHARSET and JOBTIMEOUT become integers; keep their text here.
-    char numeric[DSKEY_COUNT][CONN_MAX_TEXT + 1];
+    std::string numeric[DSKEY_COUNT];
     for (int k = 0; k < DSKEY_COUNT; k++) {
         const DataSourceKey& key = dataSourceKeys[k];
-        char value[CONN_MAX_TEXT + 1];
-        value[0] = '\0';
+        std::string value;
         bool found = false;
-        for (int i = 0; i < count && !found; i++) {
-            if (keyEquals(entries[i].key, key.name)) {
-                vornCopyString(value, sizeof(value), entries[i].value);
-                found = true;
-            }
-        }
-        if (!found) {
-            char buf[CONN_MAX_TEXT];
-            int n =
-                vornGetPrivateProfileString(dsn, key.name, "", buf, (int)sizeof(buf), "odbc.ini");
+        const char* where = "";
+        const clienttext::ConnStringEntry* e = findEntry(entries, key.name);
+        if (e != NULL) {
+            value = e->value;
+            found = true;
+        } else {
+            // One byte more than a value may have: a look-up that fills the
+            // buffer was cut by the installer, and is refused below.
+            char buf[CONN_MAX_TEXT + 2];
+            int n = vornGetPrivateProfileString(dsn.c_str(), key.name, "", buf, (int)sizeof(buf),
+                                                "odbc.ini");
             if (n > 0 && buf[0] != '\0') {
-                vornCopyString(value, sizeof(value), buf);
+                value.assign(buf, strnlen(buf, sizeof(buf)));
                 found = true;
+                where = " in odbc.ini";
             }
         }
         if (!found) {
             if (key.required) {
-                NAVIX_LOG(NAVIX_ERROR, "buildConnConfs", "%s cannot be empty", key.name);
-                giveReason(reason, reasonSize, "%s cannot be empty", key.name);
-                free(entries);
-                return -1;
+                return refuse(CONN_CONF_REFUSED, reason, reasonSize, "%s cannot be empty",
+                              key.name);
             }
-            vornCopyString(value, sizeof(value), key.defaultValue);
+            value = key.defaultValue;
+        }
+        if (value.size() > CONN_MAX_TEXT) {
+            return refuse(CONN_CONF_TOO_LONG, reason, reasonSize,
+                          "Value of %s%s is longer than %d characters", key.name, where,
+                          CONN_MAX_TEXT);
         }
         char* field = connPropertyTextField(prop, k);
         if (field != NULL) {
-            vornCopyString(field, CONN_PROPERTY_TEXT_SIZE, value);
+            vornCopyString(field, CONN_PROPERTY_TEXT_SIZE, value.c_str());
         }
-        vornCopyString(numeric[k], sizeof(numeric[k]), value);
+        numeric[k] = value;
     }
-    free(entries);
 
-    prop->authMode = connPropertyDecimal(numeric[DSKEY_AUTHMODE]);
-    prop->jobTimeout = connPropertyDecimal(numeric[DSKEY_JOBTIMEOUT]);
-    prop->charsetFlag = connPropertyCharsetFlag(numeric[DSKEY_CHARSET]);
+    prop->authMode = connPropertyDecimal(numeric[DSKEY_AUTHMODE].c_str());
+    prop->jobTimeout = connPropertyDecimal(numeric[DSKEY_JOBTIMEOUT].c_str());
+    prop->charsetFlag = connPropertyCharsetFlag(numeric[DSKEY_CHARSET].c_str());
+    return CONN_CONF_OK;
+}
 
+} // namespace
+
+int buildConnConfs(const char* connStr, ConnProperty* prop, char* reason, size_t reasonSize) {
+    if (connStr == NULL || prop == NULL) {
+        return refuse(CONN_CONF_REFUSED, reason, reasonSize, "%s", "Connect string is NULL");
+    }
+    memset(prop, 0, sizeof(*prop));
+    int rc;
+    try {
+        rc = resolveKeys(connStr, prop, reason, reasonSize);
+    } catch (const std::bad_alloc&) {
+        return refuse(CONN_CONF_NO_MEMORY, reason, reasonSize, "%s", "Memory allocation error");
+    }
+    if (rc != CONN_CONF_OK) {
+        return rc;
+    }
     NAVIX_LOG(NAVIX_INFO, "buildConnConfs",
               "Connection info: DATABASE=%s, HOST=%s, QUEUENAME=%s, REGION=%s, AUTHMODE=%d, "
               "JOBTIMEOUT=%d",
               prop->DATABASE, prop->HOST, prop->QUEUENAME, prop->REGION, prop->authMode,
               prop->jobTimeout);
-    return 0;
+    return CONN_CONF_OK;
 }
 
 int buildOutConnString(const ConnProperty* prop, SQLCHAR* out, SQLSMALLINT bufferLength,
@@ -180,16 +190,25 @@ char* maskConnString(const char* connStr) {
 }
 
 char* vornDupText(const SQLCHAR* text, SQLINTEGER length, int* bad) {
-    if (bad != NULL) *bad = 0;
+    if (bad != NULL) *bad = VORN_TEXT_OK;
     if (text == NULL) {
         return NULL;
     }
     if (length < 0 && length != SQL_NTS) {
-        if (bad != NULL) *bad = 1;
+        if (bad != NULL) *bad = VORN_TEXT_BAD_LENGTH;
         return NULL;
     }
     const char* src = (const char*)text;
     size_t n = length == SQL_NTS ? strlen(src) : strnlen(src, (size_t)length);
+    // A NUL inside the length with more text behind it: reading up to the
+    // NUL would run a different text than the application gave (a DELETE
+    // without its WHERE clause). NULs that only pad the end lose nothing.
+    for (size_t i = n; length != SQL_NTS && i < (size_t)length; i++) {
+        if (src[i] != '\0') {
+            if (bad != NULL) *bad = VORN_TEXT_EMBEDDED_NUL;
+            return NULL;
+        }
+    }
     char* copy = (char*)malloc(n + 1);
     if (copy == NULL) {
         return NULL;
@@ -213,8 +232,7 @@ static SQLRETURN checkConnectable(DbcHandle* dbc, const void* connStr) {
 }
 
 SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnStr,
-                         SQLSMALLINT bufferLength, SQLSMALLINT* outLength, const char* user,
-                         const char* password) {
+                         SQLSMALLINT bufferLength, SQLSMALLINT* outLength) {
     SQLRETURN rc = checkConnectable(dbc, connStr);
     if (rc != SQL_SUCCESS) {
         return rc;
@@ -232,17 +250,15 @@ SQLRETURN _DriverConnect(DbcHandle* dbc, const char* connStr, SQLCHAR* outConnSt
     }
     // No request has been made yet: the reason is the connection's only
     // record of why it failed.
-    char reason[128];
-    if (buildConnConfs(connStr, prop, reason, sizeof(reason)) != 0) {
+    char reason[256];
+    int built = buildConnConfs(connStr, prop, reason, sizeof(reason));
+    if (built != CONN_CONF_OK) {
         NAVIX_LOG(NAVIX_ERROR, "SQLDriverConnect", "bulid conn confs error");
         free(prop);
-        return VORN_DBC_ERROR(dbc, "SQLDriverConnect", SQLSTATE_CONNECT_FAILED, "%s", reason);
-    }
-    if (user != NULL && user[0] != '\0') {
-        vornCopyString(prop->USER, sizeof(prop->USER), user);
-    }
-    if (password != NULL && password[0] != '\0') {
-        vornCopyString(prop->PASSWORD, sizeof(prop->PASSWORD), password);
+        const char* state = built == CONN_CONF_TOO_LONG    ? SQLSTATE_BAD_LENGTH
+                            : built == CONN_CONF_NO_MEMORY ? SQLSTATE_NO_MEMORY
+                                                           : SQLSTATE_CONNECT_FAILED;
+        return VORN_DBC_ERROR(dbc, "SQLDriverConnect", state, "%s", reason);
     }
 
     int cut = 0;
@@ -292,9 +308,14 @@ static SQLRETURN _DriverConnectArgs(DbcHandle* dbc, SQLCHAR* inConnStr, SQLSMALL
     int bad = 0;
     char* connStr = vornDupText(inConnStr, inLength, &bad);
     if (connStr == NULL) {
-        if (bad) {
+        if (bad == VORN_TEXT_BAD_LENGTH) {
             return VORN_DBC_ERROR(dbc, "SQLDriverConnect", SQLSTATE_BAD_LENGTH,
                                   "Invalid connect string length %d", (int)inLength);
+        }
+        if (bad == VORN_TEXT_EMBEDDED_NUL) {
+            return VORN_DBC_ERROR(dbc, "SQLDriverConnect", SQLSTATE_BAD_LENGTH,
+                                  "Connect string holds a NUL character within its length %d",
+                                  (int)inLength);
         }
         return VORN_DBC_ERROR(dbc, "SQLDriverConnect", SQLSTATE_NO_MEMORY,
                               "Memory allocation error");

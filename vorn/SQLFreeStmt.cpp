@@ -14,21 +14,25 @@ SQLRETURN _ReleaseStmt(StmtHandle* stmt)
     }
     // A call still running on the statement on another thread ends first.
     pthread_mutex_lock(&stmt->lock);
-    DbcHandle* dbc = stmt->dbc;
-    if (dbc != NULL) {
-        VornHandleLock lock(&dbc->lock);
-        _ListUnlink(stmt, &dbc->firstStmt, &dbc->lastStmt);
-    } else {
-        _ListUnlink(stmt, (StmtHandle**)NULL, (StmtHandle**)NULL);
-    }
-
+    // The result goes before the statement leaves its connection's list: once
+    // the list is empty, another thread may disconnect, and nothing of the
+    // statement may then still hold the client connection's objects.
     free(stmt->sqlText);
     stmt->sqlText = NULL;
     if (stmt->extras != NULL) {
         if (stmt->extras->resultSet != NULL || stmt->extras->columnHeaders != NULL) {
             _ReleaseResults(stmt->extras);
         }
+        _ForgetKeptBindings(stmt->extras);
         free(stmt->extras);
+        stmt->extras = NULL;
+    }
+    DbcHandle* dbc = stmt->dbc;
+    if (dbc != NULL) {
+        VornHandleLock lock(&dbc->lock);
+        _ListUnlink(stmt, &dbc->firstStmt, &dbc->lastStmt);
+    } else {
+        _ListUnlink(stmt, (StmtHandle**)NULL, (StmtHandle**)NULL);
     }
     msgLogClose(stmt->msgLog);
     pthread_mutex_unlock(&stmt->lock);
@@ -42,10 +46,20 @@ int _ReleaseAllStmts(DbcHandle* dbc)
     if (dbc == NULL) {
         return 0;
     }
-    while (dbc->firstStmt != NULL) {
-        _ReleaseStmt(dbc->firstStmt);
+    // The list is read under the connection's lock, but each statement is
+    // freed without it: freeing takes the statement's lock first and then
+    // the connection's, the order every call keeps.
+    for (;;) {
+        StmtHandle* first;
+        {
+            VornHandleLock lock(&dbc->lock);
+            first = dbc->firstStmt;
+        }
+        if (first == NULL) {
+            return 0;
+        }
+        _ReleaseStmt(first);
     }
-    return 0;
 }
 
 extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statementHandle, SQLUSMALLINT option)
@@ -63,9 +77,14 @@ extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statementHandle, SQLUSMALLINT 
     VornStmtCall call(stmt);
     switch (option) {
     case SQL_CLOSE:
-        // Only the text goes; the result set and its bindings stay readable.
-        free(stmt->sqlText);
-        stmt->sqlText = NULL;
+        // The result ends (a fetch now has nothing to read); the prepared
+        // text stays for the next SQLExecute, and the column bindings for
+        // the next result, as ODBC has it.
+        if (_KeepBindings(stmt->extras) != 0) {
+            return VORN_STMT_ERROR(stmt, "SQLFreeStmt", SQLSTATE_NO_MEMORY,
+                                   "Memory allocation error");
+        }
+        _ReleaseResults(stmt->extras);
         return SQL_SUCCESS;
     case SQL_UNBIND:
         // Every binding goes: the next fetch writes into none of their buffers.

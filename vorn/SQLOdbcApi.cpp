@@ -51,18 +51,36 @@ void _DropStmtResults(StmtHandle* stmt) {
         free(stmt->sqlText);
         stmt->sqlText = NULL;
     }
+    _ForgetKeptBindings(extras);
 }
 
-char* _CopyNameArg(const SQLCHAR* name, SQLSMALLINT length) {
+bool _NameArgHasEmbeddedNul(const char* name, size_t n, size_t length) {
+    for (size_t i = n; i < length; i++) {
+        if (name[i] != '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
+SQLRETURN _CopyNameArg(StmtHandle* stmt, const char* func, const char* argName, const SQLCHAR* name,
+                       SQLSMALLINT length, char** copy) {
+    *copy = NULL;
     if (name == NULL) {
-        return NULL;
+        return SQL_SUCCESS;
     }
     const char* text = (const char*)name;
     size_t n = length >= 0 ? strnlen(text, (size_t)length) : strlen(text);
-    char* copy = (char*)malloc(n + 1);
-    if (copy == NULL) {
-        return NULL;
+    if (length >= 0 && _NameArgHasEmbeddedNul(text, n, (size_t)length)) {
+        return VORN_STMT_ERROR(stmt, func, SQLSTATE_BAD_LENGTH,
+                               "%s holds a NUL character within its length %d", argName,
+                               (int)length);
     }
-    vornCopyStringN(copy, (int64_t)n + 1, text, (int64_t)n);
-    return copy;
+    char* out = (char*)malloc(n + 1);
+    if (out == NULL) {
+        return VORN_STMT_ERROR(stmt, func, SQLSTATE_NO_MEMORY, "SQL_ERROR %s failed.", func);
+    }
+    vornCopyStringN(out, (int64_t)n + 1, text, (int64_t)n);
+    *copy = out;
+    return SQL_SUCCESS;
 }

@@ -44,11 +44,20 @@ void _TraceBadStmt(const char* file, int line, const char* func, SQLHSTMT handle
 // SQLExecute fails until the statement is prepared again.
 void _DropStmtResults(StmtHandle* stmt);
 
+// Whether a name argument of `length` bytes, whose text ends after `n`
+// characters, has anything but NULs behind that first NUL: reading it up to
+// the NUL would name something else than the application gave.
+bool _NameArgHasEmbeddedNul(const char* name, size_t n, size_t length);
+
 // Reads an application name argument: the first `length` characters of
-// `name` (fewer when a NUL comes first), or up to the NUL for SQL_NTS and
-// other negative lengths. Returns a malloc'd NUL-terminated copy, or NULL
-// for a NULL name or when out of memory.
-char* _CopyNameArg(const SQLCHAR* name, SQLSMALLINT length);
+// `name` (NULs that end it within the length are dropped), or up to the NUL
+// for SQL_NTS and other negative lengths, into a malloc'd NUL-terminated
+// copy in *copy (NULL for a NULL name). Returns SQL_SUCCESS, or the refusal
+// (HY090 for a NUL inside the length with text behind it, HY001 when out of
+// memory) recorded on the statement under the caller's function and the
+// argument's name.
+SQLRETURN _CopyNameArg(StmtHandle* stmt, const char* func, const char* argName, const SQLCHAR* name,
+                       SQLSMALLINT length, char** copy);
 
 // Attribute workers behind SQLGet/SetConnectAttr and SQLGet/SetStmtAttr.
 SQLRETURN _GetConnectAttr(DbcHandle* dbc, SQLINTEGER attribute);

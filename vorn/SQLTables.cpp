@@ -19,16 +19,21 @@ static SQLRETURN _Tables(StmtHandle* stmt, const SQLCHAR* tableNameArg, SQLSMALL
                          const SQLCHAR* typeListArg, SQLSMALLINT typeLength) {
     hStmtExtras* extras = stmt->extras;
     NAVIX_LOG(NAVIX_INFO, "SQLTables", "hStmt = $%08lX", VORN_HVAL(stmt));
+    // The arguments are read before the previous result is dropped, so a
+    // refused call leaves it in place.
+    char* tableName = NULL;
+    char* typeList = NULL;
+    SQLRETURN argRc =
+        _CopyNameArg(stmt, "SQLTables", "TableName", tableNameArg, nameLength, &tableName);
+    if (argRc == SQL_SUCCESS) {
+        argRc = _CopyNameArg(stmt, "SQLTables", "TableType", typeListArg, typeLength, &typeList);
+    }
+    if (argRc != SQL_SUCCESS) {
+        free(tableName);
+        return argRc;
+    }
     _DropStmtResults(stmt);
 
-    char* tableName = _CopyNameArg(tableNameArg, nameLength);
-    char* typeList = _CopyNameArg(typeListArg, typeLength);
-    if ((tableNameArg != NULL && tableName == NULL) || (typeListArg != NULL && typeList == NULL)) {
-        free(tableName);
-        free(typeList);
-        return VORN_STMT_ERROR(stmt, "SQLTables", SQLSTATE_NO_MEMORY,
-                               "SQL_ERROR SQLTables failed.");
-    }
     int onlyOtherTypes = !typeListHasTable(typeList);
     const char* pattern = (tableName != NULL && tableName[0] != '\0') ? tableName : "*";
 

@@ -117,5 +117,6 @@ SQLRETURN _PrepareResults(StmtHandle* stmt) {
                   "get column header, idx = %d, name = %s, type = %d", idx,
                   headers[idx].baseColumnName, headers[idx].conciseType);
     }
+    _RestoreBindings(extras);
     return SQL_SUCCESS;
 }

@@ -18,6 +18,7 @@ struct DbcHandle;
 struct StmtHandle;
 struct ConnInfo;
 struct ColumnHeader;
+struct ColumnBinding;
 class NavixConnection;
 class NavixQueryResultSet;
 
@@ -56,6 +57,8 @@ struct hStmtExtras {
     uint32_t columnCount;
     int32_t rowCurrent;             // 1 while a fetched row of the result is current
     uint32_t partColumn;            // column SQLGetData handed out last (1-based); 0 none
+    ColumnBinding* keptBindings;    // owned; the bindings SQL_CLOSE kept for the next result
+    uint32_t keptCount;             // entries in keptBindings
 };
 
 struct StmtHandle {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ClientTestSupport.h"
+#include "ClientText.h"
 #include "NavixConnection.h"
 #include "RestApiProxy.h"
 #include "navixclient.h"
@@ -167,7 +168,8 @@ TEST(NavixConnectionSettings, MaskSecrets)
 
 TEST(NavixConnectionSettings, ConnectionStringGrammar)
 {
-    std::vector<ConnStringEntry> e = splitConnectionString("DSN=x;PWD={a;b=c}}d};vkl.a={1};k;=v;");
+    std::vector<clienttext::ConnStringEntry> e =
+        clienttext::splitConnectionString("DSN=x;PWD={a;b=c}}d};vkl.a={1};k;=v;");
     ASSERT_EQ(6u, e.size());
     EXPECT_EQ("PWD", e[1].key);
     EXPECT_EQ("a;b=c}d", e[1].value);
@@ -179,6 +181,12 @@ TEST(NavixConnectionSettings, ConnectionStringGrammar)
     EXPECT_EQ("", e[4].key);
     EXPECT_EQ("v", e[4].value);
     EXPECT_EQ("", e[5].text);
+    for (const auto& entry : e)
+        EXPECT_FALSE(entry.malformed) << entry.text;
+    // A brace left open, or text behind the closing one, is flagged.
+    EXPECT_TRUE(clienttext::splitConnectionString("PWD={a;DSN=x")[0].malformed);
+    EXPECT_TRUE(clienttext::splitConnectionString("PWD={a}b;DSN=x")[0].malformed);
+    EXPECT_FALSE(clienttext::splitConnectionString("PWD={a} ;DSN=x")[0].malformed);
     ConnProperty p = makeProperty();
     NavixConnection c(&p, "vkl.a={1};vkl.b={x;y}");
     EXPECT_EQ((std::vector<std::string>{"vkl.a=1", "vkl.b=x;y"}), c.serverConfList);

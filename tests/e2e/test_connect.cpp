@@ -85,6 +85,34 @@ TEST(Connect, TokenModePasswordWithQuoteAndBackslash) {
     expectSelectOne(conn);
 }
 
+TEST(Connect, BracedValuesStayWhole) {
+    std::string project = testProject();
+    emulator().reset(project);
+    // A ";" inside braces starts no entry: the HOST in them is part of the
+    // database name, and every request goes to the real host.
+    {
+        Connection conn;
+        std::string cs = "DRIVER=" + driverPath() +
+                         ";DSN=e2e;DATABASE={db1;HOST=127.0.0.1:1};HOST=" + hostPort() +
+                         ";REGION=" + kRegion + ";PROJECTID=" + project + ";AUTHMODE=1;AK=" + kAk +
+                         ";SK={" + kSk + "}";
+        ASSERT_EQ(SQL_SUCCESS, conn.driverConnect(cs)) << diagText(SQL_HANDLE_DBC, conn.dbc);
+        Statement st(conn);
+        EXPECT_EQ(SQL_ERROR, st.exec("select 1"));
+        ASSERT_EQ(1u, submitRequests(project)) << st.diagText();
+        EXPECT_NE(std::string::npos, emulator().requests(project, "/jobs/submit-job")[0].body.find(
+                                         "\"currentdb\":\"db1;HOST=127.0.0.1:1\""));
+    }
+    // A braced password (token mode).
+    {
+        Connection conn;
+        std::string cs = tokenConnStr(project);
+        cs.replace(cs.find("PASSWORD=emu-Pass_01"), 20, "PASSWORD={emu-Pass_01}");
+        ASSERT_EQ(SQL_SUCCESS, conn.driverConnect(cs)) << diagText(SQL_HANDLE_DBC, conn.dbc);
+        expectSelectOne(conn);
+    }
+}
+
 TEST(Connect, SigningModeThroughDataSource) {
     std::string project = dsnProject(kDsnAksk);
     emulator().reset(project);
@@ -293,31 +321,43 @@ TEST(Connect, SurplusEntriesAndOverlongValues) {
     emulator().reset(project);
     std::string base = "DRIVER=" + driverPath() + ";DSN=e2e;HOST=" + hostPort() + ";REGION=" +
                        kRegion + ";AUTHMODE=1;AK=" + kAk + ";SK=" + kSk;
-    std::string filler;
-    for (int i = 0; i < 25; ++i) filler += ";X" + std::to_string(i) + "=" + std::string(300, 'v');
-    // Seven entries, 25 fillers: the 33rd entry, the project, is not read.
+    auto fillers = [](int n) {
+        std::string f;
+        for (int i = 0; i < n; ++i)
+            f += ";X" + std::to_string(i) + "=" + std::string(300, 'v');
+        return f;
+    };
+    // Seven entries and 24 fillers: the project is the 32nd entry, and read.
     {
         Connection conn;
-        EXPECT_EQ(SQL_ERROR, conn.driverConnect(base + filler + ";PROJECTID=" + project));
-    }
-    // As the 32nd it is read.
-    {
-        std::string fewer;
-        for (int i = 0; i < 24; ++i) fewer += ";X" + std::to_string(i) + "=" + std::string(300, 'v');
-        Connection conn;
-        ASSERT_TRUE(SQL_SUCCEEDED(conn.driverConnect(base + fewer + ";PROJECTID=" + project)))
+        ASSERT_TRUE(SQL_SUCCEEDED(conn.driverConnect(base + fillers(24) + ";PROJECTID=" + project)))
             << diagText(SQL_HANDLE_DBC, conn.dbc);
         expectSelectOne(conn);
     }
-    // Values far beyond a field's 256 characters are cut, not written past it:
-    // a long user name makes the token request fail, nothing more.
-    {
+    // Rows: connection string -> the refusal's SQLSTATE and text. Nothing is
+    // cut, and nothing is sent.
+    project += "-refused";
+    emulator().reset(project);
+    struct Case {
+        std::string in;
+        const char* state;
+        const char* text;
+    } cases[] = {
+        {base + fillers(25) + ";PROJECTID=" + project, "HY090",
+         "Connection string has more than 32 entries"},
+        {base + ";PROJECTID=" + project + std::string(10000, 'p'), "HY090",
+         "Value of PROJECTID is longer than 256 characters"},
+        {tokenConnStr(project, "SVCNAME=" + std::string(3000, 's')), "HY090",
+         "Value of SVCNAME is longer than 256 characters"},
+        {base + ";PROJECTID=" + project + ";PWD={open;HOST=127.0.0.1:1", "08001",
+         "Value of PWD: a braced value must end with } before the next ;"},
+    };
+    for (const Case& c : cases) {
         Connection conn;
-        std::string cs = tokenConnStr(project);
-        cs.replace(cs.find("USER=emuuser"), 12, "USER=" + std::string(5000, 'u'));
-        cs += ";SVCNAME=" + std::string(3000, 's') + ";" + std::string(2000, 'K') + "=v";
-        EXPECT_EQ(SQL_ERROR, conn.driverConnect(cs));
+        EXPECT_EQ(SQL_ERROR, conn.driverConnect(c.in)) << c.text;
         Diag d = diag(SQL_HANDLE_DBC, conn.dbc);
-        EXPECT_EQ("HY000", d.state);
+        EXPECT_EQ(c.state, d.state) << c.text;
+        EXPECT_NE(std::string::npos, d.text.find(c.text)) << d.text;
     }
+    EXPECT_TRUE(emulator().requests(project).empty());
 }

@@ -1,6 +1,7 @@
 // Failures of the service and of jobs, read back through SQLGetDiagRec.
 #include "OdbcHarness.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
@@ -246,14 +247,26 @@ TEST_F(Diagnostics, EveryRefusalOfTheOdbcLayerSaysWhy) {
         {"empty statement", SQL_HANDLE_STMT,
          [&](Connection&, Statement& s) { return s.exec(" ; "); }, SQL_ERROR, "HY010",
          "No SQL to process"},
-        {"execute after SQL_CLOSE", SQL_HANDLE_STMT,
+        // The driver manager knows this one itself and answers with its
+        // own text.
+        {"fetch after SQL_CLOSE", SQL_HANDLE_STMT,
          [&](Connection&, Statement& s) {
              SQLPrepare(s.h, sqlText("select 1"), SQL_NTS);
              SQLExecute(s.h);
              SQLFreeStmt(s.h, SQL_CLOSE);
-             return SQLExecute(s.h);
+             return SQLFetch(s.h);
          },
-         SQL_ERROR, "HY010", "Query sql is NULL"},
+         SQL_ERROR, "HY010", "sequence error"},
+        {"NUL inside the statement's length", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) {
+             return SQLExecDirect(s.h, sqlText("delete from numbers\0 where id = 2"), 33);
+         },
+         SQL_ERROR, "HY090", "SQL text holds a NUL character within its length 33"},
+        {"NUL inside a name's length", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) {
+             return SQLTables(s.h, nullptr, 0, nullptr, 0, sqlText("numbers\0x"), 9, nullptr, 0);
+         },
+         SQL_ERROR, "HY090", "TableName holds a NUL character within its length 9"},
         {"NULL output pointer", SQL_HANDLE_STMT,
          [&](Connection&, Statement& s) { return SQLGetCursorName(s.h, nullptr, 10, &len); },
          SQL_ERROR, "HY009", "No cursor name."},
@@ -261,6 +274,12 @@ TEST_F(Diagnostics, EveryRefusalOfTheOdbcLayerSaysWhy) {
          [&](Connection&, Statement& s) {
              return SQLColumns(s.h, nullptr, 0, nullptr, 0, sqlText(longName.c_str()),
                                (SQLSMALLINT)longName.size(), nullptr, 0);
+         },
+         SQL_ERROR, "HY090", "table name is too long"},
+        {"NUL-terminated name longer than the driver takes", SQL_HANDLE_STMT,
+         [&](Connection&, Statement& s) {
+             return SQLColumns(s.h, nullptr, 0, nullptr, 0, sqlText(longName.c_str()), SQL_NTS,
+                               nullptr, 0);
          },
          SQL_ERROR, "HY090", "table name is too long"},
         {"cut text", SQL_HANDLE_STMT,
@@ -328,4 +347,122 @@ TEST(DiagnosticsAtConnect, MissingRequiredKeyNamesIt) {
     EXPECT_EQ("08001", d.state);
     EXPECT_NE(std::string::npos, d.text.find("PROJECTID cannot be empty")) << d.text;
     EXPECT_TRUE(emulator().requests(project).empty());
+}
+
+namespace {
+
+// One failure class of the query client, seen through the driver manager:
+// how to connect (and where the identity service is), what to do, and what
+// the record of the judged handle says.
+struct ClientFailure {
+    const char* what;
+    std::function<std::string(const std::string& project)> connStr;
+    const char* identityHost; // replaces VORN_IDENTITY_HOST for the connect; NULL keeps it
+    // Runs after a successful connect and returns the judged call's result;
+    // NULL when the connect itself is judged.
+    std::function<SQLRETURN(Statement&, const std::string& project)> act;
+    SQLRETURN rc;
+    const char* state;
+    SQLINTEGER native;
+    const char* text;
+};
+
+// Fetches rows 1 to 100 of the 250 numbers, then injects `kind` for the
+// next page, and returns the 101st fetch.
+SQLRETURN failSecondPage(Statement& st, const std::string& project, const std::string& kind,
+                         const std::string& extra) {
+    if (st.exec("select id from numbers order by id") != SQL_SUCCESS) return -100;
+    fault(project, "result", kind, extra);
+    for (int row = 1; row <= 100; ++row) {
+        if (SQLFetch(st.h) != SQL_SUCCESS) return -200 - row;
+    }
+    return SQLFetch(st.h);
+}
+
+} // namespace
+
+TEST(DiagnosticsOfTheClient, EveryClientFailureSaysWhy) {
+    const std::string project = testProject();
+    const char* const closed = "127.0.0.1:1"; // nothing listens there
+    auto aksk = [](const std::string& p) { return akskConnStr(p); };
+    auto token = [](const std::string& p) { return tokenConnStr(p); };
+    auto execWith = [](const char* match, const char* kind, const char* extra) {
+        return [=](Statement& st, const std::string& p) {
+            fault(p, match, kind, extra);
+            return st.exec("select id from numbers");
+        };
+    };
+    const std::string link = "VKL ODBC Communication link failure: ";
+    const std::string unreadable = "VKL ODBC Unreadable service answer: ";
+    const std::vector<ClientFailure> rows = {
+        {"service host refuses connections",
+         [&](const std::string& p) {
+             std::string cs = akskConnStr(p);
+             return cs.replace(cs.find(hostPort()), hostPort().size(), std::string(closed));
+         },
+         nullptr, [](Statement& st, const std::string&) { return st.exec("select 1"); }, SQL_ERROR,
+         "08S01", 7, "(host 127.0.0.1:1)"},
+        {"identity host refuses connections", token, closed, nullptr, SQL_ERROR, "08001", 7,
+         "(host 127.0.0.1:1)"},
+        {"connection dropped during execute", aksk, nullptr, execWith("submit", "drop", ""),
+         SQL_ERROR, "08S01", -1, link.c_str()},
+        {"refused login",
+         [](const std::string& p) {
+             std::string cs = tokenConnStr(p);
+             return cs.replace(cs.find(kPassword), strlen(kPassword), "not-the-password");
+         },
+         nullptr, nullptr, SQL_ERROR, "HY000", 401,
+         "VKL ODBC System ERROR. Identity service answered 401: "},
+        {"refused later page", aksk, nullptr,
+         [](Statement& st, const std::string& p) {
+             return failSecondPage(st, p, "not_success", "\"message\":\"page unavailable\"");
+         },
+         SQL_ERROR, "01000", 4, "VKL Service response: page unavailable"},
+        {"unreadable submit answer", aksk, nullptr,
+         execWith("submit", "unreadable", "\"form\":\"truncated\""), SQL_ERROR, "HY000", 5,
+         unreadable.c_str()},
+        {"unreadable status answer", aksk, nullptr,
+         execWith("status", "unreadable", "\"form\":\"bad_utf8\""), SQL_ERROR, "HY000", 5,
+         unreadable.c_str()},
+        {"unreadable first page", aksk, nullptr,
+         execWith("result", "unreadable", "\"form\":\"html\""), SQL_ERROR, "HY000", 5,
+         unreadable.c_str()},
+        {"unreadable later page", aksk, nullptr,
+         [](Statement& st, const std::string& p) {
+             return failSecondPage(st, p, "unreadable", "\"form\":\"empty\"");
+         },
+         SQL_ERROR, "HY000", 5, unreadable.c_str()},
+    };
+    for (const ClientFailure& r : rows) {
+        SCOPED_TRACE(r.what);
+        emulator().reset(project);
+        std::string cs = r.connStr(project);
+        Connection conn;
+        std::string identity = hostPort();
+        if (r.identityHost != nullptr) setenv("VORN_IDENTITY_HOST", r.identityHost, 1);
+        SQLRETURN rc = conn.driverConnect(cs);
+        setenv("VORN_IDENTITY_HOST", identity.c_str(), 1);
+        SQLSMALLINT type = SQL_HANDLE_DBC;
+        SQLHANDLE h = conn.dbc;
+        std::unique_ptr<Statement> st;
+        if (r.act) {
+            ASSERT_EQ(SQL_SUCCESS, rc) << diagText(SQL_HANDLE_DBC, conn.dbc);
+            st = std::make_unique<Statement>(conn);
+            rc = r.act(*st, project);
+            type = SQL_HANDLE_STMT;
+            h = st->h;
+        }
+        EXPECT_EQ(r.rc, rc);
+        Diag d = diag(type, h);
+        ASSERT_EQ(SQL_SUCCESS, d.ret);
+        EXPECT_EQ(r.state, d.state);
+        EXPECT_NE(std::string::npos, d.text.find(r.text)) << d.text;
+        if (r.native >= 0) {
+            EXPECT_EQ(r.native, d.native) << d.text;
+        }
+        if (r.act) {
+            // A failed fetch is never the end of the rows.
+            EXPECT_NE(SQL_NO_DATA, rc);
+        }
+    }
 }

@@ -96,6 +96,13 @@ class PyodbcConnect(PyodbcCase):
         self.assertEqual("HY000", ctx.exception.args[0])
         self.assertIn("VKL ODBC System ERROR.", ctx.exception.args[1])
 
+    def test_braced_password_holding_a_semicolon(self):
+        # Braces carry ";", "=" and "{" whole; "}}" stands for "}".
+        keys = e2e.token_keys(self.project, USER="semiuser", PASSWORD="{se;mi}}=pw{1}")
+        cnxn = self.connect(e2e.conn_str(keys))
+        self.assertEqual([(1,)], self.rows(cnxn, "select 1"))
+        self.assertEqual(1, len(self.emu.token_requests(self.project)))
+
     def test_autocommit_must_stay_on(self):
         # Switching autocommit off (pyodbc's default) is refused by the driver.
         import pyodbc

@@ -134,24 +134,37 @@ TEST_F(Statements, QueryIsPolledUntilFinished) {
     EXPECT_EQ(1u, pageRequests(project));
 }
 
-TEST_F(Statements, ClosingTheCursorDropsThePreparedText) {
+TEST_F(Statements, PreparedTextRunsAgainAfterClose) {
     connect();
     ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st->h, (SQLCHAR*)"select count(*) from customers", SQL_NTS));
     // Preparing sends nothing.
     EXPECT_EQ(0u, submitRequests(project));
-    ASSERT_EQ(SQL_SUCCESS, SQLExecute(st->h)) << st->diagText();
+    // Prepare once; execute, fetch, close, again and again. The column is
+    // bound after the first execution and stays bound across SQL_CLOSE.
+    SQLINTEGER count = 0;
+    SQLLEN ind = 0;
+    for (int run = 1; run <= 3; ++run) {
+        SCOPED_TRACE(run);
+        ASSERT_EQ(SQL_SUCCESS, SQLExecute(st->h)) << st->diagText();
+        if (run == 1) {
+            ASSERT_EQ(SQL_SUCCESS, SQLBindCol(st->h, 1, SQL_C_SLONG, &count, 0, &ind));
+        }
+        count = -1;
+        ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h)) << st->diagText();
+        EXPECT_EQ(5, count);
+        EXPECT_EQ(SQL_NO_DATA, SQLFetch(st->h));
+        ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st->h, SQL_CLOSE));
+        // SQL_CLOSE ends the result: nothing is left to fetch.
+        EXPECT_EQ(SQL_ERROR, SQLFetch(st->h));
+        EXPECT_EQ("HY010", diag(SQL_HANDLE_STMT, st->h).state);
+        EXPECT_EQ(static_cast<size_t>(run), submitRequests(project));
+    }
+    // A new text is a new result: its columns start unbound.
+    ASSERT_EQ(SQL_SUCCESS, st->exec("select 7")) << st->diagText();
+    count = -1;
     ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
-    EXPECT_EQ("5", getText(st->h, 1));
-    // SQL_CLOSE drops the statement's text: running it again needs a new
-    // prepare, and the refused run sends no job.
-    ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st->h, SQL_CLOSE));
-    EXPECT_EQ(SQL_ERROR, SQLExecute(st->h));
-    EXPECT_EQ(1u, submitRequests(project));
-    ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st->h, (SQLCHAR*)"select count(*) from customers", SQL_NTS));
-    ASSERT_EQ(SQL_SUCCESS, SQLExecute(st->h)) << st->diagText();
-    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
-    EXPECT_EQ("5", getText(st->h, 1));
-    EXPECT_EQ(2u, submitRequests(project));
+    EXPECT_EQ(-1, count);
+    EXPECT_EQ("7", getText(st->h, 1));
 }
 
 TEST_F(Statements, CloseCursorIsRefusedAndSqlCloseEndsTheResult) {
@@ -174,6 +187,22 @@ TEST_F(Statements, ExplicitTextLengthIsHonoured) {
     ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
     EXPECT_EQ("11", getText(st->h, 1));
     EXPECT_EQ((std::vector<std::string>{"select 11 as a"}), submittedSql(project));
+
+    ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st->h, SQL_CLOSE));
+    // A NUL inside the length with text behind it: refused, nothing sent.
+    // Cut at the NUL this would delete every row.
+    const char victim[] = "delete from numbers\0 where id = 2";
+    const SQLINTEGER length = sizeof victim - 1;
+    ASSERT_EQ(33, length);
+    EXPECT_EQ(SQL_ERROR, SQLExecDirect(st->h, (SQLCHAR*)victim, length));
+    Diag d = diag(SQL_HANDLE_STMT, st->h);
+    EXPECT_EQ("HY090", d.state);
+    EXPECT_NE(std::string::npos, d.text.find("NUL character")) << d.text;
+    EXPECT_EQ(SQL_ERROR, SQLPrepare(st->h, (SQLCHAR*)victim, length));
+    EXPECT_EQ("HY090", diag(SQL_HANDLE_STMT, st->h).state);
+    EXPECT_EQ(SQL_ERROR, SQLExecute(st->h));
+    EXPECT_EQ(1u, submitRequests(project));
+    EXPECT_EQ("250", scalar("select count(*) from numbers"));
 }
 
 TEST_F(Statements, ExpiredTokenIsRenewed) {

@@ -269,11 +269,14 @@ TEST_F(HandleTest, FreeStmtOptions)
 
     gDestroyed = 0;
     EXPECT_EQ(SQLFreeStmt(h, SQL_CLOSE), SQL_SUCCESS);
-    EXPECT_EQ(s->sqlText, nullptr);
-    EXPECT_EQ(s->extras->resultSet, rs) << "the result set stays readable";
-    EXPECT_EQ(s->extras->columnHeaders[0].boundTarget, &ind);
-    EXPECT_EQ(gDestroyed, 0);
+    EXPECT_STREQ(s->sqlText, "select 1") << "the prepared text stays";
+    EXPECT_EQ(s->extras->resultSet, nullptr) << "the result ends";
+    EXPECT_EQ(s->extras->columnHeaders, nullptr);
+    EXPECT_EQ(gDestroyed, 1);
+    ASSERT_EQ(s->extras->keptCount, 1u) << "the bindings are kept for the next result";
+    EXPECT_EQ(s->extras->keptBindings[0].target, &ind);
     EXPECT_EQ(SQLFreeStmt(h, SQL_CLOSE), SQL_SUCCESS) << "closing twice is harmless";
+    EXPECT_EQ(s->extras->keptCount, 1u);
 
     capture.clear();
     EXPECT_EQ(SQLFreeStmt(h, 7), SQL_ERROR);

@@ -145,28 +145,38 @@ TEST_F(CatalogTest, TableNameLengths)
 {
     std::string name512(512, 'a');
     std::string name600 = std::string(512, 'b') + std::string(88, 'c');
-    EXPECT_EQ(SQLPrimaryKeys(stmt, nullptr, 0, nullptr, 0, (SQLCHAR*)name512.c_str(), 512), SQL_SUCCESS);
-    EXPECT_EQ(loggedAnyLevel("table name = " + name512), 1u);
-
-    // SQL_NTS reads up to the NUL but keeps at most 512 characters.
-    clearLog();
-    EXPECT_EQ(SQLPrimaryKeys(stmt, nullptr, 0, nullptr, 0, (SQLCHAR*)name600.c_str(), SQL_NTS), SQL_SUCCESS);
-    EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL, "table name = " + std::string(512, 'b')), 1u);
-    EXPECT_EQ(loggedAnyLevel(std::string(512, 'b') + "c"), 0u);
-
-    clearLog();
-    EXPECT_EQ(SQLPrimaryKeys(stmt, nullptr, 0, nullptr, 0, (SQLCHAR*)"abcdef", 3), SQL_SUCCESS);
-    EXPECT_EQ(loggedAnyLevel("table name = abc"), 1u);
-    EXPECT_EQ(loggedAnyLevel("table name = abcd"), 0u);
-
-    // A length past the name's NUL stops at the NUL (the name is allocated
-    // to its exact size so that reading on would be caught).
-    clearLog();
-    char* exact = (char*)malloc(3);
-    memcpy(exact, "xy", 3);
-    EXPECT_EQ(SQLPrimaryKeys(stmt, nullptr, 0, nullptr, 0, (SQLCHAR*)exact, 100), SQL_SUCCESS);
-    free(exact);
-    EXPECT_EQ(loggedAnyLevel("table name = xy"), 1u);
+    // Rows: name, length -> the name described, or the refusal's SQLSTATE.
+    struct Case {
+        std::string name;
+        SQLSMALLINT length;
+        const char* described;
+        const char* state;
+    } cases[] = {
+        {name512, 512, name512.c_str(), NULL},
+        {"abcdef", 3, "abc", NULL},
+        {"t1", SQL_NTS, "t1", NULL},
+        {std::string("xy\0\0", 4), 4, "xy", NULL}, // NULs that only end the name
+        // Nothing is cut: a different table would be described.
+        {name600, SQL_NTS, NULL, "HY090"},
+        {name600, 513, NULL, "HY090"},
+        {std::string("xy\0z", 4), 4, NULL, "HY090"},
+    };
+    for (const Case& c : cases) {
+        clearLog();
+        std::vector<char> buf(c.name.begin(), c.name.end());
+        buf.push_back('\0');
+        SQLRETURN rc = SQLPrimaryKeys(stmt, nullptr, 0, nullptr, 0, (SQLCHAR*)buf.data(), c.length);
+        if (c.described != NULL) {
+            EXPECT_EQ(rc, SQL_SUCCESS) << c.name.size();
+            EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL, "table name = " + std::string(c.described)),
+                      1u)
+                << c.described;
+        } else {
+            EXPECT_EQ(rc, SQL_ERROR) << c.name.size();
+            EXPECT_STREQ(stmt->diag.sqlState, c.state);
+            EXPECT_EQ(loggedAnyLevel("table name = "), 0u);
+        }
+    }
 }
 
 TEST_F(CatalogTest, ColumnsWithoutConnectionFailAfterDroppingTheResult)

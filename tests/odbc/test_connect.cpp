@@ -27,6 +27,7 @@ SQLRETURN SQL_API SQLDisconnect(SQLHDBC);
 namespace {
 
 const std::string kLongDriver(300, 'D');
+const std::string kExactDriver(256, 'E');
 
 // Written once per process, before any profile look-up.
 struct PrivateOdbcIni {
@@ -46,7 +47,9 @@ struct PrivateOdbcIni {
                 "[full]\nDriver = full-driver\nHOST = 127.0.0.1:9\nREGION = r1\nPROJECTID = p1\n"
                 "AUTHMODE = 1\nAK = ak\nSK = sk\n"
                 "[long]\nDriver = "
-             << kLongDriver << "\nREGION = r\nPROJECTID = p\nAUTHMODE = 1\n";
+             << kLongDriver << "\nREGION = r\nPROJECTID = p\nAUTHMODE = 1\n"
+             << "[exact]\nDriver = " << kExactDriver
+             << "\nREGION = r\nPROJECTID = p\nAUTHMODE = 1\n";
         user.close();
         setenv("ODBCSYSINI", dir.c_str(), 1);
         setenv("ODBCINI", (dir + "/user-odbc.ini").c_str(), 1);
@@ -111,17 +114,6 @@ TEST(BuildConnConfs, KeysMatchIgnoringCaseAndFirstEntryWins)
     EXPECT_STREQ(p.prop.DRIVER, "d");
 }
 
-TEST(BuildConnConfs, DsnValueIsFirstEntryButSectionIsLastEntry)
-{
-    // DSN field from the first entry, look-ups in the section of the last one.
-    Parsed p = parse("Dsn=prod;DSN=test;REGION=r;AUTHMODE=1");
-    ASSERT_EQ(p.rc, 0);
-    EXPECT_STREQ(p.prop.DSN, "prod");
-    EXPECT_STREQ(p.prop.DRIVER, "test-driver");
-    EXPECT_STREQ(p.prop.DATABASE, "testdb");
-    EXPECT_STREQ(p.prop.PROJECTID, "p-test");
-}
-
 TEST(BuildConnConfs, OdbcIniFillsWhatTheStringLacks)
 {
     Parsed p = parse("DSN=prod;REGION=r1;PROJECTID=p;AUTHMODE=1");
@@ -174,23 +166,86 @@ TEST(BuildConnConfs, RequiredKeysMissing)
     EXPECT_STREQ(reason, "untouched");
 }
 
-TEST(BuildConnConfs, EntryShapes)
-{
-    Parsed p = parse(kBase + ";PASSWORD=ab=c;USER=;ACCOUNT");
-    ASSERT_EQ(p.rc, 0);
-    EXPECT_STREQ(p.prop.PASSWORD, "ab");
-    EXPECT_STREQ(p.prop.USER, "");
-    EXPECT_STREQ(p.prop.ACCOUNT, "");
+TEST(BuildConnConfs, ConnectionStringGrammar) {
+    // Rows: connection string, key -> the value it resolves to.
+    struct Case {
+        std::string in;
+        int key;
+        const char* value;
+    } cases[] = {
+        // A value runs from the first "=" to the ";".
+        {kBase + ";PASSWORD=ab=c", DSKEY_PASSWORD, "ab=c"},
+        {kBase + ";SK=a=b==", DSKEY_SK, "a=b=="},
+        // Braces may hold ";" and "="; "}}" is "}"; the braces are not kept.
+        {kBase + ";DATABASE={db1;HOST=evil:1}", DSKEY_DATABASE, "db1;HOST=evil:1"},
+        {kBase + ";DATABASE={db1;HOST=evil:1}", DSKEY_HOST, ""},
+        {kBase + ";PASSWORD={a}}b;c}}}", DSKEY_PASSWORD, "a}b;c}"},
+        {kBase + ";PASSWORD={}", DSKEY_PASSWORD, ""},
+        {kBase + ";PASSWORD= {p;q} ;USER=u", DSKEY_PASSWORD, "p;q"},
+        {kBase + ";PASSWORD= {p;q} ;USER=u", DSKEY_USER, "u"},
+        {kBase + ";USER=a{b}c", DSKEY_USER, "a{b}c"},
+        // The first entry of a key wins, also for DSN (its odbc.ini section
+        // is the first one's too).
+        {kBase + ";HOST=h1;host=h2", DSKEY_HOST, "h1"},
+        {"Dsn=prod;DSN=test;REGION=r;AUTHMODE=1", DSKEY_DSN, "prod"},
+        {"Dsn=prod;DSN=test;REGION=r;AUTHMODE=1", DSKEY_DATABASE, "proddb"},
+        // Empty values, and entries without "=" or without a key.
+        {kBase + ";USER=;ACCOUNT", DSKEY_USER, ""},
+        {kBase + ";USER=;ACCOUNT", DSKEY_ACCOUNT, ""},
+        {";;" + kBase + ";;=HOST;;HOST=h;", DSKEY_HOST, "h"},
+        // A key is matched as written: " HOST" is not HOST.
+        {kBase + "; HOST=h", DSKEY_HOST, ""},
+        // Values as long as their field, from the string and from odbc.ini.
+        {kBase + ";HOST=" + std::string(256, 'h'), DSKEY_HOST, NULL},
+        {"DSN=exact", DSKEY_DRIVER, kExactDriver.c_str()},
+    };
+    for (const Case& c : cases) {
+        Parsed p = parse(c.in);
+        ASSERT_EQ(p.rc, 0) << c.in;
+        std::string want = c.value != NULL ? c.value : std::string(256, 'h');
+        EXPECT_EQ(std::string(connPropertyTextField(&p.prop, c.key)), want) << c.in;
+    }
+}
 
-    // Leading, trailing and doubled separators; an entry that starts with "=".
-    p = parse(";;" + kBase + ";;=HOST;;HOST=h;");
-    ASSERT_EQ(p.rc, 0);
-    EXPECT_STREQ(p.prop.HOST, "h");
-
-    // Nothing is trimmed: " HOST" is not HOST.
-    p = parse(kBase + "; HOST=h");
-    ASSERT_EQ(p.rc, 0);
-    EXPECT_STREQ(p.prop.HOST, "");
+TEST(BuildConnConfs, WhatDoesNotFitIsRefusedNeverCut) {
+    const std::string head = "DRIVER=d;DSN=nosuchdsn;REGION=r;AUTHMODE=1;PROJECTID=";
+    std::string entries32;
+    for (int i = 0; i < 27; i++)
+        entries32 += "vkl.x" + std::to_string(i) + "=1;";
+    entries32 += ";;" + head + "p"; // empty entries do not count
+    // Rows: connection string -> result and reason.
+    struct Case {
+        std::string in;
+        int rc;
+        std::string reason;
+    } cases[] = {
+        {head + std::string(257, 'p'), CONN_CONF_TOO_LONG,
+         "Value of PROJECTID is longer than 256 characters"},
+        {"DSN=" + std::string(257, 's') + ";DRIVER=d;REGION=r;AUTHMODE=1;PROJECTID=p",
+         CONN_CONF_TOO_LONG, "Value of DSN is longer than 256 characters"},
+        {head + "p;JOBTIMEOUT=" + std::string(300, '1'), CONN_CONF_TOO_LONG,
+         "Value of JOBTIMEOUT is longer than 256 characters"},
+        {"DSN=long", CONN_CONF_TOO_LONG,
+         "Value of DRIVER in odbc.ini is longer than 256 characters"},
+        {entries32, CONN_CONF_OK, ""},
+        {"vkl.extra=1;" + entries32, CONN_CONF_TOO_LONG,
+         "Connection string has more than 32 entries"},
+        // A server setting is not a data-source key: the client takes it whole.
+        {head + "p;vkl.long=" + std::string(1000, 'v'), CONN_CONF_OK, ""},
+        {std::string(300, 'K') + "=x;" + head + "p", CONN_CONF_OK, ""},
+        // A brace left open would swallow the entries after it.
+        {head + "p;PWD={a;HOST=evil", CONN_CONF_REFUSED,
+         "Value of PWD: a braced value must end with } before the next ;"},
+        {head + "p;PWD={a}b", CONN_CONF_REFUSED,
+         "Value of PWD: a braced value must end with } before the next ;"},
+    };
+    for (const Case& c : cases) {
+        ConnProperty prop;
+        char reason[256] = "";
+        EXPECT_EQ(buildConnConfs(c.in.c_str(), &prop, reason, sizeof(reason)), c.rc)
+            << c.in.substr(0, 80);
+        EXPECT_EQ(std::string(reason), c.reason) << c.in.substr(0, 80);
+    }
 }
 
 TEST(BuildConnConfs, NumbersAndCharset)
@@ -207,34 +262,6 @@ TEST(BuildConnConfs, NumbersAndCharset)
     p = parse("DRIVER=d;DSN=x;REGION=r;PROJECTID=p;AUTHMODE=0");
     ASSERT_EQ(p.rc, 0);
     EXPECT_EQ(p.prop.authMode, 0);
-}
-
-TEST(BuildConnConfs, OnlyTheFirst32EntriesCount)
-{
-    std::string filler;
-    for (int i = 0; i < 27; i++) filler += "vkl.x" + std::to_string(i) + "=1;";
-    // Entries 1-27 filler, 28-31 four required keys, 32 AUTHMODE: read.
-    std::string s = filler + ";;DRIVER=d;DSN=x;REGION=r;PROJECTID=p;AUTHMODE=1";
-    EXPECT_EQ(parse(s).rc, 0);
-    // One more filler pushes AUTHMODE to entry 33: ignored.
-    EXPECT_EQ(parse("vkl.extra=1;" + s).rc, -1);
-}
-
-TEST(BuildConnConfs, OverlongKeysAndValuesAreCut)
-{
-    std::string longValue(400, 'v');
-    std::string longDsn(300, 's');
-    Parsed p = parse("DRIVER=" + longValue + ";DSN=" + longDsn + ";" + std::string(300, 'K') +
-                     "=x;REGION=r;PROJECTID=p;AUTHMODE=1");
-    ASSERT_EQ(p.rc, 0);
-    EXPECT_EQ(strlen(p.prop.DRIVER), 256u);
-    EXPECT_EQ(strlen(p.prop.DSN), 256u);
-    EXPECT_EQ(std::string(p.prop.DRIVER), longValue.substr(0, 256));
-
-    // A value from odbc.ini is cut to 255 characters.
-    p = parse("DSN=long");
-    ASSERT_EQ(p.rc, 0);
-    EXPECT_EQ(std::string(p.prop.DRIVER), kLongDriver.substr(0, 255));
 }
 
 TEST(BuildConnConfs, LeavesTheStringAlone)
@@ -391,6 +418,13 @@ TEST_F(ConnectTest, ExplicitInLengthIsHonoured)
               SQL_ERROR);
     EXPECT_STREQ(handle()->diag.sqlState, "HY090");
     EXPECT_EQ(handle()->connected, 0);
+    // A NUL inside the length with more text behind it is refused, not cut.
+    std::string withNul = conn + std::string("\0;HOST=evil", 11);
+    EXPECT_EQ(SQLDriverConnect(dbc, NULL, (SQLCHAR*)withNul.data(), (SQLSMALLINT)withNul.size(),
+                               NULL, 0, NULL, SQL_DRIVER_NOPROMPT),
+              SQL_ERROR);
+    EXPECT_STREQ(handle()->diag.sqlState, "HY090");
+    EXPECT_EQ(handle()->connected, 0);
 }
 
 TEST_F(ConnectTest, SecretsAreMaskedInTheLog)
@@ -416,6 +450,14 @@ TEST_F(ConnectTest, InvalidArguments)
     EXPECT_STREQ(handle()->diag.sqlState, "08001");
     EXPECT_STREQ(handle()->diag.message, "PROJECTID cannot be empty");
     EXPECT_STREQ((char*)out, "untouched");
+    EXPECT_EQ(handle()->connected, 0);
+    // A value too long for its field: refused, naming the key.
+    EXPECT_EQ(
+        connect("DRIVER=d;DSN=nosuchdsn;REGION=r;AUTHMODE=1;PROJECTID=" + std::string(10000, 'p'),
+                out, sizeof(out), &len),
+        SQL_ERROR);
+    EXPECT_STREQ(handle()->diag.sqlState, "HY090");
+    EXPECT_STREQ(handle()->diag.message, "Value of PROJECTID is longer than 256 characters");
     EXPECT_EQ(handle()->connected, 0);
 }
 
@@ -494,8 +536,8 @@ TEST_F(ConnectTest, SqlConnectPassesUserAndPasswordWhole)
     // "=" and ";" cannot travel whole inside a connection string; the
     // arguments must still arrive exactly, and what follows a ";" in them
     // must never become an entry of its own (here: a HOST and a token mode).
-    const char* user = "bo=b;x";
-    const char* password = "pa=ss;HOST=evil:1;AUTHMODE=0";
+    const char* user = " {bo=b;x}";
+    const char* password = "pa=ss}};HOST=evil:1;AUTHMODE=0";
     ASSERT_EQ(SQLConnect(dbc, (SQLCHAR*)"full", SQL_NTS, (SQLCHAR*)user, SQL_NTS,
                          (SQLCHAR*)password, SQL_NTS),
               SQL_SUCCESS);

@@ -730,13 +730,37 @@ TEST_F(StatementTest, UnbindReleasesEveryBinding)
 
 TEST_F(StatementTest, PrepareKeepsTheTextAsGiven)
 {
-    ASSERT_EQ(SQLPrepare(hstmt, (SQLCHAR*)"SELECT 1; DROP", 8), SQL_SUCCESS);
-    EXPECT_STREQ(stmt()->sqlText, "SELECT 1");
-    ASSERT_EQ(SQLPrepare(hstmt, (SQLCHAR*)"SELECT 2", SQL_NTS), SQL_SUCCESS);
-    EXPECT_STREQ(stmt()->sqlText, "SELECT 2");
+    // Rows: text (bytes), length -> the text kept, or the refusal's SQLSTATE.
+    // A refused text also forgets the one prepared before it.
+    struct Case {
+        std::string text;
+        SQLINTEGER length;
+        const char* kept;
+        const char* state;
+    } cases[] = {
+        {"SELECT 1; DROP", 8, "SELECT 1", NULL},
+        {"SELECT 2", SQL_NTS, "SELECT 2", NULL},
+        {std::string("SELECT 3\0\0", 10), 10, "SELECT 3", NULL}, // NULs that only end it
+        {"x", -9, NULL, "HY090"},
+        // Cut at the NUL, this would delete every row.
+        {std::string("delete from victims\0 where id = 2", 33), 33, NULL, "HY090"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(SQLPrepare(hstmt, (SQLCHAR*)"previous", SQL_NTS), SQL_SUCCESS);
+        std::vector<char> buf(c.text.begin(), c.text.end());
+        buf.push_back('\0');
+        SQLRETURN rc = SQLPrepare(hstmt, (SQLCHAR*)buf.data(), c.length);
+        if (c.kept != NULL) {
+            EXPECT_EQ(rc, SQL_SUCCESS) << c.kept;
+            EXPECT_STREQ(stmt()->sqlText, c.kept);
+        } else {
+            EXPECT_EQ(rc, SQL_ERROR) << c.length;
+            EXPECT_STREQ(stmt()->diag.sqlState, c.state);
+            EXPECT_EQ(stmt()->sqlText, nullptr);
+        }
+    }
     EXPECT_EQ(SQLPrepare(hstmt, NULL, SQL_NTS), SQL_ERROR);
-    EXPECT_EQ(SQLPrepare(hstmt, (SQLCHAR*)"x", -9), SQL_ERROR);
-    EXPECT_STREQ(stmt()->sqlText, "SELECT 2");
+    EXPECT_STREQ(stmt()->diag.sqlState, "HY009");
     EXPECT_EQ(SQLPrepare(NULL, (SQLCHAR*)"x", SQL_NTS), SQL_INVALID_HANDLE);
     EXPECT_EQ(SQLExecDirect(NULL, (SQLCHAR*)"x", SQL_NTS), SQL_INVALID_HANDLE);
     EXPECT_EQ(SQLExecute(NULL), SQL_INVALID_HANDLE);

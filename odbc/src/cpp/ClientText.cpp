@@ -63,4 +63,58 @@ std::string backtickIdentifierQuotes(const std::string& text)
     return out;
 }
 
+std::vector<ConnStringEntry> splitConnectionString(const std::string& text) {
+    std::vector<ConnStringEntry> entries;
+    size_t pos = 0;
+    for (;;) {
+        ConnStringEntry e;
+        e.hasValue = false;
+        e.braced = false;
+        e.malformed = false;
+        size_t end = text.find_first_of("=;", pos);
+        if (end != std::string::npos && text[end] == '=') {
+            e.hasValue = true;
+            e.key = text.substr(pos, end - pos);
+            size_t v = end + 1;
+            size_t open = text.find_first_not_of(" \t", v);
+            if (open != std::string::npos && text[open] == '{') {
+                // Up to the brace that is not doubled; without one, the
+                // value runs to the end of the text.
+                e.braced = true;
+                size_t i = open + 1;
+                for (; i < text.size(); ++i) {
+                    if (text[i] == '}') {
+                        if (i + 1 < text.size() && text[i + 1] == '}') {
+                            e.value += '}';
+                            ++i;
+                            continue;
+                        }
+                        break;
+                    }
+                    e.value += text[i];
+                }
+                if (i >= text.size()) {
+                    e.malformed = true;
+                    end = std::string::npos;
+                } else {
+                    end = text.find(';', i + 1);
+                    size_t tail = text.find_first_not_of(" \t", i + 1);
+                    e.malformed = tail != std::string::npos && tail != end;
+                }
+            } else {
+                end = text.find(';', v);
+                e.value = text.substr(v, end == std::string::npos ? std::string::npos : end - v);
+            }
+        } else {
+            e.key = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        }
+        e.text = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        entries.push_back(e);
+        if (end == std::string::npos) {
+            return entries;
+        }
+        pos = end + 1;
+    }
+}
+
 }  // namespace clienttext

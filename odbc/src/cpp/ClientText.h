@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 namespace clienttext {
 
@@ -55,6 +56,28 @@ inline std::string fieldText(const char (&field)[N])
 // the line, /* ... */) and backtick-quoted names are copied unchanged; inside
 // a double-quoted identifier an apostrophe is part of the name.
 std::string backtickIdentifierQuotes(const std::string& text);
+
+// One entry of a connection string in ODBC's grammar: the key is the text
+// before the first "=", the value everything after it up to the next ";"; a
+// value in braces may hold ";" and "=", "}}" in it stands for "}", and the
+// braces are not part of the value. The driver's key parser and the masking
+// of secrets in logs both read entries through splitConnectionString, so
+// they never disagree about where a value ends.
+struct ConnStringEntry {
+    std::string text;  // the entry as written, between its separators
+    std::string key;   // as written, blanks included
+    std::string value; // braces removed from a braced value
+    bool hasValue;     // the entry holds an "="
+    bool braced;
+    // A braced value without its closing brace (it then runs to the end of
+    // the text), or text other than blanks between the closing brace and the
+    // next ";" (that text is not part of the value).
+    bool malformed;
+};
+
+// The entries of a connection string, in order; adjacent separators give
+// empty entries, as does a trailing ";".
+std::vector<ConnStringEntry> splitConnectionString(const std::string& text);
 
 }  // namespace clienttext
 

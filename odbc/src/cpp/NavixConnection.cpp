@@ -13,6 +13,7 @@
 
 namespace {
 
+using clienttext::ConnStringEntry;
 using clienttext::fieldText;
 using clienttext::lowerAscii;
 using clienttext::trimmed;
@@ -49,60 +50,15 @@ bool isSecretKey(const std::string& key)
 // secret stays.
 std::string maskEntry(const ConnStringEntry& entry)
 {
-    if (!entry.hasValue || !isSecretKey(entry.key)) {
+    // A key written with blanks around it is masked too: better one value
+    // too many hidden than one shown.
+    if (!entry.hasValue || !isSecretKey(trimmed(entry.key))) {
         return entry.text;
     }
     return entry.text.substr(0, entry.text.find('=') + 1) + "****";
 }
 
 }  // namespace
-
-std::vector<ConnStringEntry> splitConnectionString(const std::string& text)
-{
-    std::vector<ConnStringEntry> entries;
-    size_t pos = 0;
-    for (;;) {
-        ConnStringEntry e;
-        e.hasValue = false;
-        e.braced = false;
-        size_t end = text.find_first_of("=;", pos);
-        if (end != std::string::npos && text[end] == '=') {
-            e.hasValue = true;
-            e.key = trimmed(text.substr(pos, end - pos));
-            size_t v = end + 1;
-            size_t open = text.find_first_not_of(" \t", v);
-            if (open != std::string::npos && text[open] == '{') {
-                // Up to the brace that is not doubled; without one, the
-                // value runs to the end of the text.
-                e.braced = true;
-                size_t i = open + 1;
-                for (; i < text.size(); ++i) {
-                    if (text[i] == '}') {
-                        if (i + 1 < text.size() && text[i + 1] == '}') {
-                            e.value += '}';
-                            ++i;
-                            continue;
-                        }
-                        break;
-                    }
-                    e.value += text[i];
-                }
-                end = i < text.size() ? text.find(';', i + 1) : std::string::npos;
-            } else {
-                end = text.find(';', v);
-                e.value = text.substr(v, end == std::string::npos ? std::string::npos : end - v);
-            }
-        } else {
-            e.key = trimmed(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
-        }
-        e.text = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        entries.push_back(e);
-        if (end == std::string::npos) {
-            return entries;
-        }
-        pos = end + 1;
-    }
-}
 
 NavixConnection::NavixConnection(const ConnProperty* prop, const char* connStr)
     : diag(), syncMode(false), restApi(NULL)
@@ -128,7 +84,7 @@ NavixConnection::~NavixConnection()
 
 std::string NavixConnection::maskSecrets(const std::string& connStr)
 {
-    std::vector<ConnStringEntry> entries = splitConnectionString(connStr);
+    std::vector<ConnStringEntry> entries = clienttext::splitConnectionString(connStr);
     std::string out;
     for (size_t i = 0; i < entries.size(); ++i) {
         if (i > 0) {
@@ -145,7 +101,7 @@ void NavixConnection::parseConnConf(const std::string& connStr)
     NAVIX_LOG(NAVIX_DEBUG, "NavixConnection::parseConnConf", "Conn string: %s", maskSecrets(connStr).c_str());
     // Entries follow ODBC's grammar, so a ";" inside a braced value (a
     // password, say) never starts an entry of its own.
-    std::vector<ConnStringEntry> entries = splitConnectionString(trimmed(connStr));
+    std::vector<ConnStringEntry> entries = clienttext::splitConnectionString(trimmed(connStr));
     connConfList.clear();
     for (const ConnStringEntry& entry : entries) {
         connConfList.push_back(entry.text);

@@ -15,22 +15,6 @@ namespace navixrest {
 class RestApiProxy;
 }
 
-// One entry of a connection string in ODBC's grammar: the key is the text
-// before the first "=", the value everything after it up to the next ";"; a
-// value in braces may hold ";" and "=", "}}" in it stands for "}", and the
-// braces are not part of the value.
-struct ConnStringEntry {
-    std::string text;   // the entry as written, between its separators
-    std::string key;    // trimmed
-    std::string value;  // braces removed from a braced value
-    bool hasValue;      // the entry holds an "="
-    bool braced;
-};
-
-// The entries of a connection string, in order; adjacent separators give
-// empty entries, as does a trailing ";".
-std::vector<ConnStringEntry> splitConnectionString(const std::string& text);
-
 // Several statements of one connection may run on different threads at once:
 // the settings that USE and SET change, and that every submission reads, are
 // guarded by one lock and read through the accessors below.
