@@ -131,8 +131,13 @@ std::string checkMasking(const std::string& text, const std::vector<ConnStringEn
 // the data source's section, or the key's default.
 bool legitimateSource(const std::vector<ConnStringEntry>& entries, const DataSourceKey& key,
                       const std::string& value) {
+    // ODBC's own names for the user and the password count as theirs.
+    const char* alias = strcasecmp(key.name, "USER") == 0       ? "UID"
+                        : strcasecmp(key.name, "PASSWORD") == 0 ? "PWD"
+                                                                : key.name;
     for (const ConnStringEntry& e : entries) {
-        if (e.hasValue && strcasecmp(e.key.c_str(), key.name) == 0 &&
+        if (e.hasValue &&
+            (strcasecmp(e.key.c_str(), key.name) == 0 || strcasecmp(e.key.c_str(), alias) == 0) &&
             trimmed(e.value) == trimmed(value)) {
             return true;
         }

@@ -86,10 +86,11 @@ void logMasking(FuzzedDataProvider& in) {
                                    navixrest::jsonEscape(account) % navixrest::jsonEscape(project))
                                       .str();
     const std::string logged = navixrest::maskBodyForLog(tokenBody);
-    for (const std::string& secret : {password, navixrest::jsonEscape(password)}) {
-        if (traceable(tokenBody, secret)) {
-            FUZZ_CHECK(logged.find(secret) == std::string::npos, "password logged: " + logged);
-        }
+    // The password stands in the body escaped; the template's own text may
+    // hold the unescaped one.
+    const std::string secret = navixrest::jsonEscape(password);
+    if (traceable(tokenBody, secret)) {
+        FUZZ_CHECK(logged.find(secret) == std::string::npos, "password logged: " + logged);
     }
 
     const std::string name = in.ConsumeRandomLengthString(30);

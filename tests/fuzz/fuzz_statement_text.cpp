@@ -122,6 +122,9 @@ void checkExecute(const std::string& sql, bool ansi) {
 }
 
 void checkSubmitBody(const std::string& sql) {
+    // The body is JSON, which is UTF-8: other bytes go out as they are, and
+    // the service refuses the body.
+    if (!isUtf8(sql)) return;
     const std::string stmt = prepared(sql);
     const std::vector<std::string> conf = {"vkl.a=" + sql, "b=c"};
     navixrest::SubmitJobReq req(stmt, sql, "q" + sql, conf);
