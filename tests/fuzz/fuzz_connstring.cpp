@@ -65,9 +65,11 @@ bool isSecretKey(const std::string& key) {
 }
 
 // A secret that a log could betray: given exactly once in the text, long
-// enough not to turn up by chance, and free of the mask's own character.
+// enough not to turn up by chance, and free of the mask's own character and
+// of "}" (a braced "}}" reads as "}", so the value could stand elsewhere in
+// the text while its own entry, masked, holds it doubled).
 bool traceable(const std::string& text, const std::string& secret) {
-    return secret.size() >= 4 && secret.find('*') == std::string::npos &&
+    return secret.size() >= 4 && secret.find_first_of("*}") == std::string::npos &&
            occurrences(text, secret) == 1;
 }
 
