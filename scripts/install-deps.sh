@@ -7,6 +7,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl
   liblog4cplus-dev libboost-dev
   googletest libgtest-dev
+  clang libclang-rt-14-dev
   python3 python3-pyodbc
 )
 missing=()
