@@ -13,7 +13,8 @@
 //   with that key as the grammar reads the text (nothing injected from inside
 //   another value), or the data source's or the key's default;
 // - every field of the resolved record and the refusal reason are
-//   NUL-terminated inside their buffers.
+//   NUL-terminated inside their buffers;
+// - the host that a failure report names carries no user information.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -25,12 +26,14 @@
 #include "ClientText.h"
 #include "ConnProperty.h"
 #include "FuzzSupport.h"
+#include "HttpClient.h"
 #include "NavixConnection.h"
 #include "_Connect.h"
 
-namespace {
+// The grammar's split lives with the client's text helpers.
+using namespace clienttext;
 
-using clienttext::trimmed;
+namespace {
 
 // The one data source of the private odbc.ini and what it holds.
 const char* const kDsn = "fuzzdsn";
@@ -93,10 +96,10 @@ void checkSplit(const std::string& text, const std::vector<ConnStringEntry>& ent
         const size_t eq = e.text.find('=');
         FUZZ_CHECK(e.hasValue == (eq != std::string::npos), e.text);
         if (!e.hasValue) {
-            FUZZ_CHECK(e.key == trimmed(e.text), e.text);
+            FUZZ_CHECK(trimmed(e.key) == trimmed(e.text), e.text);
             continue;
         }
-        FUZZ_CHECK(e.key == trimmed(e.text.substr(0, eq)), e.text);
+        FUZZ_CHECK(trimmed(e.key) == trimmed(e.text.substr(0, eq)), e.text);
         if (!e.braced) {
             FUZZ_CHECK(e.value == e.text.substr(eq + 1), e.text);
             continue;
@@ -115,7 +118,8 @@ std::string checkMasking(const std::string& text, const std::vector<ConnStringEn
     FUZZ_CHECK(layer != NULL && masked == layer, "the two masking routes differ");
     free(layer);
     for (const ConnStringEntry& e : entries) {
-        if (!e.hasValue || !isSecretKey(e.key)) continue;
+        // However the key is padded with blanks, its value is a secret.
+        if (!e.hasValue || !isSecretKey(trimmed(e.key))) continue;
         if (traceable(text, e.value)) {
             FUZZ_CHECK(masked.find(e.value) == std::string::npos,
                        "secret in masked text: " + masked);
@@ -139,7 +143,8 @@ bool legitimateSource(const std::vector<ConnStringEntry>& entries, const DataSou
                                                                 : key.name;
     for (const ConnStringEntry& e : entries) {
         if (e.hasValue &&
-            (strcasecmp(e.key.c_str(), key.name) == 0 || strcasecmp(e.key.c_str(), alias) == 0) &&
+            (strcasecmp(trimmed(e.key).c_str(), key.name) == 0 ||
+             strcasecmp(trimmed(e.key).c_str(), alias) == 0) &&
             trimmed(e.value) == trimmed(value)) {
             return true;
         }
@@ -160,7 +165,8 @@ void checkResolution(const std::string& text, const std::vector<ConnStringEntry>
     if (reason != NULL) memset(reason, 0x5A, reasonSize);
 
     const int r = buildConnConfs(text.c_str(), prop, reason, reasonSize);
-    FUZZ_CHECK(r == 0 || r == -1, "result " + std::to_string(r));
+    // 0, or a negative refusal.
+    FUZZ_CHECK(r <= 0, "result " + std::to_string(r));
     if (r != 0 && reason != NULL) {
         FUZZ_CHECK(memchr(reason, '\0', reasonSize) != NULL, "reason not terminated");
     }
@@ -188,6 +194,11 @@ void checkResolution(const std::string& text, const std::vector<ConnStringEntry>
         for (const std::string& setting : conn.serverConfSnapshot()) {
             FUZZ_CHECK(occurrences(setting, "=") == 1, "server setting " + setting);
         }
+        // A failure report names the host of the service URL: never the
+        // user information that a HOST could carry in front of an "@".
+        const std::string url = "https://" + std::string(prop->HOST) + "/v1.0/" + prop->PROJECTID;
+        const std::string host = navixrest::hostOfUrl(url);
+        FUZZ_CHECK(host.find('@') == std::string::npos, "host " + host + " of " + url);
     }
     free(reason);
     free(prop);
