@@ -19,6 +19,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -44,9 +45,19 @@ const char* const kIniKeys[][2] = {
     {"QUEUENAME", "ini_q"},      {"USEPROXY", "0"},
 };
 
+std::string g_iniDir;
+
+void removeIniFiles() {
+    unlink((g_iniDir + "/odbc.ini").c_str());
+    unlink((g_iniDir + "/odbcinst.ini").c_str());
+    rmdir(g_iniDir.c_str());
+}
+
 void writeIniFiles() {
     char dir[] = "/tmp/vorn-fuzz-ini-XXXXXX";
     if (mkdtemp(dir) == NULL) fuzzFail(__FILE__, __LINE__, "mkdtemp", dir);
+    g_iniDir = dir;
+    atexit(removeIniFiles);
     std::string ini = std::string(dir) + "/odbc.ini";
     FILE* f = fopen(ini.c_str(), "w");
     if (f == NULL) fuzzFail(__FILE__, __LINE__, "fopen", ini);
