@@ -1,0 +1,57 @@
+// What every reader of a service answer promises, whatever the body: it
+// never throws, and a body it cannot read is reported as such, with the
+// reader's reason, and becomes an application's diagnostic that fits its
+// record.
+#ifndef VORN_FUZZ_ANSWER_CHECKS_H
+#define VORN_FUZZ_ANSWER_CHECKS_H
+
+#include <string.h>
+
+#include <string>
+
+#include "DiagInfo.h"
+#include "FuzzSupport.h"
+#include "RestMessage.h"
+
+namespace fuzzanswer {
+
+// A record filled from info: terminated fields, a five-character SQLSTATE.
+inline void checkRecord(const DiagInfo& info) {
+    DiagRecord record;
+    memset(&record, 0x5A, sizeof(record));
+    fillDiagRecordFrom(info, &record);
+    FUZZ_CHECK(memchr(record.sqlState, '\0', sizeof(record.sqlState)) != NULL, "SQLSTATE");
+    FUZZ_CHECK(memchr(record.message, '\0', sizeof(record.message)) != NULL, "message");
+    FUZZ_CHECK(strlen(record.sqlState) == 5, record.sqlState);
+}
+
+// Parses body with resp's reader and checks the outcome; returns what the
+// reader returned.
+inline bool parse(navixrest::RestResp& resp, const std::string& body) {
+    resp.httpResp.body = body;
+    resp.httpStatus = 200;
+    const bool ok = resp.parseSuccessRes();
+    if (!ok) {
+        FUZZ_CHECK(resp.error.kind == navixrest::CallError::UNREADABLE,
+                   "failure not marked unreadable");
+        FUZZ_CHECK(!resp.error.text.empty(), "unreadable answer without a reason");
+        DiagInfo info;
+        info.setCallError(resp.error, false);
+        FUZZ_CHECK(info.sqlstate == "HY000" && info.code == DIAG_CODE_UNREADABLE,
+                   info.sqlstate + " " + info.message);
+        checkRecord(info);
+    } else {
+        FUZZ_CHECK(resp.error.kind == navixrest::CallError::NONE, "read answer with an error");
+        if (!resp.isSuccess) {
+            // The service's refusal reaches the application as its message.
+            DiagInfo info;
+            info.setServiceError(resp.message.c_str());
+            checkRecord(info);
+        }
+    }
+    return ok;
+}
+
+} // namespace fuzzanswer
+
+#endif

@@ -1,0 +1,2 @@
+select "id", 'it'"s' -- the customer's "id"
+from "customers" /* "x" */ where `a"b` = 1;

@@ -1,0 +1,1 @@
+  SET vkl.sql.syncMode.enabled = TRUE ;

@@ -1,0 +1,1 @@
+select * from db1.all_types where c_string = 'Müller'

@@ -1,0 +1,216 @@
+// Statement texts from the application: what NavixExecute makes of them
+// (trimmed, one trailing ";" dropped, identifier double quotes turned into
+// backticks outside literals and comments), the SET and USE statements that
+// it handles itself, and the other texts that reach a request: the submitted
+// job's JSON body, SQLTables' pattern and SQLColumns' names in the URL.
+// A fresh connection without a service per input: every statement that
+// would need one fails before any request.
+//
+// Beyond "no crash":
+// - the conversion keeps the length and changes nothing but '"' to '`';
+// - SET key=value stores exactly the trimmed pair (and sync mode follows
+//   vkl.sql.syncMode.enabled); USE stores the name after the last blank;
+//   a malformed SET fails with the syntax diagnostic; any failure leaves a
+//   terminated record with a real SQLSTATE;
+// - the submitted body reads back as the statement, database, queue and
+//   settings that went in;
+// - a table pattern with a quote or backslash is refused before it reaches
+//   a statement; otherwise it stays inside its literal;
+// - database and table names reach the URL as one percent-encoded segment
+//   each, which decodes back to the name.
+#include <ctype.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include <boost/property_tree/ptree.hpp>
+
+#include "ClientText.h"
+#include "ConnProperty.h"
+#include "DiagInfo.h"
+#include "FuzzSupport.h"
+#include "NavixConnection.h"
+#include "NavixResultSet.h"
+#include "RestMessage.h"
+#include "navixclient.h"
+
+namespace {
+
+using clienttext::backtickIdentifierQuotes;
+using clienttext::trimmed;
+using clienttext::upperAscii;
+
+// The steps NavixExecute takes before it runs a statement.
+std::string prepared(const std::string& sql) {
+    std::string text = trimmed(sql);
+    if (!text.empty() && text.back() == ';') text.pop_back();
+    return backtickIdentifierQuotes(text);
+}
+
+void checkConversion(const std::string& in) {
+    const std::string out = backtickIdentifierQuotes(in);
+    FUZZ_CHECK(out.size() == in.size(), "length changed");
+    for (size_t i = 0; i < in.size(); ++i) {
+        FUZZ_CHECK(out[i] == in[i] || (in[i] == '"' && out[i] == '`'),
+                   "byte " + std::to_string(i) + " changed: " + out);
+    }
+}
+
+void checkRecord(const DiagRecord& record) {
+    FUZZ_CHECK(memchr(record.sqlState, '\0', sizeof(record.sqlState)) != NULL, "SQLSTATE");
+    FUZZ_CHECK(memchr(record.message, '\0', sizeof(record.message)) != NULL, "message");
+}
+
+void checkExecute(const std::string& sql, bool ansi) {
+    ConnProperty prop;
+    memset(&prop, 0, sizeof(prop));
+    prop.authMode = 1;
+    prop.charsetFlag = ansi ? 1 : 0;
+    prop.jobTimeout = 300;
+    strcpy(prop.DATABASE, "db1");
+    strcpy(prop.QUEUENAME, "default");
+    NavixConnection conn(&prop, "DRIVER=VKL;vkl.a=1");
+
+    NavixQueryResultSet* rs = reinterpret_cast<NavixQueryResultSet*>(1);
+    DiagRecord record;
+    memset(&record, 0x5A, sizeof(record));
+    const int r = NavixExecute(&conn, sql.c_str(), &rs, &record);
+    checkRecord(record);
+    FUZZ_CHECK((r == 0 && rs != NULL) || (r == 1 && rs == NULL), "result " + std::to_string(r));
+    delete rs;
+    if (r != 0) FUZZ_CHECK(strcmp(record.sqlState, "00000") != 0, "failure recorded as 00000");
+
+    // What the statement does to the connection; only where the text needs
+    // no code-page conversion, which may change it.
+    const std::string stmt = prepared(sql);
+    bool ascii = true;
+    for (char c : stmt)
+        ascii = ascii && (unsigned char)c < 0x80;
+    if (ansi && !ascii) return;
+    const size_t space = stmt.find(' ');
+    const std::string keyword = space == std::string::npos ? "" : upperAscii(stmt.substr(0, space));
+    if (stmt.empty()) {
+        FUZZ_CHECK(r == 1 && strcmp(record.sqlState, "42000") == 0, "empty statement ran");
+    } else if (keyword == "USE") {
+        FUZZ_CHECK(r == 0 && conn.database() == stmt.substr(stmt.rfind(' ') + 1),
+                   "USE gave database " + conn.database());
+    } else if (keyword == "SET") {
+        const std::string conf = trimmed(stmt.substr(3));
+        const size_t eq = conf.find('=');
+        const bool wellFormed = eq != std::string::npos && eq > 0 && eq + 1 < conf.size() &&
+                                conf.find('=', eq + 1) == std::string::npos;
+        FUZZ_CHECK(r == (wellFormed ? 0 : 1), "SET " + conf + " gave " + std::to_string(r));
+        if (!wellFormed) {
+            FUZZ_CHECK(strcmp(record.sqlState, "01000") == 0, record.sqlState);
+            return;
+        }
+        const std::string key = trimmed(conf.substr(0, eq));
+        const std::string value = trimmed(conf.substr(eq + 1));
+        bool found = false;
+        for (const std::string& s : conn.serverConfSnapshot())
+            found = found || s == key + "=" + value;
+        FUZZ_CHECK(found, "setting " + key + "=" + value + " not kept");
+        if (key == "vkl.sql.syncMode.enabled") {
+            FUZZ_CHECK(conn.isSyncMode() == (clienttext::lowerAscii(value) == "true"), "sync mode");
+        }
+    } else {
+        // Everything else needs the service, which this connection has not.
+        FUZZ_CHECK(r == 1 && strcmp(record.sqlState, "HY000") == 0, "ran without a service");
+    }
+}
+
+void checkSubmitBody(const std::string& sql) {
+    // The body is JSON, which is UTF-8: other bytes go out as they are, and
+    // the service refuses the body.
+    if (!isUtf8(sql)) return;
+    const std::string stmt = prepared(sql);
+    const std::vector<std::string> conf = {"vkl.a=" + sql, "b=c"};
+    navixrest::SubmitJobReq req(stmt, sql, "q" + sql, conf);
+    boost::property_tree::ptree root;
+    navixrest::readJsonText(req.httpReq.body, root);
+    FUZZ_CHECK(root.get<std::string>("sql") == stmt && root.get<std::string>("currentdb") == sql &&
+                   root.get<std::string>("queue_name") == "q" + sql,
+               "body reads back otherwise: " + req.httpReq.body);
+    std::vector<std::string> back;
+    for (const auto& entry : root.get_child("conf"))
+        back.push_back(entry.second.data());
+    FUZZ_CHECK(back == conf, "settings read back otherwise: " + req.httpReq.body);
+}
+
+void checkPattern(const std::string& pattern, bool ansi) {
+    const bool refused = pattern.find_first_of("'\\") != std::string::npos;
+    if (!refused) {
+        const std::string stmt = NavixTableResultSet::buildStatement(pattern);
+        FUZZ_CHECK(occurrences(stmt, "'") == (pattern.empty() ? 0u : 2u),
+                   "literal broken: " + stmt);
+    }
+    ConnProperty prop;
+    memset(&prop, 0, sizeof(prop));
+    prop.charsetFlag = ansi ? 1 : 0;
+    NavixConnection conn(&prop, "");
+    NavixQueryResultSet* rs = NULL;
+    DiagRecord record;
+    memset(&record, 0x5A, sizeof(record));
+    const int r = DBTables(&conn, pattern.c_str(), &rs, &record);
+    checkRecord(record);
+    FUZZ_CHECK(r == 1 && rs == NULL, "listed tables without a service");
+    if (refused)
+        FUZZ_CHECK(strcmp(record.sqlState, "01000") == 0, "pattern with a quote not refused");
+}
+
+std::string percentDecoded(const std::string& segment) {
+    std::string out;
+    for (size_t i = 0; i < segment.size(); ++i) {
+        const char c = segment[i];
+        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                                (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
+                                c == '~';
+        if (unreserved) {
+            out += c;
+            continue;
+        }
+        FUZZ_CHECK(c == '%' && i + 2 < segment.size() && isxdigit((unsigned char)segment[i + 1]) &&
+                       isxdigit((unsigned char)segment[i + 2]),
+                   "not encoded: " + segment);
+        out += (char)strtol(segment.substr(i + 1, 2).c_str(), NULL, 16);
+        i += 2;
+    }
+    return out;
+}
+
+void checkDescribeUrl(const std::string& name) {
+    const std::string table = name + "/x";
+    navixrest::GetDescribeTableReq req(name, table);
+    const std::string& url = req.httpReq.url;
+    const std::string head = "/databases/";
+    FUZZ_CHECK(url.compare(0, head.size(), head) == 0, url);
+    const size_t mid = url.find("/tables/", head.size());
+    FUZZ_CHECK(mid != std::string::npos, url);
+    const std::string db = url.substr(head.size(), mid - head.size());
+    const std::string tb = url.substr(mid + 8);
+    FUZZ_CHECK(db.find('/') == std::string::npos && tb.find('/') == std::string::npos, url);
+    FUZZ_CHECK(percentDecoded(db) == name && percentDecoded(tb) == table,
+               "names decode otherwise: " + url);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzzInitProcess();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The ODBC layer refuses a text with a NUL inside its length.
+    std::string sql(reinterpret_cast<const char*>(data), size);
+    sql.resize(strnlen(sql.c_str(), sql.size()));
+    const bool ansi = (size & 1) != 0;
+    checkConversion(sql);
+    checkExecute(sql, ansi);
+    checkSubmitBody(sql);
+    checkPattern(sql, ansi);
+    checkDescribeUrl(sql);
+    return 0;
+}
