@@ -95,7 +95,10 @@ int resolveKeys(const char* connStr, ConnProperty* prop, char* reason, size_t re
         if (e != NULL) {
             value = e->value;
             found = true;
-        } else {
+        } else if (!dsn.empty()) {
+            // Without a data-source name there is no section to read: the
+            // installer answers a look-up in the section "" from the first
+            // section of odbc.ini, that is from some other data source.
             // One byte more than a value may have: a look-up that fills the
             // buffer was cut by the installer, and is refused below.
             char buf[CONN_MAX_TEXT + 2];

@@ -128,6 +128,13 @@ TEST(BuildConnConfs, OdbcIniFillsWhatTheStringLacks)
     p = parse("DSN=prod;REGION=r1;PROJECTID=p;AUTHMODE=1;DATABASE=");
     ASSERT_EQ(p.rc, 0);
     EXPECT_STREQ(p.prop.DATABASE, "");
+
+    // An empty data-source name reads no section: the installer would answer
+    // from the first one ([prod]), another data source's settings.
+    p = parse("DRIVER=d;DSN=;REGION=r1;PROJECTID=p;AUTHMODE=1");
+    ASSERT_EQ(p.rc, 0);
+    EXPECT_STREQ(p.prop.DATABASE, "");
+    EXPECT_STREQ(p.prop.QUEUENAME, "default");
 }
 
 TEST(BuildConnConfs, RequiredKeysMissing)
