@@ -246,11 +246,12 @@ TEST_P(ClientIT, SyncModeSwitchedOnBySet)
     EXPECT_TRUE(calls("/status").empty());
     ASSERT_EQ(0, DBFetch(rs));
     EXPECT_EQ("7", cell(0));
-    // An empty synchronous answer builds no columns.
+    // An empty synchronous answer still describes its columns.
     ASSERT_EQ(0, exec("select * from empty_table"));
     int32_t count = -1;
     ASSERT_EQ(0, DBGetColumnCount(rs, &count));
-    EXPECT_EQ(0, count);
+    EXPECT_EQ(2, count);
+    EXPECT_EQ(2, DBFetch(rs));
 }
 
 TEST_P(ClientIT, JobIsPolledUntilFinished)

@@ -364,11 +364,13 @@ TEST(ResultJobFlow, SynchronousAnswerIsUsedOnlyWhenItCarriesRows)
         LogSpy log;
         NavixQueryResultSet rs;
         rs.m_conn = &conn;
-        resp.hasRows = true;  // present but empty: no result, no columns
+        resp.hasRows = true;  // present but empty: no rows, yet the columns it describes
         resp.schema.push_back(navixrest::SchemaField{"n", "INT"});
         EXPECT_EQ(2, rs.procQueryStatement(resp));
         EXPECT_EQ(1u, log.count("Do not have result."));
-        EXPECT_TRUE(rs.m_columns.empty());
+        ASSERT_EQ(1u, rs.m_columns.size());
+        EXPECT_EQ(1u, rs.m_icolNum);
+        EXPECT_EQ(2, rs.fetchNext());
     }
     {
         NavixQueryResultSet rs;

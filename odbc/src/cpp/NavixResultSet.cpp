@@ -370,10 +370,8 @@ int NavixQueryResultSet::procSyncStatement(navixrest::SubmitJobResp& resp)
 {
     NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procSyncStatement", "This sql is run in sync mode, job id = %s",
               resp.job_id.c_str());
-    if (resp.rows.empty()) {
-        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procSyncStatement", "Do not have result.");
-        return 2;
-    }
+    // The columns come first: an empty answer still describes its result,
+    // as an empty first page of a polled job does.
     for (const navixrest::SchemaField& f : resp.schema) {
         ColumnDesc* c = new (std::nothrow) ColumnDesc(f.name, f.type);
         if (c == NULL) {
@@ -382,6 +380,11 @@ int NavixQueryResultSet::procSyncStatement(navixrest::SubmitJobResp& resp)
             return 1;
         }
         m_columns.push_back(c);
+    }
+    m_icolNum = (uint32_t)m_columns.size();
+    if (resp.rows.empty()) {
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procSyncStatement", "Do not have result.");
+        return 2;
     }
     m_ResultRows.insert(m_ResultRows.end(), resp.rows.begin(), resp.rows.end());
     m_irowNum = m_ResultRows.size();
