@@ -55,18 +55,6 @@ SubmitJobReq::SubmitJobReq(const std::string& sql, const std::string& currentdb,
 
 int SubmitJobReq::getMethod() const { return HTTP_METHOD_POST; }
 
-JobStatusReq::JobStatusReq(const std::string& jobId) {
-    httpReq.url = "/jobs/" + jobId + "/status";
-}
-
-int JobStatusReq::getMethod() const { return HTTP_METHOD_GET; }
-
-GetJobResuleReq::GetJobResuleReq(const std::string& jobId, int currentPage) {
-    httpReq.url = "/jobs/" + jobId + "?current-page=" + std::to_string(currentPage) + "&page-size=100";
-}
-
-int GetJobResuleReq::getMethod() const { return HTTP_METHOD_GET; }
-
 namespace {
 
 // One path segment with every byte but the unreserved ones (A-Z a-z 0-9 - . _ ~)
@@ -91,6 +79,22 @@ std::string encodePathSegment(const std::string& text) {
 }
 
 }  // namespace
+
+// The job id comes from the service's answer: encoded, it stays one path
+// segment whatever it holds, so it can never change the path or the query
+// of the signed request.
+JobStatusReq::JobStatusReq(const std::string& jobId) {
+    httpReq.url = "/jobs/" + encodePathSegment(jobId) + "/status";
+}
+
+int JobStatusReq::getMethod() const { return HTTP_METHOD_GET; }
+
+GetJobResuleReq::GetJobResuleReq(const std::string& jobId, int currentPage) {
+    httpReq.url = "/jobs/" + encodePathSegment(jobId) + "?current-page=" + std::to_string(currentPage) + "&page-size=100";
+}
+
+int GetJobResuleReq::getMethod() const { return HTTP_METHOD_GET; }
+
 
 // The signature covers the path as sent, so the encoded names are what the
 // service checks it against.

@@ -395,6 +395,23 @@ TEST(ResultJobFlow, SynchronousAnswerIsUsedOnlyWhenItCarriesRows)
     }
 }
 
+TEST(ResultJobFlow, SubmitAnswerWithoutAUsableJobIdFailsAtOnce)
+{
+    ConnProperty p = makeProperty();
+    NavixConnection conn(&p, "");
+    for (const char* id : {"", ".", ".."}) {
+        navixrest::SubmitJobResp resp;
+        resp.job_id = id;
+        resp.job_type = "QUERY";
+        NavixQueryResultSet rs;
+        rs.m_conn = &conn;
+        EXPECT_EQ(1, rs.procQueryStatement(resp)) << "job id '" << id << "'";
+        EXPECT_EQ("HY000", rs.diag.sqlstate);
+        EXPECT_EQ(0u, rs.diag.message.find("VKL ODBC Unreadable service answer: the submit answer"))
+            << rs.diag.message;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Statements handled inside the client
 

@@ -67,6 +67,9 @@ TEST(GetRequests, PathsAndMethods) {
     EXPECT_EQ(0, page.getMethod());
     EXPECT_EQ("/jobs/abc?current-page=-2&page-size=100", GetJobResuleReq("abc", -2).httpReq.url);
     EXPECT_EQ("/jobs/j?current-page=120&page-size=100", GetJobResuleReq("j", 120).httpReq.url);
+    // A job id from the service stays one path segment, whatever it holds.
+    EXPECT_EQ("/jobs/..%2Fx%3Fa%3D1%23/status", JobStatusReq("../x?a=1#").httpReq.url);
+    EXPECT_EQ("/jobs/a%2Fb?current-page=1&page-size=100", GetJobResuleReq("a/b", 1).httpReq.url);
 
     GetDescribeTableReq describe("db1", "t1");
     EXPECT_EQ("/databases/db1/tables/t1", describe.httpReq.url);

@@ -411,16 +411,24 @@ int NavixQueryResultSet::procAsyncStatement(navixrest::SubmitJobResp& resp)
 {
     NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procAsyncStatement", "This sql is run in async mode, job id = %s",
               resp.job_id.c_str());
-    if (m_conn == NULL || m_conn->restApi == NULL) {
-        diag.set(1, "HY000", kSystemError);
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement",
-                  "Call Rest APi get job status error, ret = %d", -1);
-        return 1;
-    }
     if (resp.job_id.empty()) {
         // Without an id there is no job to wait for or to read.
         diag.set(DIAG_CODE_UNREADABLE, "HY000", "VKL ODBC Unreadable service answer: the submit answer has no job_id");
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement", "submit answer without job_id");
+        return 1;
+    }
+    if (resp.job_id == "." || resp.job_id == "..") {
+        // A dot segment would take the status and result requests to
+        // another path of the service.
+        diag.set(DIAG_CODE_UNREADABLE, "HY000", "VKL ODBC Unreadable service answer: the submit answer's job_id is a dot segment");
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement", "submit answer with job_id %s",
+                  resp.job_id.c_str());
+        return 1;
+    }
+    if (m_conn == NULL || m_conn->restApi == NULL) {
+        diag.set(1, "HY000", kSystemError);
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement",
+                  "Call Rest APi get job status error, ret = %d", -1);
         return 1;
     }
     for (;;) {
