@@ -85,9 +85,9 @@ sed 's/^/  /' "$work/odbc.ini" | grep -v '^  SK'
 
 # Runs the given statements (one per line) in one isql session on the data
 # source; columns separated by "|", column names first. The driver's load
-# and unload messages are dropped.
+# and unload messages (on standard error) are dropped; isql's own errors stay.
 run_isql() {
-    (cd "$work" && isql vkl-demo -b -3 -v -d'|' -c) |
+    (cd "$work" && isql vkl-demo -b -3 -v -d'|' -c 2>&1) |
         grep -v -e '^VKL ODBC Driver path = ' -e '^VKL odbc loaded by ' -e '^VKL odbc is being unloaded' |
         sed 's/^/  /'
 }
