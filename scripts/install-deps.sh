@@ -8,6 +8,7 @@ packages=(
   liblog4cplus-dev libboost-dev libncurses-dev
   googletest libgtest-dev
   python3 python3-pyodbc
+  valgrind
 )
 missing=()
 for p in "${packages[@]}"; do
