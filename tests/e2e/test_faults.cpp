@@ -297,8 +297,15 @@ TEST_P(FaultMatrix, Cell) {
 
     if (c.call != LATER_PAGE && c.call != LOGIN && c.call != RENEWAL) emulator().fault(faultJson);
     SQLRETURN rc = st.exec("select id from numbers order by id");
+    // The call that the fault waits for was made.
     if (c.call == RENEWAL) {
         EXPECT_GE(tokenRequests(project), 2u) << "the token was not renewed";
+    }
+    if (c.call == STATUS) {
+        EXPECT_GE(statusRequests(project), 1u);
+    }
+    if (c.call == FIRST_PAGE) {
+        EXPECT_GE(pageRequests(project), 1u);
     }
     if (c.call != LATER_PAGE) {
         if (expected != ROWS) {
