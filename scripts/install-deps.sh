@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev
   clang libclang-rt-14-dev
   python3 python3-pyodbc
+  valgrind
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -21,6 +21,13 @@ const std::string tokenRequestTemplate =
     "{\"auth\":{\"identity\":{\"methods\":[\"password\"],\"password\":{\"user\":{\"name\":\"%s\","
     "\"password\":\"%s\",\"domain\":{\"name\":\"%s\"}}}},\"scope\":{\"project\":{\"id\":\"%s\"}}}}";
 
+namespace {
+// Parsed once, at load: parsing narrows each character through the locale's
+// ctype facet, which fills a cache without a lock on first use, so parsing
+// on connections that open on several threads at once would race on it.
+const boost::format tokenRequestFormat(tokenRequestTemplate);
+}  // namespace
+
 RestApiConf::RestApiConf() : authMode(0) {}
 
 std::string httpMethodName(int method) {
@@ -190,7 +197,7 @@ int RestApiProxy::init(const RestApiConf& conf, CallError* error) {
     baseUrl = "https://" + endpoint + "/v1.0/" + projectId;
     // The four values are escaped, so the body stays valid JSON whatever
     // quotes or backslashes a user name or password holds.
-    tokenRequestBody = (boost::format(tokenRequestTemplate) % jsonEscape(conf.user) % jsonEscape(conf.password) %
+    tokenRequestBody = (boost::format(tokenRequestFormat) % jsonEscape(conf.user) % jsonEscape(conf.password) %
                         jsonEscape(conf.account) % jsonEscape(conf.projectId))
                            .str();
     authMode = conf.authMode;
