@@ -13,6 +13,7 @@
 
 #include <odbcinst.h>
 
+#include "DsnAttributes.h"
 #include "KeyPress.h"
 
 #ifndef FALSE
@@ -26,24 +27,8 @@ const char* const kDefaultDllName = "libvornodbc.so";
 
 const int kFieldSize = 256;       // driver name, library name and path
 const int kDriverAttrSize = 1024; // the driver's attribute list
-const int kValueSize = 1001;      // a key's value from the ini file
-const int kDsnAttrSize = 20020;   // the data source's attribute list: 1001 bytes a key
 const int kMessageSize = 1001;    // an installer error message
 const int kStatusFailed = -1;
-
-// Keys read from the ini file's section "ODBC", in this order; the masked
-// ones are printed as "****".
-struct IniKey {
-    const char* name;
-    bool masked;
-};
-const IniKey kIniKeys[] = {
-    {"DRIVER", false},   {"HOST", false},      {"PORT", false},      {"REGION", false},
-    {"PROJECTID", true}, {"AUTHMODE", false},  {"ACCOUNT", false},   {"USER", false},
-    {"PASSWORD", true},  {"AK", true},         {"SK", true},         {"QUEUENAME", false},
-    {"DATABASE", false}, {"PROXYHOST", false}, {"PROXYPORT", false}, {"USEPROXY", false},
-    {"SVCNAME", false},  {"CONFFILE", false},  {"CHARSET", false},   {"SSLCA", false},
-};
 
 void printLongUsage()
 {
@@ -112,17 +97,6 @@ bool appendPair(char* buf, int size, int* used, const char* text)
     }
     memcpy(buf + *used, text, len + 1);
     *used += (int)len + 1;
-    buf[*used] = '\0';
-    return true;
-}
-
-bool appendKeyValue(char* buf, int size, int* used, const char* key, const char* value)
-{
-    size_t len = strlen(key) + 1 + strlen(value);
-    if ((size_t)*used + len + 2 > (size_t)size) {
-        return false;
-    }
-    *used += snprintf(buf + *used, (size_t)(size - *used), "%s=%s", key, value) + 1;
     buf[*used] = '\0';
     return true;
 }
@@ -236,50 +210,25 @@ int uninstallDriver(const char* driver)
     return 0;
 }
 
+// The installer's reading of a key of the ini file's section "ODBC".
+int readOdbcKey(const char* key, char* value, int size, void* iniFile)
+{
+    return SQLGetPrivateProfileString("ODBC", key, "", value, size, (const char*)iniFile);
+}
+
 int addDataSourceFromIni(const char* dsn, const char* iniFile, bool system)
 {
-    char* attributes = (char*)calloc(kDsnAttrSize, 1);
-    char* value = (char*)malloc(kValueSize + 1);
-    char driver[kValueSize];
-    if (attributes == NULL || value == NULL) {
-        free(attributes);
-        free(value);
+    char* attributes = (char*)calloc(kestrin::kDsnAttrSize, 1);
+    char driver[kestrin::kValueSize];
+    if (attributes == NULL) {
         printf("Error: out of memory.\n");
         return kStatusFailed;
     }
-    driver[0] = '\0';
-    int used = 0;
-    appendKeyValue(attributes, kDsnAttrSize, &used, "DSN", dsn);
-    printf("Attribute to be register are:\n");
-    for (const IniKey& key : kIniKeys) {
-        // One byte more than a value may have, to tell a full one from a
-        // longer one.
-        int n = SQLGetPrivateProfileString("ODBC", key.name, "", value, kValueSize + 1, iniFile);
-        value[kValueSize] = '\0';
-        if (n <= 0 || value[0] == '\0') {
-            continue;
-        }
-        if (strlen(value) >= (size_t)kValueSize) {
-            printf("Error: the value of %s in %s is longer than %d characters.\n", key.name,
-                   iniFile, kValueSize - 1);
-            free(attributes);
-            free(value);
-            return kStatusFailed;
-        }
-        printf("%s = %s\n", key.name, key.masked ? "****" : value);
-        if (!appendKeyValue(attributes, kDsnAttrSize, &used, key.name, value)) {
-            printf("Error: the data source's keys do not fit the installer's %d-byte attribute "
-                   "list.\n",
-                   kDsnAttrSize);
-            free(attributes);
-            free(value);
-            return kStatusFailed;
-        }
-        if (strcmp(key.name, "DRIVER") == 0) {
-            snprintf(driver, sizeof(driver), "%s", value);
-        }
+    if (!kestrin::buildDsnAttributes(dsn, iniFile, readOdbcKey, (void*)iniFile, attributes,
+                                     kestrin::kDsnAttrSize, driver, sizeof(driver), stdout)) {
+        free(attributes);
+        return kStatusFailed;
     }
-    free(value);
 
     int key = readKeyPress("Confirm(y/n)");
     printf("\n");

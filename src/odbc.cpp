@@ -236,7 +236,10 @@ std::string buildExtraText(const std::vector<ExtraPair>& extras, std::string& dr
             text += piece;
             pieces++;
         } else {
-            dropped += (dropped.empty() ? "" : ", ") + e.key.substr(0, DSN_ENTRY_KEY_MAX);
+            // A pair without a key is named as it was written, or it would
+            // go unmentioned.
+            const std::string name = e.key.empty() ? "=" + e.value : e.key;
+            dropped += (dropped.empty() ? "" : ", ") + name.substr(0, DSN_ENTRY_KEY_MAX);
         }
     }
     return text;

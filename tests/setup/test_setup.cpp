@@ -226,6 +226,13 @@ TEST_F(Setup, GetConfsFromIniFillsTheDialog)
          1,
          "vkl.z=ok;",
          "HOST, PORT, vkl.x, vkl.y"},
+        {"a pair without a key is left out, and named as it was written",
+         "",
+         {"=orphan", "REGION=r"},
+         {{IDC_EDIT_REGION, "r"}},
+         1,
+         "",
+         "=orphan"},
     };
     int n = 0;
     for (Row& row : rows) {
