@@ -217,10 +217,11 @@ std::string answerText(const boost::property_tree::ptree& node);
 // end of input at line 1", "No such node (job_id)").
 std::string readerError(const boost::property_tree::ptree_error& error);
 
-// Readers of the JSON arrays of a tree that readAnswerJson built: they append to the given list and let the property
-// tree's errors through to the caller. A node that is not an array, and a
-// row that is not an array, is such an error: read as no rows, it would end
-// a result early as if it were complete.
+// Readers of the JSON arrays of a tree that readAnswerJson built: they
+// append to the given list and let the property tree's errors through to the
+// caller. A node that is not an array, and a row that is not an array, is
+// such an error: read as no rows, it would end a result early as if it were
+// complete.
 void parseSchema(const boost::property_tree::ptree& node, SchemaList& schema);
 void parseRows(const boost::property_tree::ptree& node, ResultRows& rows);
 void parseColumns(const boost::property_tree::ptree& node, ColumnInfoList& columns);

@@ -826,7 +826,8 @@ TEST_P(ClientIT, ShortResultFailsTheFetch)
         {"no rows", 2, {page("250", "[]")}, 100, "the result ended after 100 of 250 rows"},
         {"one row, then none", 2, {page("250", "[[101]]"), page("250", "[]")}, 101,
          "the result ended after 101 of 250 rows"},
-        {"rows with a count of 0", 2, {page("0", "[[101]]")}, 100, "the result ended after 100 of 250 rows"},
+        {"rows with a count of 0", 2, {page("0", "[[101]]")}, 100,
+         "the result ended after 100 of 250 rows"},
         {"first page without rows but a count", 1, {page("250", "[]")}, 0,
          "the result ended after 0 of 250 rows"},
         {"first page rows an object", 1, {page("250", "{}")}, 0, "rows is not an array"},
@@ -861,9 +862,9 @@ TEST_P(ClientIT, ShortResultFailsTheFetch)
         // One request per page, in order: the first faulty page is the last.
         const std::vector<std::string> pages = pageQueries();
         ASSERT_FALSE(pages.empty());
-        EXPECT_EQ("current-page=" + std::to_string(r.firstFaultyPage + r.faults.size() - 1) + "&page-size=100",
-                  pages.back());
-        EXPECT_EQ(r.firstFaultyPage + r.faults.size() - 1, pages.size());
+        const size_t last = r.firstFaultyPage + r.faults.size() - 1;
+        EXPECT_EQ("current-page=" + std::to_string(last) + "&page-size=100", pages.back());
+        EXPECT_EQ(last, pages.size());
     }
 }
 
@@ -886,7 +887,8 @@ TEST_P(ClientIT, LargeCountsAreReadWhole)
     // promised: that is no complete result.
     EXPECT_EQ(1, ret);
     rs->fillDiagRecord(&rec);
-    expectDiag(5, "HY000", "VKL ODBC Unreadable service answer: the result ended after 250 of 5000000000 rows");
+    expectDiag(5, "HY000",
+               "VKL ODBC Unreadable service answer: the result ended after 250 of 5000000000 rows");
     drop();
     fault("\"match\":\"describe\",\"kind\":\"big_counts\",\"value\":2147483648");
     ASSERT_EQ(0, DBColumns(conn, "customers", &rs, &rec)) << rec.message;

@@ -6,10 +6,10 @@
 // string's content, "true"/"false", milliseconds since 1970 for a
 // TIMESTAMP); navixrest::kNullCell, what a JSON null reads as, is SQL NULL
 // (cellIsNull is the one test for it: the text "null" is just a text).
-// Conversion never looks at a handle: it takes the cell, its column's client type code, the C type and
-// the application's buffer, and says what happened in a CellStatus. One
-// table (cellStatusInfo) turns a status into its SQLSTATE, ODBC result and
-// message.
+// Conversion never looks at a handle: it takes the cell, its column's
+// client type code, the C type and the application's buffer, and says what
+// happened in a CellStatus. One table (cellStatusInfo) turns a status into
+// its SQLSTATE, ODBC result and message.
 #ifndef NAVIX_CELL_CONVERT_H
 #define NAVIX_CELL_CONVERT_H
 

@@ -170,8 +170,8 @@ ColumnDesc::ColumnDesc(const std::string& columnName, const std::string& service
 // Construction and the virtual column operations
 
 NavixQueryResultSet::NavixQueryResultSet()
-    : m_submitTime(0), m_curPage(1), m_icolNum(0), m_fetch_idx(0), m_irowNum(0), m_delivered(0), diag(),
-      m_conn(NULL)
+    : m_submitTime(0), m_curPage(1), m_icolNum(0), m_fetch_idx(0), m_irowNum(0), m_delivered(0),
+      diag(), m_conn(NULL)
 {
 }
 
@@ -513,14 +513,17 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId)
     }
     if (resp.rows.empty() || resp.row_count <= 0) {
         NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult",
-                  resp.rows.empty() ? "Get job result, result is empty" : "SQL have no result data.");
+                  resp.rows.empty() ? "Get job result, result is empty"
+                                    : "SQL have no result data.");
         // The result ends here: short of the count the first page gave, rows
         // were lost on the way, and "no more rows" would hide it.
         if (m_delivered < m_irowNum) {
             const std::string text = "VKL ODBC Unreadable service answer: the result ended after " +
-                                     std::to_string(m_delivered) + " of " + std::to_string(m_irowNum) + " rows";
+                                     std::to_string(m_delivered) + " of " +
+                                     std::to_string(m_irowNum) + " rows";
             diag.set(DIAG_CODE_UNREADABLE, "HY000", text.c_str());
-            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "%s", text.c_str());
+            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "%s",
+                      text.c_str());
             return 1;
         }
         return 2;

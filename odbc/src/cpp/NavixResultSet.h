@@ -108,7 +108,7 @@ public:
     uint32_t m_icolNum;
     uint32_t m_fetch_idx;
     uint64_t m_irowNum;  // the service's row count: 64-bit, as the service sends it
-    uint64_t m_delivered;  // rows fetchNext has delivered, held against m_irowNum
+    uint64_t m_delivered;  // rows fetchNext delivered, held against m_irowNum
     DiagInfo diag;
     NavixConnection* m_conn;
     std::vector<ColumnDesc*> m_columns;
