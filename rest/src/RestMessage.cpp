@@ -1,10 +1,12 @@
 #include "RestMessage.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <sstream>
 
+#include <boost/locale/utf.hpp>
 #include <boost/property_tree/json_parser.hpp>
 
 #include "NavixLogging.h"
@@ -119,7 +121,7 @@ bool isBlank(char c) {
 
 // A truth value is exactly "true"/"1" or "false"/"0".
 bool toBool(const pt::ptree& node, const char* key) {
-    const std::string& text = node.data();
+    const std::string text = answerText(node);
     if (text == "true" || text == "1") return true;
     if (text == "false" || text == "0") return false;
     throw pt::ptree_bad_data(std::string("conversion of data to type \"bool\" failed (") + key + ")", text);
@@ -129,7 +131,7 @@ bool toBool(const pt::ptree& node, const char* key) {
 // white space (none in front). The service's counts are read this way: a
 // count beyond 32 bits is a count, not a reason to drop the answer.
 int64_t toInt64(const pt::ptree& node, const char* key) {
-    const std::string& text = node.data();
+    const std::string text = answerText(node);
     size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -164,7 +166,7 @@ const pt::ptree& member(const pt::ptree& obj, const char* key) {
     return obj.get_child(pt::ptree::path_type(key, '\0'));
 }
 
-std::string textOf(const pt::ptree& obj, const char* key) { return member(obj, key).data(); }
+std::string textOf(const pt::ptree& obj, const char* key) { return answerText(member(obj, key)); }
 bool boolOf(const pt::ptree& obj, const char* key) { return toBool(member(obj, key), key); }
 int64_t intOf(const pt::ptree& obj, const char* key) { return toInt64(member(obj, key), key); }
 
@@ -176,38 +178,60 @@ const pt::ptree* optionalMember(const pt::ptree& obj, const char* key) {
 // Far above the three levels the service's answers use.
 const int kMaxJsonDepth = 64;
 
-// Reads the members that every job answer starts with, storing each as soon
-// as it is read; false when the service reported a failure.
-bool readJobHead(const pt::ptree& root, RestResp& resp, std::string& jobId, std::string& jobType) {
-    jobId = textOf(root, "job_id");
-    jobType = textOf(root, "job_type");
-    resp.isSuccess = boolOf(root, "is_success");
-    resp.message = textOf(root, "message");
-    return resp.isSuccess;
+// What an array's node holds in a tree of readAnswerJson. Like kNullCell, no
+// JSON string reads as it.
+const std::string kArrayMark("\xFE", 1);
+
+bool isArray(const pt::ptree& node) { return node.data() == kArrayMark; }
+
+// The text of a value that becomes a result cell: a JSON null stays
+// kNullCell; a nested array or object gives an empty cell.
+std::string cellOf(const pt::ptree& node) {
+    if (node.data() == kNullCell) return std::string(kNullCell);
+    return answerText(node);
 }
 
-// Parses a success answer and lets fill read it; a text that is not JSON, or
-// one missing a member fill needs, is logged under func and recorded in the
-// response as unreadable. What fill stored before the failure stays.
-template <typename Fill>
-bool parseBody(RestResp& resp, const char* func, Fill fill) {
-    try {
-        pt::ptree root;
-        readJsonText(resp.httpResp.body, root);
-        fill(root);
-        return true;
-    } catch (const pt::ptree_error& e) {
-        NAVIX_LOG(NAVIX_ERROR, func, "Parser json error, %s", e.what());
-        resp.error.kind = CallError::UNREADABLE;
-        resp.error.code = 0;
-        resp.error.text = readerError(e);
-        return false;
+std::string cellOf(const pt::ptree& obj, const char* key) { return cellOf(member(obj, key)); }
+
+// The property tree's own callbacks, but null and the start of an array
+// leave their marks in the node they open (which is then current).
+class MarkingCallbacks : public pt::json_parser::detail::standard_callbacks<pt::ptree> {
+public:
+    void on_null() {
+        standard_callbacks::on_null();
+        current_value() = kNullCell;
     }
+    void on_begin_array() {
+        standard_callbacks::on_begin_array();
+        current_value() = kArrayMark;
+    }
+};
+
+// The offset of the first byte that is not part of well-formed UTF-8
+// (RFC 3629), or npos. Boost's JSON reader alone lets overlong forms,
+// surrogates and code points above U+10FFFF through.
+size_t invalidUtf8At(const std::string& text) {
+    typedef boost::locale::utf::utf_traits<char> utf8;
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* p = begin;
+    while (p != end) {
+        const char* const at = p;
+        const boost::locale::utf::code_point c = utf8::decode(p, end);
+        if (c == boost::locale::utf::illegal || c == boost::locale::utf::incomplete) {
+            return static_cast<size_t>(at - begin);
+        }
+    }
+    return std::string::npos;
 }
 
-}  // namespace
-
-void readJsonText(const std::string& text, pt::ptree& root) {
+// The checks that come before the reader: well-formed UTF-8, bounded depth.
+void checkJsonText(const std::string& text) {
+    const size_t bad = invalidUtf8At(text);
+    if (bad != std::string::npos) {
+        const unsigned long line = 1 + std::count(text.begin(), text.begin() + bad, '\n');
+        throw pt::json_parser_error("invalid UTF-8", "", line);
+    }
     // Open brackets outside strings, counted in the order the parser meets
     // them: wherever the text is still valid, the count is the parser's depth.
     int depth = 0;
@@ -228,8 +252,59 @@ void readJsonText(const std::string& text, pt::ptree& root) {
             --depth;
         }
     }
+}
+
+// Reads the members that every job answer starts with, storing each as soon
+// as it is read; false when the service reported a failure.
+bool readJobHead(const pt::ptree& root, RestResp& resp, std::string& jobId, std::string& jobType) {
+    jobId = textOf(root, "job_id");
+    jobType = textOf(root, "job_type");
+    resp.isSuccess = boolOf(root, "is_success");
+    resp.message = textOf(root, "message");
+    return resp.isSuccess;
+}
+
+// Parses a success answer and lets fill read it; a text that is not JSON, or
+// one missing a member fill needs, is logged under func and recorded in the
+// response as unreadable. What fill stored before the failure stays.
+template <typename Fill>
+bool parseBody(RestResp& resp, const char* func, Fill fill) {
+    try {
+        pt::ptree root;
+        readAnswerJson(resp.httpResp.body, root);
+        fill(root);
+        return true;
+    } catch (const pt::ptree_error& e) {
+        NAVIX_LOG(NAVIX_ERROR, func, "Parser json error, %s", e.what());
+        resp.error.kind = CallError::UNREADABLE;
+        resp.error.code = 0;
+        resp.error.text = readerError(e);
+        return false;
+    }
+}
+
+}  // namespace
+
+void readJsonText(const std::string& text, pt::ptree& root) {
+    checkJsonText(text);
     std::istringstream in(text);
     pt::read_json(in, root);
+}
+
+void readAnswerJson(const std::string& text, pt::ptree& root) {
+    checkJsonText(text);
+    MarkingCallbacks callbacks;
+    pt::json_parser::detail::utf8_utf8_encoding encoding;
+    pt::json_parser::detail::read_json_internal(text.begin(), text.end(), encoding, callbacks,
+                                                std::string());
+    root.swap(callbacks.output());
+}
+
+std::string answerText(const pt::ptree& node) {
+    const std::string& data = node.data();
+    if (data == kNullCell) return "null";
+    if (data == kArrayMark) return std::string();
+    return data;
 }
 
 std::string readerError(const pt::ptree_error& error) {
@@ -241,7 +316,16 @@ std::string readerError(const pt::ptree_error& error) {
     return error.what();
 }
 
+namespace {
+
+void requireArray(const pt::ptree& node, const std::string& what) {
+    if (!isArray(node)) throw pt::ptree_bad_data(what + " is not an array", node.data());
+}
+
+}  // namespace
+
 void parseSchema(const pt::ptree& node, SchemaList& schema) {
+    requireArray(node, "schema");
     for (pt::ptree::const_iterator it = node.begin(); it != node.end(); ++it) {
         SchemaField field;
         // An element without any member gives a field with empty name and
@@ -249,29 +333,32 @@ void parseSchema(const pt::ptree& node, SchemaList& schema) {
         if (!it->second.empty()) {
             const pt::ptree::value_type& first = it->second.front();
             field.name = first.first;
-            field.type = first.second.data();
+            field.type = answerText(first.second);
         }
         schema.push_back(std::move(field));
     }
 }
 
 void parseRows(const pt::ptree& node, ResultRows& rows) {
+    requireArray(node, "rows");
     for (pt::ptree::const_iterator it = node.begin(); it != node.end(); ++it) {
+        requireArray(it->second, "row " + std::to_string(rows.size() + 1));
         ResultRow row;
         for (pt::ptree::const_iterator cell = it->second.begin(); cell != it->second.end(); ++cell) {
-            row.push_back(cell->second.data());
+            row.push_back(cellOf(cell->second));
         }
         rows.push_back(std::move(row));
     }
 }
 
 void parseColumns(const pt::ptree& node, ColumnInfoList& columns) {
+    requireArray(node, "columns");
     for (pt::ptree::const_iterator it = node.begin(); it != node.end(); ++it) {
         ColumnInfo column;
-        column.column_name = textOf(it->second, "column_name");
-        column.type = textOf(it->second, "type");
+        column.column_name = cellOf(it->second, "column_name");
+        column.type = cellOf(it->second, "type");
         column.is_partition_column = boolOf(it->second, "is_partition_column");
-        column.description = textOf(it->second, "description");
+        column.description = cellOf(it->second, "description");
         columns.push_back(column);
     }
 }

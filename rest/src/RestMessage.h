@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <boost/property_tree/ptree.hpp>
@@ -106,7 +107,8 @@ struct SchemaField {
     std::string type;
 };
 
-// One column of a described table.
+// One column of a described table. The three texts become cells of the
+// column catalog, so a JSON null in them is kNullCell.
 struct ColumnInfo {
     std::string column_name;
     std::string type;
@@ -116,7 +118,12 @@ struct ColumnInfo {
     ColumnInfo() : is_partition_column(false) {}
 };
 
-typedef std::vector<std::string> ResultRow;       // cell texts, "null" for SQL NULL
+// The cell of a JSON null. No JSON string reads as it: readJsonText takes
+// only well-formed UTF-8, which never holds the byte 0xFF, and a \u escape
+// decodes to UTF-8 too. So the string "null" stays a text.
+constexpr std::string_view kNullCell("\xFF", 1);
+
+typedef std::vector<std::string> ResultRow;  // cell texts, kNullCell for SQL NULL
 typedef std::vector<ResultRow> ResultRows;
 typedef std::vector<SchemaField> SchemaList;
 typedef std::vector<ColumnInfo> ColumnInfoList;
@@ -188,18 +195,33 @@ public:
 };
 
 // Parses one JSON value (followed by nothing but white space) into root and
-// lets the property tree's errors through. A text nested deeper than any
-// answer of the service is refused before parsing: the reader and the tree
-// recurse once per level, and the server's certificate is not verified, so
-// anyone on the path could send such a body.
+// lets the property tree's errors through. Refused before parsing: a text
+// that is not well-formed UTF-8 (RFC 3629: no overlong forms, no surrogates,
+// nothing above U+10FFFF), which would otherwise reach the application as
+// cell text, and a text nested deeper than any answer of the service (the
+// reader and the tree recurse once per level, and the server's certificate
+// is not verified, so anyone on the path could send such a body).
 void readJsonText(const std::string& text, boost::property_tree::ptree& root);
+
+// As readJsonText, for the service's answers: a JSON null reads as kNullCell
+// (not as the text "null") and an array's node holds a mark of its own, so
+// that the readers below tell null from "null" and an array from an object,
+// a string or a number. Read the tree's texts with answerText.
+void readAnswerJson(const std::string& text, boost::property_tree::ptree& root);
+
+// A node's text in a tree of readAnswerJson as the plain reader gives it:
+// "null" for null, an empty text for an array or object.
+std::string answerText(const boost::property_tree::ptree& node);
 
 // The reader's account of a failure, for logs and diagnostics ("unexpected
 // end of input at line 1", "No such node (job_id)").
 std::string readerError(const boost::property_tree::ptree_error& error);
 
-// Readers of the JSON arrays; they append to the given list and let the
-// property tree's errors through to the caller.
+// Readers of the JSON arrays of a tree that readAnswerJson built: they
+// append to the given list and let the property tree's errors through to the
+// caller. A node that is not an array, and a row that is not an array, is
+// such an error: read as no rows, it would end a result early as if it were
+// complete.
 void parseSchema(const boost::property_tree::ptree& node, SchemaList& schema);
 void parseRows(const boost::property_tree::ptree& node, ResultRows& rows);
 void parseColumns(const boost::property_tree::ptree& node, ColumnInfoList& columns);

@@ -801,6 +801,73 @@ TEST_P(ClientIT, EveryFailedCallLeavesARecordThatSaysWhy)
     }
 }
 
+// A page whose rows are no array, or a result that ends short of the first
+// page's row count, fails the fetch (or the execution, for the first page):
+// never "no more rows" after part of the result. The pages are asked for as
+// for a whole result.
+TEST_P(ClientIT, ShortResultFailsTheFetch)
+{
+    auto page = [](const std::string& rowCount, const std::string& rows) {
+        return "\"match\":\"result\",\"kind\":\"status\",\"status\":200,\"body\":" +
+               emuJsonString(R"({"is_success":true,"message":"","job_id":"j","job_type":"QUERY",)"
+                             R"("input_size":0,"row_count":)" +
+                             rowCount + R"(,"schema":[{"id":"INT"}],"rows":)" + rows + "}");
+    };
+    const struct Row {
+        const char* name;
+        int firstFaultyPage;             // the faults answer this page and the next ones
+        std::vector<std::string> faults;
+        int delivered;                   // rows fetched before the failure
+        std::string reason;
+    } rows[] = {
+        {"rows an object", 2, {page("250", "{}")}, 100, "rows is not an array"},
+        {"rows a text", 2, {page("250", "\"garbage\"")}, 100, "rows is not an array"},
+        {"a row that is no array", 2, {page("250", "[[101],7]")}, 100, "row 2 is not an array"},
+        {"no rows", 2, {page("250", "[]")}, 100, "the result ended after 100 of 250 rows"},
+        {"one row, then none", 2, {page("250", "[[101]]"), page("250", "[]")}, 101,
+         "the result ended after 101 of 250 rows"},
+        {"rows with a count of 0", 2, {page("0", "[[101]]")}, 100,
+         "the result ended after 100 of 250 rows"},
+        {"first page without rows but a count", 1, {page("250", "[]")}, 0,
+         "the result ended after 0 of 250 rows"},
+        {"first page rows an object", 1, {page("250", "{}")}, 0, "rows is not an array"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        if (conn != nullptr) {  // a reset forgets the connection's token
+            drop();
+            NavixCloseConnection(conn);
+            conn = nullptr;
+        }
+        emu.reset(project);
+        polls(0);
+        open();
+        if (r.firstFaultyPage == 1) {
+            for (const std::string& f : r.faults) fault(f);
+        }
+        int ret = exec("select id from numbers order by id");
+        int delivered = 0;
+        if (r.firstFaultyPage > 1) {
+            ASSERT_EQ(0, ret) << rec.message;
+            for (const std::string& f : r.faults) fault(f);
+            while ((ret = DBFetch(rs)) == 0) {
+                ++delivered;
+            }
+            memset(&rec, 0, sizeof(rec));
+            rs->fillDiagRecord(&rec);
+        }
+        EXPECT_EQ(1, ret);
+        EXPECT_EQ(r.delivered, delivered);
+        expectDiag(5, "HY000", "VKL ODBC Unreadable service answer: " + r.reason);
+        // One request per page, in order: the first faulty page is the last.
+        const std::vector<std::string> pages = pageQueries();
+        ASSERT_FALSE(pages.empty());
+        const size_t last = r.firstFaultyPage + r.faults.size() - 1;
+        EXPECT_EQ("current-page=" + std::to_string(last) + "&page-size=100", pages.back());
+        EXPECT_EQ(last, pages.size());
+    }
+}
+
 // Counts beyond 2^31 (and 2^32) are counts: the answer is read, the row
 // count kept whole, and the rows that exist are delivered.
 TEST_P(ClientIT, LargeCountsAreReadWhole)
@@ -810,12 +877,18 @@ TEST_P(ClientIT, LargeCountsAreReadWhole)
     fault("\"match\":\"result\",\"kind\":\"big_counts\"");
     ASSERT_EQ(0, exec("select id from numbers order by id")) << rec.message;
     EXPECT_EQ(5000000000ULL, rs->m_irowNum);
-    int rows = 0;
-    while (DBFetch(rs) == 0) {
+    int rows = 0, ret;
+    while ((ret = DBFetch(rs)) == 0) {
         ++rows;
         ASSERT_EQ(std::to_string(rows), cell(0));
     }
     EXPECT_EQ(250, rows);
+    // The rows that exist are all there, but not the count the first page
+    // promised: that is no complete result.
+    EXPECT_EQ(1, ret);
+    rs->fillDiagRecord(&rec);
+    expectDiag(5, "HY000",
+               "VKL ODBC Unreadable service answer: the result ended after 250 of 5000000000 rows");
     drop();
     fault("\"match\":\"describe\",\"kind\":\"big_counts\",\"value\":2147483648");
     ASSERT_EQ(0, DBColumns(conn, "customers", &rs, &rec)) << rec.message;

@@ -54,29 +54,37 @@ struct UtcZone {
 
 }  // namespace
 
+// A JSON null is NULL through every getter; the text "null" is a text.
 TEST(ResultGetters, NullCellThroughEveryGetter)
 {
-    auto rs = withRow({{"a", "STRING"}}, {"null"});
-    int32_t len, isNull;
-    EXPECT_EQ("nu", text(rs.get(), 0, 3, &len, &isNull));
-    EXPECT_EQ(2, len);
-    EXPECT_EQ(1, isNull);
-    EXPECT_EQ("null", text(rs.get(), 0, 64, &len, &isNull));
-    EXPECT_EQ(4, len);
+    const struct {
+        std::string cell;
+        int32_t isNull;
+    } cases[] = {{std::string(navixrest::kNullCell), 1}, {"null", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.isNull ? "JSON null" : "the text null");
+        auto rs = withRow({{"a", "STRING"}}, {c.cell});
+        int32_t len, isNull;
+        EXPECT_EQ("nu", text(rs.get(), 0, 3, &len, &isNull));
+        EXPECT_EQ(2, len);
+        EXPECT_EQ(c.isNull, isNull);
+        EXPECT_EQ("null", text(rs.get(), 0, 64, &len, &isNull));
+        EXPECT_EQ(4, len);
 
-    double d = 9;
-    int32_t i = 9, n = 0;
-    int8_t b = 9;
-    uint32_t u = 9;
-    int64_t l = 9;
-    uint64_t ul = 9;
-    EXPECT_EQ(0, DBGetFieldAsDouble(rs.get(), 0, &d, &n)); EXPECT_EQ(0.0, d); EXPECT_EQ(1, n);
-    n = 0; EXPECT_EQ(0, DBGetFieldAsInt(rs.get(), 0, &i, &n)); EXPECT_EQ(0, i); EXPECT_EQ(1, n);
-    n = 0; i = 9; EXPECT_EQ(0, DBGetFieldAsLong(rs.get(), 0, &i, &n)); EXPECT_EQ(0, i); EXPECT_EQ(1, n);
-    n = 0; EXPECT_EQ(0, DBGetFieldAsI8(rs.get(), 0, &b, &n)); EXPECT_EQ(0, b); EXPECT_EQ(1, n);
-    n = 0; EXPECT_EQ(0, DBGetFieldAsULong(rs.get(), 0, &u, &n)); EXPECT_EQ(0u, u); EXPECT_EQ(1, n);
-    n = 0; EXPECT_EQ(0, DBGetFieldAsI64(rs.get(), 0, &l, &n)); EXPECT_EQ(0, l); EXPECT_EQ(1, n);
-    n = 0; EXPECT_EQ(0, DBGetFieldAsI64U(rs.get(), 0, &ul, &n)); EXPECT_EQ(0u, ul); EXPECT_EQ(1, n);
+        double d = 9;
+        int32_t i = 9, n = -1;
+        int8_t b = 9;
+        uint32_t u = 9;
+        int64_t l = 9;
+        uint64_t ul = 9;
+        EXPECT_EQ(0, DBGetFieldAsDouble(rs.get(), 0, &d, &n)); EXPECT_EQ(0.0, d); EXPECT_EQ(c.isNull, n);
+        n = -1; EXPECT_EQ(0, DBGetFieldAsInt(rs.get(), 0, &i, &n)); EXPECT_EQ(0, i); EXPECT_EQ(c.isNull, n);
+        n = -1; i = 9; EXPECT_EQ(0, DBGetFieldAsLong(rs.get(), 0, &i, &n)); EXPECT_EQ(0, i); EXPECT_EQ(c.isNull, n);
+        n = -1; EXPECT_EQ(0, DBGetFieldAsI8(rs.get(), 0, &b, &n)); EXPECT_EQ(0, b); EXPECT_EQ(c.isNull, n);
+        n = -1; EXPECT_EQ(0, DBGetFieldAsULong(rs.get(), 0, &u, &n)); EXPECT_EQ(0u, u); EXPECT_EQ(c.isNull, n);
+        n = -1; EXPECT_EQ(0, DBGetFieldAsI64(rs.get(), 0, &l, &n)); EXPECT_EQ(0, l); EXPECT_EQ(c.isNull, n);
+        n = -1; EXPECT_EQ(0, DBGetFieldAsI64U(rs.get(), 0, &ul, &n)); EXPECT_EQ(0u, ul); EXPECT_EQ(c.isNull, n);
+    }
 }
 
 TEST(ResultGetters, BooleanCellsReadAsOneOrZeroThroughEveryNumericGetter)
@@ -210,13 +218,17 @@ TEST(ResultGetters, TimestampIsLocalTimeOfWholeSeconds)
 TEST(ResultGetters, TimestampThatIsNoNumberIsRefused)
 {
     UtcZone utc;
-    auto rs = withRow({{"ts", "TIMESTAMP"}, {"n", "TIMESTAMP"}}, {"yesterday", "null"});
+    auto rs = withRow({{"ts", "TIMESTAMP"}, {"n", "TIMESTAMP"}, {"t", "TIMESTAMP"}},
+                      {"yesterday", std::string(navixrest::kNullCell), "null"});
     int ret = 0;
     EXPECT_EQ("<fail>", text(rs.get(), 0, 64, nullptr, nullptr, &ret));
     EXPECT_EQ(1, ret);
     int32_t isNull = 0;
     EXPECT_EQ("null", text(rs.get(), 1, 64, nullptr, &isNull));
     EXPECT_EQ(1, isNull);
+    ret = 0;
+    EXPECT_EQ("<fail>", text(rs.get(), 2, 64, nullptr, nullptr, &ret));
+    EXPECT_EQ(1, ret);
 }
 
 TEST(ResultGetters, TimestampBeforeNineteenSeventyKeepsItsSecondAndDate)
@@ -626,8 +638,9 @@ TEST(CatalogSets, ColumnRowsFromTheTypeTable)
     rs.addColumnRow("s", "short", "", 4);
     rs.addColumnRow("l", "long", "", 5);
     ASSERT_EQ(5u, rs.m_ResultRows.size());
-    NavixRow first = {"", "", "t1", "price", "3", "decimal(10,2)", "11", "8", "null", "10", "1", "the price",
-                      "", "3", "null", "334", "1", "YES"};
+    const std::string null(navixrest::kNullCell);
+    NavixRow first = {"", "", "t1", "price", "3", "decimal(10,2)", "11", "8", null, "10", "1", "the price",
+                      "", "3", null, "334", "1", "YES"};
     EXPECT_EQ(first, rs.m_ResultRows[0]);
     auto pick = [&](int r, std::vector<int> idx) {
         std::vector<std::string> out;

@@ -12,6 +12,7 @@
 #include "ClientTestSupport.h"
 #include "ConnProperty.h"
 #include "NavixResultSet.h"
+#include "RestMessage.h"
 #include "navixclient.h"
 
 TEST(ClientTypes, ServiceTypeNamesMapToCodes)
@@ -254,6 +255,7 @@ const int32_t B = CLIENT_TYPE_BOOLEAN, I = CLIENT_TYPE_INT, BI = CLIENT_TYPE_BIG
               D = CLIENT_TYPE_DOUBLE, S = CLIENT_TYPE_STRING, DT = CLIENT_TYPE_DATE,
               TS = CLIENT_TYPE_TIMESTAMP, DEC = CLIENT_TYPE_DECIMAL;
 const SQLLEN NUL = SQL_NULL_DATA;
+const char* const JSON_NULL = navixrest::kNullCell.data();  // the cell of a JSON null
 
 const ConvertRow kRows[] = {
     // Integer widths at their range edges.
@@ -371,20 +373,29 @@ const ConvertRow kRows[] = {
     {"hello", S, SQL_C_CHAR, -1, CELL_BAD_LENGTH},
     {"hello", S, SQL_C_CHAR, 0, CELL_BAD_LENGTH},
     {"12.50", DEC, SQL_C_CHAR, 64, CELL_OK, 5, "12.50"},
-    // NULL cells: zero or "null", and the NULL indicator.
-    {"null", I, SQL_C_SLONG, 0, CELL_OK, NUL, "0"},
-    {"null", BI, SQL_C_UBIGINT, 0, CELL_OK, NUL, "0"},
-    {"null", D, SQL_C_DOUBLE, 0, CELL_OK, NUL, "0"},
-    {"null", B, SQL_C_UTINYINT, 0, CELL_OK, NUL, "0"},
-    {"null", DT, SQL_C_TYPE_DATE, 0, CELL_OK, NUL, "0-0-0"},
-    {"null", TS, SQL_C_TYPE_TIMESTAMP, 0, CELL_OK, NUL, "0-0-0 0:0:0.0"},
-    {"null", S, SQL_C_CHAR, 3, CELL_OK, NUL, "nu"},
+    // NULL cells (a JSON null): zero or "null", and the NULL indicator.
+    {JSON_NULL, I, SQL_C_SLONG, 0, CELL_OK, NUL, "0"},
+    {JSON_NULL, BI, SQL_C_UBIGINT, 0, CELL_OK, NUL, "0"},
+    {JSON_NULL, D, SQL_C_DOUBLE, 0, CELL_OK, NUL, "0"},
+    {JSON_NULL, B, SQL_C_UTINYINT, 0, CELL_OK, NUL, "0"},
+    {JSON_NULL, DT, SQL_C_TYPE_DATE, 0, CELL_OK, NUL, "0-0-0"},
+    {JSON_NULL, TS, SQL_C_TYPE_TIMESTAMP, 0, CELL_OK, NUL, "0-0-0 0:0:0.0"},
+    {JSON_NULL, S, SQL_C_CHAR, 3, CELL_OK, NUL, "nu"},
+    {JSON_NULL, S, SQL_C_CHAR, 64, CELL_OK, NUL, "null"},
+    // The text "null" (a string sent as "null") is a text like any other.
+    {"null", S, SQL_C_CHAR, 64, CELL_OK, 4, "null"},
+    {"null", S, SQL_C_CHAR, 3, CELL_TRUNCATED, 4, "nu"},
+    {"null", S, SQL_C_SLONG, 0, CELL_NOT_A_NUMBER},
+    {"null", S, SQL_C_UBIGINT, 0, CELL_NOT_A_NUMBER},
+    {"null", S, SQL_C_DOUBLE, 0, CELL_NOT_A_NUMBER},
+    {"null", S, SQL_C_TYPE_DATE, 0, CELL_BAD_DATETIME},
+    {"null", TS, SQL_C_TYPE_TIMESTAMP, 0, CELL_BAD_DATETIME},
     // C types the driver does not convert to.
     {"hello", S, SQL_C_WCHAR, 64, CELL_NO_CONVERSION},
     {"true", B, SQL_C_BIT, 0, CELL_NO_CONVERSION},
     {"12.50", DEC, SQL_C_NUMERIC, 64, CELL_NO_CONVERSION},
     {"abc", S, SQL_C_BINARY, 64, CELL_NO_CONVERSION},
-    {"null", S, SQL_C_DEFAULT, 64, CELL_NO_CONVERSION},
+    {JSON_NULL, S, SQL_C_DEFAULT, 64, CELL_NO_CONVERSION},
 };
 
 // Converts a row's cell into a buffer with 0xFF guard bytes on both sides.

@@ -149,6 +149,23 @@ TEST_F(Catalog, ColumnsReadWithTypedGetters) {
     EXPECT_EQ((std::vector<SQLSMALLINT>{4, 5, -6, 5, 4, -5, 6, 8, 3, 12, 0, 0, 91, 93}), types);
 }
 
+// A table and a column named null are names, not NULLs.
+TEST_F(Catalog, NamesThatReadNullAreNames) {
+    E2E_EXEC(*st, "create table \"null\" (\"null\" INT, v STRING)");
+    ASSERT_EQ(SQL_SUCCESS, tables("null")) << st->diagText();
+    Rows rows = st->fetchAllText();
+    ASSERT_EQ(1u, rows.size());
+    EXPECT_EQ((Names{"db1", "db1", "null", "TABLE", ""}), rows[0]);
+    ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st->h, SQL_CLOSE));
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLColumns(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"null", SQL_NTS, nullptr, 0))
+        << st->diagText();
+    rows = st->fetchAllText();
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ((Names{"null", "null"}), (Names{rows[0][2], rows[0][3]}));
+    EXPECT_EQ((Names{"null", "v"}), (Names{rows[1][2], rows[1][3]}));
+}
+
 TEST_F(Catalog, ColumnsOfAnUnknownTableFail) {
     EXPECT_EQ(SQL_ERROR, SQLColumns(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"no_such_table",
                                     SQL_NTS, nullptr, 0));

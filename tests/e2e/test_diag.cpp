@@ -379,6 +379,15 @@ SQLRETURN failSecondPage(Statement& st, const std::string& project, const std::s
     return SQLFetch(st.h);
 }
 
+// Fault fields that answer a result page with a success body of the test's
+// own: the given row count and "rows" member.
+std::string pageAnswer(const std::string& rowCount, const std::string& rows) {
+    return "\"status\":200,\"body\":" +
+           emuJsonString(R"({"is_success":true,"message":"","job_id":"j","job_type":"QUERY",)"
+                         R"("input_size":0,"row_count":)" +
+                         rowCount + R"(,"schema":[{"id":"INT"}],"rows":)" + rows + "}");
+}
+
 } // namespace
 
 TEST(DiagnosticsOfTheClient, EveryClientFailureSaysWhy) {
@@ -394,6 +403,9 @@ TEST(DiagnosticsOfTheClient, EveryClientFailureSaysWhy) {
     };
     const std::string link = "VKL ODBC Communication link failure: ";
     const std::string unreadable = "VKL ODBC Unreadable service answer: ";
+    const std::string notAnArray = unreadable + "rows is not an array";
+    const std::string endedAfter100 = unreadable + "the result ended after 100 of 250 rows";
+    const std::string endedAfter0 = unreadable + "the result ended after 0 of 250 rows";
     const std::vector<ClientFailure> rows = {
         {"service host refuses connections",
          [&](const std::string& p) {
@@ -432,6 +444,24 @@ TEST(DiagnosticsOfTheClient, EveryClientFailureSaysWhy) {
              return failSecondPage(st, p, "unreadable", "\"form\":\"empty\"");
          },
          SQL_ERROR, "HY000", 5, unreadable.c_str()},
+        // A page that ends the rows short of the result's count loses rows:
+        // it fails the fetch, never "no more rows".
+        {"later page whose rows are no array", aksk, nullptr,
+         [](Statement& st, const std::string& p) {
+             return failSecondPage(st, p, "status", pageAnswer("250", "{}"));
+         },
+         SQL_ERROR, "HY000", 5, notAnArray.c_str()},
+        {"later page without rows", aksk, nullptr,
+         [](Statement& st, const std::string& p) {
+             return failSecondPage(st, p, "status", pageAnswer("250", "[]"));
+         },
+         SQL_ERROR, "HY000", 5, endedAfter100.c_str()},
+        {"first page without rows but a count", aksk, nullptr,
+         [](Statement& st, const std::string& p) {
+             fault(p, "result", "status", pageAnswer("250", "[]"));
+             return st.exec("select id from numbers");
+         },
+         SQL_ERROR, "HY000", 5, endedAfter0.c_str()},
     };
     for (const ClientFailure& r : rows) {
         SCOPED_TRACE(r.what);

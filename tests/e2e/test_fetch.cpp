@@ -580,6 +580,60 @@ TEST_F(Fetch, ExtendedFetchMovesOneRow) {
     EXPECT_EQ("1", text(ID));
 }
 
+// The string 'null' is a text through every C type, read or bound; only a
+// real NULL is NULL.
+TEST(FetchNullText, OnlyARealNullIsNull) {
+    Connection conn;
+    E2E_CONNECT(conn, akskConnStr(testProject()));
+    const struct {
+        SQLUSMALLINT col; // 1: the text 'null', 2: NULL
+        SQLSMALLINT cType;
+        SQLRETURN rc;
+        const char* state; // for SQL_ERROR
+        SQLLEN ind;        // otherwise
+        const char* text;  // SQL_C_CHAR only
+    } cases[] = {
+        {1, SQL_C_CHAR, SQL_SUCCESS, "", 4, "null"},
+        {2, SQL_C_CHAR, SQL_SUCCESS, "", SQL_NULL_DATA, "null"},
+        {1, SQL_C_SLONG, SQL_ERROR, "22018", 0, ""},
+        {1, SQL_C_SBIGINT, SQL_ERROR, "22018", 0, ""},
+        {1, SQL_C_DOUBLE, SQL_ERROR, "22018", 0, ""},
+        {1, SQL_C_TYPE_DATE, SQL_ERROR, "22007", 0, ""},
+        {1, SQL_C_TYPE_TIMESTAMP, SQL_ERROR, "22007", 0, ""},
+        {2, SQL_C_SLONG, SQL_SUCCESS, "", SQL_NULL_DATA, ""},
+        {2, SQL_C_DOUBLE, SQL_SUCCESS, "", SQL_NULL_DATA, ""},
+        {2, SQL_C_TYPE_DATE, SQL_SUCCESS, "", SQL_NULL_DATA, ""},
+    };
+    for (bool bound : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(bound ? "bound" : "read") + ", column " +
+                         std::to_string(c.col) + ", C type " + std::to_string(c.cType));
+            Statement st(conn);
+            E2E_EXEC(st, "select 'null' as s, null as n");
+            char buf[64];
+            memset(buf, 0x5A, sizeof buf);
+            SQLLEN ind = -12345;
+            SQLRETURN rc;
+            if (bound) {
+                ASSERT_EQ(SQL_SUCCESS, SQLBindCol(st.h, c.col, c.cType, buf, sizeof buf, &ind));
+                rc = SQLFetch(st.h);
+            } else {
+                ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.h));
+                rc = SQLGetData(st.h, c.col, c.cType, buf, sizeof buf, &ind);
+            }
+            EXPECT_EQ(c.rc, rc);
+            if (c.rc == SQL_ERROR) {
+                EXPECT_EQ(c.state, diag(SQL_HANDLE_STMT, st.h).state);
+                continue;
+            }
+            EXPECT_EQ(c.ind, ind);
+            if (c.cType == SQL_C_CHAR) {
+                EXPECT_STREQ(c.text, buf);
+            }
+        }
+    }
+}
+
 // With a data source in the ANSI code page, text cells reach the
 // application in the code page that the locale names.
 TEST(FetchCharset, TextInTheLocalesCodePage) {

@@ -166,6 +166,11 @@ class PyodbcTypes(PyodbcCase):
         queries = [r["query"] for r in self.emu.page_requests(self.project)]
         self.assertEqual(["current-page=%d&page-size=100" % n for n in (1, 2, 3)], queries[:3])
 
+    def test_the_text_null_is_no_null(self):
+        cnxn = self.connect()
+        self.assertEqual([("null", None, "NULL")],
+                         self.rows(cnxn, "select 'null' as s, null as n, 'NULL' as u"))
+
     def test_long_text_in_parts(self):
         # pyodbc reads long text with repeated SQLGetData calls.
         cnxn = self.connect()
@@ -246,6 +251,24 @@ class PyodbcErrors(PyodbcCase):
         self.assertFails(cnxn, "select 2", "HY000", "VKL Service Response Time Out.")
         self.emu.reset(self.project)
         self.assertEqual([(3,)], self.rows(cnxn, "select 3"))
+
+    def test_result_that_ends_short_fails_the_fetch(self):
+        import json
+        import pyodbc
+        cnxn = self.connect()
+        cur = cnxn.cursor()
+        cur.execute("select id from numbers order by id")
+        self.assertEqual(100, len(cur.fetchmany(100)))
+        # Page 2 comes back without rows while the result has 250.
+        page = {"is_success": True, "message": "", "job_id": "j", "job_type": "QUERY",
+                "input_size": 0, "row_count": 250, "schema": [{"id": "INT"}], "rows": []}
+        self.emu.fault(self.project, match="result", kind="status", status=200,
+                       body=json.dumps(page))
+        with self.assertRaises(pyodbc.Error) as ctx:
+            cur.fetchall()
+        self.assertEqual("HY000", ctx.exception.args[0])
+        self.assertIn("VKL ODBC Unreadable service answer: the result ended after 100 of 250 rows",
+                      ctx.exception.args[1])
 
     def test_parameters_are_not_supported(self):
         cnxn = self.connect()

@@ -31,6 +31,9 @@ inline bool parse(navixrest::RestResp& resp, const std::string& body) {
     resp.httpResp.body = body;
     resp.httpStatus = 200;
     const bool ok = resp.parseSuccessRes();
+    // Text that is not UTF-8 (overlong forms, surrogates and code points
+    // above U+10FFFF included) never reaches a member.
+    if (!isUtf8(body)) FUZZ_CHECK(!ok, "an answer that is not UTF-8 was read");
     if (!ok) {
         FUZZ_CHECK(resp.error.kind == navixrest::CallError::UNREADABLE,
                    "failure not marked unreadable");

@@ -12,7 +12,7 @@
 // - text: terminated inside the buffer, the text's start, its whole length
 //   reported, "truncated" exactly when it did not fit; read in parts as
 //   SQLGetData reads it, the parts give back the whole text;
-// - a NULL cell gives SQL_NULL_DATA;
+// - a NULL cell (a JSON null) gives SQL_NULL_DATA, any other cell never;
 // - integers: a cell that is a plain decimal integer gives its value, or
 //   "out of range" exactly when the C type cannot hold it; doubles and floats:
 //   the correctly rounded value of a plain decimal number;
@@ -35,6 +35,7 @@
 #include "CellConvert.h"
 #include "FuzzSupport.h"
 #include "NavixResultSet.h"
+#include "RestMessage.h"
 
 namespace {
 
@@ -237,6 +238,7 @@ void checkText(std::string_view text, bool isNull, SQLLEN bufferLength, CellStat
 // Every C type × buffer sizes 0..40.
 void convertEverywhere(const std::string& cell, int32_t type, std::string_view text, bool textOk) {
     const bool isNull = cellIsNull(cell);
+    FUZZ_CHECK(isNull == (cell == navixrest::kNullCell), "NULL is not the JSON null's cell");
     for (const CType& c : kCTypes) {
         for (SQLLEN bufferLength = 0; bufferLength <= 40; ++bufferLength) {
             if (c.code == SQL_C_CHAR && !textOk) break;
@@ -259,7 +261,9 @@ void convertEverywhere(const std::string& cell, int32_t type, std::string_view t
                 FUZZ_CHECK(buf.untouched() && length == kUnset, "a failed conversion wrote");
                 continue;
             }
-            if (isNull) FUZZ_CHECK(length == SQL_NULL_DATA, "NULL cell without SQL_NULL_DATA");
+            // NULL is a JSON null's cell and nothing else: the text "null" is a text.
+            FUZZ_CHECK(isNull == (length == SQL_NULL_DATA),
+                       isNull ? "NULL cell without SQL_NULL_DATA" : "text read as NULL");
             if (c.code == SQL_C_CHAR) {
                 checkText(text, isNull, bufferLength, s, buf.data(), length);
             } else if (bufferLength == 40) {
@@ -376,7 +380,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         !(ansi && (type == CLIENT_TYPE_STRING || type == CLIENT_TYPE_VARCHAR ||
                    type == CLIENT_TYPE_CHAR)) &&
         type != CLIENT_TYPE_TIMESTAMP) {
-        FUZZ_CHECK(text == cell, "text of a cell that needs no conversion changed");
+        FUZZ_CHECK(text == (cellIsNull(cell) ? std::string("null") : cell),
+                   "text of a cell that needs no conversion changed");
     }
     convertEverywhere(cell, type, text, ts == CELL_OK);
     if (ts == CELL_OK) readInParts(cell, type, text, partSize);

@@ -11,8 +11,10 @@
 //   one read whole: no row is skipped or altered;
 // - a page that cannot be read or that the service refused ends the rows
 //   with a failure and a diagnostic, never with "no row left";
+// - "no row left" comes only once the first page's row count is delivered;
 // - the first page's outcome follows from its body: refused or unreadable
-//   is a failure, no rows or no count is "done without rows".
+//   is a failure, so are no rows with a count; no count is "done without
+//   rows".
 #include <boost/property_tree/ptree.hpp>
 
 #include "AnswerChecks.h"
@@ -56,9 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rs.m_jobId = kJob;
     const int first = rs.fetchSinglePageResult(kJob);
     const navixrest::GetJobResuleResp& head = pages[0].resp;
-    const int expected = !pages[0].readable                           ? 1
-                         : (head.rows.empty() || head.row_count <= 0) ? 2
-                                                                      : 0;
+    const int expected = !pages[0].readable    ? 1
+                         : head.row_count <= 0 ? 2
+                         : head.rows.empty()   ? 1
+                                               : 0;
     FUZZ_CHECK(first == expected,
                "first page gave " + std::to_string(first) + ", not " + std::to_string(expected));
     if (first == 1) fuzzread::checkFailureRecord(&rs);
@@ -86,6 +89,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    "page " + std::to_string(p + 1) + " left before its end");
     }
     FUZZ_CHECK(delivered == out.rows, "rows from nowhere");
+    // The result ends only complete: short of its count it fails.
+    if (out.last == 2)
+        FUZZ_CHECK(out.rows >= (uint64_t)head.row_count,
+                   "no row left after " + std::to_string(out.rows) + " of " +
+                       std::to_string(head.row_count) + " rows");
     // A page asked for last that could not be read never ends in "no row left".
     if (out.last == 2 && requests.size() > 1) {
         const size_t lastAsked = requests.size() - 1;

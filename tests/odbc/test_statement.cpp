@@ -13,6 +13,7 @@
 #include "ColumnHeader.h"
 #include "LogCapture.h"
 #include "NavixResultSet.h"
+#include "RestMessage.h"
 #include "TempDir.h"
 #include "_Statement.h"
 #include "handles.h"
@@ -20,6 +21,7 @@
 namespace {
 
 const char* const kBig = "9007199254740993";  // odd, above 2^53: a double would lose it
+const std::string kNull(navixrest::kNullCell);  // a JSON null
 
 class StatementTest : public ::testing::Test {
 protected:
@@ -73,7 +75,7 @@ protected:
                  {"", "STRING"}},
                 {{"70000", kBig, "hello world", "1614834367000", "true", "2021-03-04", "300",
                   "2021-03-04 05:06:07.25"},
-                 {"null", "null", "null", "null", "null", "null", "null", "null"},
+                 {kNull, kNull, kNull, kNull, kNull, kNull, kNull, kNull},
                  {"-5", "-1", "abc", "0", "false", "20210304", "March 4",
                   "2021-03-04T05:06:07.25"}});
     }

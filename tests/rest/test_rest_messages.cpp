@@ -127,7 +127,7 @@ TEST(SubmitJobRespParse, SynchronousRowsAndSchema) {
     SubmitJobResp r;
     parse(r, R"({"job_id":"j1","job_type":"QUERY","is_success":true,"message":"ok",
                  "schema":[{"id":"INT"},{"name":"STRING","extra":"ignored"}],
-                 "rows":[[1,"a",null,true,2.50],["x"]]})");
+                 "rows":[[1,"a",null,true,2.50,"null"],["x"]]})");
     EXPECT_TRUE(r.isSuccess);
     EXPECT_EQ("j1", r.job_id);
     EXPECT_EQ("QUERY", r.job_type);
@@ -139,7 +139,8 @@ TEST(SubmitJobRespParse, SynchronousRowsAndSchema) {
     EXPECT_EQ("STRING", r.schema[1].type);
     EXPECT_TRUE(r.hasRows);
     ASSERT_EQ(2u, r.rows.size());
-    EXPECT_EQ((ResultRow{"1", "a", "null", "true", "2.50"}), r.rows[0]);
+    // A JSON null is the NULL cell; the string "null" stays a text.
+    EXPECT_EQ((ResultRow{"1", "a", std::string(kNullCell), "true", "2.50", "null"}), r.rows[0]);
     EXPECT_EQ((ResultRow{"x"}), r.rows[1]);
 }
 
@@ -198,17 +199,109 @@ TEST(SubmitJobRespParse, UnreadableBodiesKeepEarlierValues) {
 TEST(SubmitJobRespParse, OddSchemaAndRowElements) {
     SubmitJobResp r;
     parse(r, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"",
-                 "schema":[{"a":"INT"},{},"plain",{"b":"STRING"}],
-                 "rows":{"first":[1,[2,3],{"k":"v"}],"second":7}})");
-    ASSERT_EQ(4u, r.schema.size());
+                 "schema":[{"a":"INT"},{},"plain",{"b":"STRING"},{"c":null},{"d":[1]}],
+                 "rows":[[1,[2,3],{"k":"v"}],[]]})");
+    ASSERT_EQ(6u, r.schema.size());
     EXPECT_EQ("a", r.schema[0].name);
     EXPECT_EQ("", r.schema[1].name);
     EXPECT_EQ("", r.schema[1].type);
     EXPECT_EQ("", r.schema[2].name);
     EXPECT_EQ("b", r.schema[3].name);
+    EXPECT_EQ("null", r.schema[4].type);  // a type name, not a cell
+    EXPECT_EQ("", r.schema[5].type);
     ASSERT_EQ(2u, r.rows.size());
     EXPECT_EQ((ResultRow{"1", "", ""}), r.rows[0]);
     EXPECT_TRUE(r.rows[1].empty());
+}
+
+// Only the cells of a result (rows, and the described columns' texts, which
+// become the cells of SQLColumns) keep a JSON null apart from the string
+// "null"; every other member reads null as the text "null", as it always did.
+TEST(AnswerNulls, OnlyCellsKeepNullApartFromTheText) {
+    const std::string null(kNullCell);
+    SubmitJobResp submit;
+    parse(submit, R"({"job_id":null,"job_type":"QUERY","is_success":true,"message":null,
+                      "rows":[[null,"null"]]})");
+    EXPECT_EQ("null", submit.job_id);
+    EXPECT_EQ("null", submit.message);
+    ASSERT_EQ(1u, submit.rows.size());
+    EXPECT_EQ((ResultRow{null, "null"}), submit.rows[0]);
+
+    JobStatusResp status;
+    parse(status, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","queue_name":null,
+                      "owner":"null","status":null,"statement":[],"input_size":0,"result_count":0})");
+    EXPECT_EQ("null", status.queue_name);
+    EXPECT_EQ("null", status.owner);
+    EXPECT_EQ("null", status.status);
+    EXPECT_EQ("", status.statement);
+
+    GetDescribeTableResp describe;
+    parse(describe, R"({"column_count":2,"table_type":null,"columns":[
+                        {"column_name":"null","type":"string","is_partition_column":false,"description":null},
+                        {"column_name":null,"type":null,"is_partition_column":false,"description":"null"}]})");
+    EXPECT_EQ("null", describe.table_type);
+    ASSERT_EQ(2u, describe.columns.size());
+    EXPECT_EQ("null", describe.columns[0].column_name);
+    EXPECT_EQ(null, describe.columns[0].description);
+    EXPECT_EQ(null, describe.columns[1].column_name);
+    EXPECT_EQ(null, describe.columns[1].type);
+    EXPECT_EQ("null", describe.columns[1].description);
+}
+
+// The whole text is checked as UTF-8 (RFC 3629) before it is parsed; a \u
+// escape decodes to UTF-8, so no text can hold the marks of a null.
+TEST(JsonText, OnlyWellFormedUtf8IsRead) {
+    const struct {
+        std::string inside;  // the bytes of a JSON string's content
+        bool ok;
+        std::string text;    // what the string reads as, when ok
+    } cases[] = {
+        {"abc", true, "abc"},
+        {"M\xC3\xBCller", true, "M\xC3\xBCller"},
+        {"\xE6\x9D\xB1\xE4\xBA\xAC", true, "\xE6\x9D\xB1\xE4\xBA\xAC"},
+        {"\xF0\x9F\x98\x80", true, "\xF0\x9F\x98\x80"},        // U+1F600
+        {"\xEF\xBF\xBF", true, "\xEF\xBF\xBF"},                  // U+FFFF
+        {"\xF4\x8F\xBF\xBF", true, "\xF4\x8F\xBF\xBF"},        // U+10FFFF
+        {"\\u00FF", true, "\xC3\xBF"},
+        {"\\uDBFF\\uDFFF", true, "\xF4\x8F\xBF\xBF"},
+        {"\xC0\xAF", false, ""},                                // overlong "/"
+        {"\xC1\xBF", false, ""},                                // overlong
+        {"\xE0\x80\xAF", false, ""},                            // overlong, three bytes
+        {"\xF0\x80\x80\xAF", false, ""},                        // overlong, four bytes
+        {"\xED\xA0\x80", false, ""},                            // surrogate U+D800
+        {"\xED\xBF\xBF", false, ""},                            // surrogate U+DFFF
+        {"\xF4\x90\x80\x80", false, ""},                        // U+110000
+        {"\xF5\x80\x80\x80", false, ""},                        // lead byte beyond U+10FFFF
+        {"\xF8\x88\x80\x80\x80", false, ""},                    // five bytes
+        {"\xFF", false, ""},
+        {"\xFE", false, ""},
+        {"\x80", false, ""},                                    // lone continuation byte
+        {"\xE2\x82", false, ""},                                // cut short
+        {"\xC3" "A", false, ""},                                // continuation missing
+        {"\\uD800", false, ""},                                 // lone surrogate escape
+    };
+    for (const auto& c : cases) {
+        pt::ptree root;
+        const std::string body = "{\"k\":\"" + c.inside + "\"}";
+        try {
+            readJsonText(body, root);
+            EXPECT_TRUE(c.ok) << body;
+            EXPECT_EQ(c.text, root.get<std::string>("k")) << body;
+        } catch (const pt::ptree_error& e) {
+            EXPECT_FALSE(c.ok) << body << ": " << e.what();
+        }
+        // The answers' reader checks the same way.
+        SubmitJobResp r;
+        r.httpResp.body = R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"",
+                              "rows":[[")" + c.inside + R"("]]})";
+        EXPECT_EQ(c.ok, r.parseSuccessRes()) << body;
+        if (c.ok) {
+            ASSERT_EQ(1u, r.rows.size());
+            EXPECT_EQ((ResultRow{c.text}), r.rows[0]);
+        } else {
+            EXPECT_EQ(CallError::UNREADABLE, r.error.kind);
+        }
+    }
 }
 
 const char* kStatusBody =
@@ -393,7 +486,24 @@ TEST(UnreadableAnswers, EveryReaderReportsItsError) {
         {PAGE, page + R"("row_count":2,"schema":[{"a":"INT"}],"rows":[[1],)", "at line 1"},
         {DESCRIBE, "{\"column_count\":1,\n\"table_type\":\"T\",\n\"columns\":[", "at line 3"},
         {SUBMIT, "{\"job_id\":\"\xff\xfe\",\"job_type\":\"QUERY\",\"is_success\":true,\"message\":\"\"}",
-         "invalid code sequence"},
+         "invalid UTF-8 at line 1"},
+        {STATUS, "{\"job_id\":\"j\",\n\"job_type\":\"\xc0\xaf\"}", "invalid UTF-8 at line 2"},
+        // Rows and schema must be arrays, each row too: read as no rows they
+        // would end a result early as if it were complete.
+        {PAGE, page + R"("row_count":250,"schema":[],"rows":{}})", "rows is not an array"},
+        {PAGE, page + R"("row_count":250,"schema":[],"rows":"garbage"})", "rows is not an array"},
+        {PAGE, page + R"("row_count":250,"schema":[],"rows":null})", "rows is not an array"},
+        {PAGE, page + R"("row_count":250,"schema":[],"rows":""})", "rows is not an array"},
+        {PAGE, page + R"("row_count":250,"schema":[],"rows":{"a":[1]}})", "rows is not an array"},
+        {PAGE, page + R"("row_count":2,"schema":[],"rows":[[1],7]})", "row 2 is not an array"},
+        {PAGE, page + R"("row_count":1,"schema":[],"rows":[{"a":1}]})", "row 1 is not an array"},
+        {PAGE, page + R"("row_count":1,"schema":{},"rows":[[1]]})", "schema is not an array"},
+        {PAGE, page + R"("row_count":1,"schema":"x","rows":[[1]]})", "schema is not an array"},
+        {SUBMIT, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","rows":{}})",
+         "rows is not an array"},
+        {SUBMIT, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","schema":null})",
+         "schema is not an array"},
+        {DESCRIBE, R"({"column_count":1,"table_type":"T","columns":{}})", "columns is not an array"},
         {PAGE, std::string(100, '[') + std::string(100, ']'), "nesting too deep"},
         {PAGE, page + R"("row_count":9223372036854775808,"schema":[],"rows":[]})", "row_count"},
         {DESCRIBE, R"({"column_count":99999999999999999999,"table_type":"T","columns":[]})", "column_count"},

@@ -12,8 +12,12 @@
 
 #include "Charset.h"
 #include "NavixResultSet.h"
+#include "RestMessage.h"
 
 namespace {
+
+// What a NULL cell reads as through SQL_C_CHAR, beside its SQL_NULL_DATA.
+const char kNullText[] = "null";
 
 // Indexed by CellStatus.
 const CellStatusInfo kStatusTable[] = {
@@ -349,7 +353,7 @@ bool cellConvertsTo(SQLSMALLINT cType)
 
 bool cellIsNull(std::string_view cell)
 {
-    return cell == "null";
+    return cell == navixrest::kNullCell;
 }
 
 size_t cellScanNumber(std::string_view s, CellNumber* number)
@@ -586,10 +590,11 @@ CellStatus cellText(const std::string& cell, int32_t type, bool ansi,
     if (ansiFailed != nullptr) {
         *ansiFailed = false;
     }
-    *text = cell;
     if (cellIsNull(cell)) {
+        *text = kNullText;
         return CELL_OK;
     }
+    *text = cell;
     if (type == CLIENT_TYPE_TIMESTAMP) {
         int n = formatTimestampCell(cell, stamp);
         if (n < 0) {
@@ -617,7 +622,7 @@ CellStatus convertCell(std::string_view cell, int32_t type, std::string_view tex
     const bool isNull = cellIsNull(cell);
     switch (cType) {
     case SQL_C_CHAR:
-        return toText(isNull ? std::string_view("null") : text, isNull, target, bufferLength,
+        return toText(isNull ? std::string_view(kNullText) : text, isNull, target, bufferLength,
                       length);
     case SQL_C_FLOAT:
     case SQL_C_DOUBLE:

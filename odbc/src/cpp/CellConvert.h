@@ -4,11 +4,12 @@
 //
 // A cell is the text the service sent for a value (a number's literal, a
 // string's content, "true"/"false", milliseconds since 1970 for a
-// TIMESTAMP); the text "null" is SQL NULL. Conversion never looks at a
-// handle: it takes the cell, its column's client type code, the C type and
-// the application's buffer, and says what happened in a CellStatus. One
-// table (cellStatusInfo) turns a status into its SQLSTATE, ODBC result and
-// message.
+// TIMESTAMP); navixrest::kNullCell, what a JSON null reads as, is SQL NULL
+// (cellIsNull is the one test for it: the text "null" is just a text).
+// Conversion never looks at a handle: it takes the cell, its column's
+// client type code, the C type and the application's buffer, and says what
+// happened in a CellStatus. One table (cellStatusInfo) turns a status into
+// its SQLSTATE, ODBC result and message.
 #ifndef NAVIX_CELL_CONVERT_H
 #define NAVIX_CELL_CONVERT_H
 
@@ -45,6 +46,7 @@ const CellStatusInfo& cellStatusInfo(CellStatus status);
 // True for the C types that convertCell converts to.
 bool cellConvertsTo(SQLSMALLINT cType);
 
+// True for the NULL cell (navixrest::kNullCell), and only for it.
 bool cellIsNull(std::string_view cell);
 
 // The decimal number a text holds: [blanks][sign](digits[.digits] | .digits)
@@ -87,7 +89,7 @@ int formatTimestampCell(std::string_view cell, char (&stamp)[CELL_STAMP_SIZE]);
 
 // The text a cell reads as through SQL_C_CHAR: a TIMESTAMP cell as the local
 // time of its whole second, a STRING, VARCHAR or CHAR cell converted to the
-// ANSI code page when `ansi` is set, any other cell (and NULL) as sent. *text
+// ANSI code page when `ansi` is set, NULL as "null", any other cell as sent. *text
 // then points into cell, stamp or scratch. CELL_OK, or CELL_BAD_DATETIME for
 // a TIMESTAMP cell that is no moment. When the code page conversion cannot be
 // done the UTF-8 text is handed out and *ansiFailed is set.

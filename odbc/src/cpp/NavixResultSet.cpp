@@ -33,6 +33,9 @@ const char* const kSystemError = "VKL ODBC System ERROR.";
 const char* const kNoMemory = "VKL ODBC Memory allocation error.";
 const char* const kInvalidSyntax = "VKL ODBC Invalid SQL syntax.";
 
+// The NULL cell of the catalog rows, the same as a JSON null of a result.
+const std::string nullCell(navixrest::kNullCell);
+
 // The typed getters read a cell as the C library reads a number: the number
 // that leads the text (0 when none), its integer part; a BOOLEAN column
 // reads "true" as 1 and any other text as 0.
@@ -167,7 +170,8 @@ ColumnDesc::ColumnDesc(const std::string& columnName, const std::string& service
 // Construction and the virtual column operations
 
 NavixQueryResultSet::NavixQueryResultSet()
-    : m_submitTime(0), m_curPage(1), m_icolNum(0), m_fetch_idx(0), m_irowNum(0), diag(), m_conn(NULL)
+    : m_submitTime(0), m_curPage(1), m_icolNum(0), m_fetch_idx(0), m_irowNum(0), m_delivered(0),
+      diag(), m_conn(NULL)
 {
 }
 
@@ -507,12 +511,21 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId)
         // A negative count from the service means no rows, not an enormous count.
         m_irowNum = resp.row_count > 0 ? (uint64_t)resp.row_count : 0;
     }
-    if (resp.rows.empty()) {
-        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult", "Get job result, result is empty");
-        return 2;
-    }
-    if (resp.row_count <= 0) {
-        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult", "SQL have no result data.");
+    if (resp.rows.empty() || resp.row_count <= 0) {
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult",
+                  resp.rows.empty() ? "Get job result, result is empty"
+                                    : "SQL have no result data.");
+        // The result ends here: short of the count the first page gave, rows
+        // were lost on the way, and "no more rows" would hide it.
+        if (m_delivered < m_irowNum) {
+            const std::string text = "VKL ODBC Unreadable service answer: the result ended after " +
+                                     std::to_string(m_delivered) + " of " +
+                                     std::to_string(m_irowNum) + " rows";
+            diag.set(DIAG_CODE_UNREADABLE, "HY000", text.c_str());
+            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "%s",
+                      text.c_str());
+            return 1;
+        }
         return 2;
     }
     m_ResultRows.swap(resp.rows);
@@ -558,6 +571,7 @@ int NavixQueryResultSet::fetchNext(char*, size_t)
     }
     m_curRow = m_ResultRows[m_fetch_idx];
     ++m_fetch_idx;
+    ++m_delivered;
     return 0;
 }
 
@@ -609,14 +623,16 @@ int NavixQueryResultSet::getFieldAsCString(uint32_t col, char* buf, uint32_t buf
         NAVIX_LOG(NAVIX_ERROR, func, "Column index out of bounds.");
         return 1;
     }
-    size_t n = cell.size() < bufSize ? cell.size() : (size_t)bufSize - 1;
-    if (cell == "null") {
+    if (cellIsNull(cell)) {
+        // The text "null" cut to the buffer, beside the flag.
+        const size_t m = 4 < bufSize ? 4 : (size_t)bufSize - 1;
         *isNull = 1;
-        memcpy(buf, "null", n);
-        buf[n] = '\0';
-        *outLen = (int32_t)n;
+        memcpy(buf, "null", m);
+        buf[m] = '\0';
+        *outLen = (int32_t)m;
         return 0;
     }
+    size_t n = cell.size() < bufSize ? cell.size() : (size_t)bufSize - 1;
     *isNull = 0;
     ClientTypeCode type = getColumnType(col);
     if (type == CLIENT_TYPE_TIMESTAMP) {
@@ -674,7 +690,7 @@ int NavixQueryResultSet::typedCell(const char* func, uint32_t col, const void* v
     return 0;
 }
 
-// Shared body of the numeric getters: "null" gives NULL and zero; a BOOLEAN
+// Shared body of the numeric getters: a NULL cell gives NULL and zero; a BOOLEAN
 // column reads "true" as 1 and anything else as 0, whatever the target type.
 #define NAVIX_TYPED_GETTER(FUNC, TYPE, CONVERT)                                      \
     {                                                                                \
@@ -945,14 +961,14 @@ void NavixColumnResultSet::addColumnRow(const std::string& columnName, const std
     row.push_back(typeText);
     row.push_back(std::to_string(e.columnSize));
     row.push_back(std::to_string(e.bufferLength));
-    row.push_back("null");
+    row.push_back(nullCell);
     row.push_back("10");
     row.push_back("1");
     row.push_back(description);
     row.push_back("");
     row.push_back(std::to_string(e.sqlType));
     // SQL_DATETIME_SUB: NULL (not an empty text, which is no SMALLINT).
-    row.push_back("null");
+    row.push_back(nullCell);
     row.push_back("334");
     row.push_back(std::to_string(ordinal));
     row.push_back("YES");
@@ -1007,21 +1023,21 @@ void NavixTypeInfoResultSet::addTypeInfoRow(const ServiceTypeEntry& e)
     row.push_back(e.typeName);
     row.push_back(std::to_string(e.sqlType));
     row.push_back(std::to_string(e.bufferLength));
-    row.push_back("null");
-    row.push_back("null");
-    row.push_back("null");
+    row.push_back(nullCell);
+    row.push_back(nullCell);
+    row.push_back(nullCell);
     row.push_back("1");
     row.push_back("1");
     row.push_back("3");
-    row.push_back(e.unsignedAttribute == -1 ? std::string("null") : std::to_string(e.unsignedAttribute));
+    row.push_back(e.unsignedAttribute == -1 ? nullCell : std::to_string(e.unsignedAttribute));
     row.push_back("0");
-    row.push_back(e.autoUniqueValue == -1 ? std::string("null") : std::to_string(e.autoUniqueValue));
+    row.push_back(e.autoUniqueValue == -1 ? nullCell : std::to_string(e.autoUniqueValue));
     row.push_back(e.typeName);
-    row.push_back("null");
-    row.push_back("null");
+    row.push_back(nullCell);
+    row.push_back(nullCell);
     row.push_back(std::to_string(e.sqlType));
-    row.push_back("null");
-    row.push_back("null");
-    row.push_back("null");
+    row.push_back(nullCell);
+    row.push_back(nullCell);
+    row.push_back(nullCell);
     m_ResultRows.push_back(row);
 }

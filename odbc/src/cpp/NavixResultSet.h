@@ -51,7 +51,8 @@ public:
     ClientTypeCode typeCode;
 };
 
-// Rows are UTF-8 cell texts; the cell "null" stands for SQL NULL.
+// Rows are UTF-8 cell texts; navixrest::kNullCell (a JSON null) stands for
+// SQL NULL, and cellIsNull (CellConvert.h) is the one test for it.
 typedef std::vector<std::string> NavixRow;
 
 // Result codes of the job flow: 0 done (rows/columns where the statement has
@@ -107,6 +108,7 @@ public:
     uint32_t m_icolNum;
     uint32_t m_fetch_idx;
     uint64_t m_irowNum;  // the service's row count: 64-bit, as the service sends it
+    uint64_t m_delivered;  // rows fetchNext delivered, held against m_irowNum
     DiagInfo diag;
     NavixConnection* m_conn;
     std::vector<ColumnDesc*> m_columns;
