@@ -831,6 +831,8 @@ TEST_P(ClientIT, ShortResultFailsTheFetch)
         {"first page without rows but a count", 1, {page("250", "[]")}, 0,
          "the result ended after 0 of 250 rows"},
         {"first page rows an object", 1, {page("250", "{}")}, 0, "rows is not an array"},
+        {"first page rows with a count of 0", 1, {page("0", "[[1],[2]]")}, 0,
+         "the first page holds 2 rows but a row count of 0"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);

@@ -511,6 +511,16 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId)
         // A negative count from the service means no rows, not an enormous count.
         m_irowNum = resp.row_count > 0 ? (uint64_t)resp.row_count : 0;
     }
+    if (m_curPage == 1 && !resp.rows.empty() && resp.row_count <= 0) {
+        // Rows that the result's own count denies: handing them out or
+        // dropping them would both be a guess.
+        const std::string text = "VKL ODBC Unreadable service answer: the first page holds " +
+                                 std::to_string(resp.rows.size()) + " rows but a row count of " +
+                                 std::to_string(resp.row_count);
+        diag.set(DIAG_CODE_UNREADABLE, "HY000", text.c_str());
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "%s", text.c_str());
+        return 1;
+    }
     if (resp.rows.empty() || resp.row_count <= 0) {
         NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult",
                   resp.rows.empty() ? "Get job result, result is empty"
