@@ -601,6 +601,8 @@ TEST(StatementText, IdentifierQuotesBecomeBackticks)
         {"select \"x`; drop table t; --\" from t", "select `x``; drop table t; --` from t"},
         {"select \"`\"", "select ````"},
         {"select \"a``b\", `c``d`", "select `a````b`, `c``d`"},
+        // Touching names stay two names.
+        {"select \"a\"`b`, `c`\"d\", `e``f`", "select `a` `b`, `c` `d`, `e``f`"},
         {"select \"open", "select `open"},
         {"select \"open\"\"", "select `open\""},
         {"select \"open`", "select `open``"},

@@ -7,9 +7,10 @@
 // would need one fails before any request.
 //
 // Beyond "no crash":
-// - the conversion changes only quotes and backticks, a text without '"' not
-//   at all, and the service reads the same identifiers from its result as
-//   ODBC's rules read from the text (no name ends early, none appears);
+// - the conversion changes only quotes and backticks (and puts a blank
+//   between touching names), a text without '"' not at all, and the service
+//   reads the same identifiers from its result as ODBC's rules read from the
+//   text (no name ends early, none appears);
 // - SET key=value stores exactly the trimmed pair (and sync mode follows
 //   vkl.sql.syncMode.enabled); USE stores the name after the last blank;
 //   both after their comments are dropped;
@@ -25,7 +26,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -95,11 +95,17 @@ std::vector<std::string> identifiers(const std::string& text, bool doubleQuotes)
     return names;
 }
 
-std::string withoutQuotes(std::string text) {
-    text.erase(
-        std::remove_if(text.begin(), text.end(), [](char c) { return c == '"' || c == '`'; }),
-        text.end());
-    return text;
+// The text without its quotes and backticks, and without the blanks between
+// two of them (the conversion puts one between touching names).
+std::string withoutQuotes(const std::string& text) {
+    auto quote = [](char c) { return c == '"' || c == '`'; };
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool between = text[i] == ' ' && i > 0 && i + 1 < text.size() && quote(text[i - 1]) &&
+                             quote(text[i + 1]);
+        if (!quote(text[i]) && !between) out += text[i];
+    }
+    return out;
 }
 
 void checkConversion(const std::string& in) {

@@ -82,7 +82,17 @@ template <typename Visit> void forEachPart(const std::string& text, Visit visit)
 std::string backtickIdentifierQuotes(const std::string& text) {
     std::string out;
     out.reserve(text.size());
+    Part previous = Part::PLAIN;
     forEachPart(text, [&](Part part, size_t begin, size_t end) {
+        // A converted name right next to a backtick name would read as one
+        // name holding a backtick, the two backticks between them as one;
+        // a blank keeps them two names, as ODBC reads them.
+        const bool isName = part == Part::QUOTED_NAME || part == Part::BACKTICK_NAME;
+        const bool wasName = previous == Part::QUOTED_NAME || previous == Part::BACKTICK_NAME;
+        if (isName && wasName && (part == Part::QUOTED_NAME || previous == Part::QUOTED_NAME)) {
+            out += ' ';
+        }
+        previous = part;
         if (part != Part::QUOTED_NAME) {
             out.append(text, begin, end - begin);
             return;

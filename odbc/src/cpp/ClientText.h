@@ -56,7 +56,8 @@ inline std::string fieldText(const char (&field)[N])
 // the end of the line, /* ... */) and backtick-quoted names are copied
 // unchanged. Inside a double-quoted identifier an apostrophe is part of the
 // name, "" stands for one " (which a backtick name holds as it is), and a
-// backtick is written as two, so that the name cannot end early.
+// backtick is written as two, so that the name cannot end early. A blank
+// goes between a converted name and a backtick name that it touches.
 std::string backtickIdentifierQuotes(const std::string& text);
 
 // The text with each comment (by the rule above) replaced by one blank, and
