@@ -3,6 +3,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+#include <strings.h>
 
 #include <log4cplus/logger.h>
 #include <log4cplus/loggingmacros.h>
@@ -54,4 +55,20 @@ void NavixLogging(int level, const char* file, const char* func, int line, const
                                             line, __PRETTY_FUNCTION__);
     } catch (...) {
     }
+}
+
+std::string navixMaskedEntry(const std::string& entry, bool accessKey) {
+    static const char kMask[] = "****";
+    const size_t eq = entry.find('=');
+    if (eq == std::string::npos) {
+        return entry.empty() ? entry : kMask;
+    }
+    const char* const blanks = " \t\n\v\f\r";
+    std::string key = entry.substr(0, eq);
+    const size_t b = key.find_first_not_of(blanks);
+    key = b == std::string::npos ? "" : key.substr(b, key.find_last_not_of(blanks) - b + 1);
+    const char* k = key.c_str();
+    const bool secret = strcasecmp(k, "PASSWORD") == 0 || strcasecmp(k, "PWD") == 0 ||
+                        strcasecmp(k, "SK") == 0 || (accessKey && strcasecmp(k, "AK") == 0);
+    return secret ? entry.substr(0, eq + 1) + kMask : entry;
 }

@@ -24,6 +24,18 @@ void NavixLogging(int level, const char* file, const char* func, int line, const
 }
 #endif
 
+#ifdef __cplusplus
+#include <string>
+
+// What the logs show of one "key=value" entry of a connection string or of
+// an installer attribute list. The value of a secret (PASSWORD, PWD, SK, and
+// AK too when `accessKey` is set; keys in any case, blanks around them
+// ignored) shows as "****", braces and all. An entry without "=" names no
+// key, but may be the rest of a secret that an unbraced ";" cut off
+// (PWD=se;cret), so it shows as "****" whole; an empty one stays empty.
+std::string navixMaskedEntry(const std::string& entry, bool accessKey = false);
+#endif
+
 // NAVIX_LOG(level, "Class::method", "format", args...)
 #define NAVIX_LOG(level, func, ...) NavixLogging((level), __FILE__, (func), __LINE__, __VA_ARGS__)
 

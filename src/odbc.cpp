@@ -522,7 +522,9 @@ BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR
     }
 
     NAVIX_LOG(NAVIX_INFO, "ConfigDSN", "Driver = %s", lpszDriver != NULL ? lpszDriver : "");
-    NAVIX_LOG(NAVIX_INFO, "ConfigDSN", "Attributes = %s", setup.attributes);
+    // The first pair (up to its NUL); a secret in it never reaches the log.
+    NAVIX_LOG(NAVIX_INFO, "ConfigDSN", "Attributes = %s",
+              navixMaskedEntry(setup.attributes, true).c_str());
     INT_PTR result = DialogBoxParamA(ghModule, MAKEINTRESOURCEA(IDD_DSN_CONFIG), hwndParent,
                                      configDlgProc, (LPARAM)&setup);
     if (result == -1) {

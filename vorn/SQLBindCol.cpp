@@ -79,6 +79,36 @@ void _UnbindColumns(hStmtExtras* extras)
     }
 }
 
+namespace {
+
+// A NULL target unbinds the column, as ODBC has it. The application may free
+// the buffer next, so no later fetch may write into it: not of this result,
+// nor of the next execution that SQL_CLOSE kept the binding for. Without a
+// result there is no column count to check the number against; any column
+// but the bookmark may then be unbound, and one never bound stays so.
+SQLRETURN unbindColumn(StmtHandle* stmt, SQLUSMALLINT column) {
+    hStmtExtras* extras = stmt->extras;
+    if (extras->columnHeaders != NULL) {
+        if (!VORN_COLUMN_IN_RANGE(stmt, "SQLBindCol", column)) {
+            return SQL_ERROR;
+        }
+        ColumnHeader* h = &extras->columnHeaders[column - 1];
+        h->boundCType = 0;
+        h->boundTarget = NULL;
+        h->boundBufferLength = 0;
+        h->boundLenOrInd = NULL;
+    } else if (column == 0) {
+        return VORN_STMT_ERROR(stmt, "SQLBindCol", SQLSTATE_BAD_COLUMN,
+                               "SQL_ERROR Column %d is out of range.", (int)column);
+    }
+    if (column <= extras->keptCount) {
+        extras->keptBindings[column - 1] = ColumnBinding{0, NULL, 0, NULL};
+    }
+    return SQL_SUCCESS;
+}
+
+} // namespace
+
 extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
                                         SQLSMALLINT TargetType, SQLPOINTER TargetValuePtr,
                                         SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr)
@@ -87,6 +117,9 @@ extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT C
     NAVIX_LOG(NAVIX_INFO, "SQLBindCol", "hStmt = $%08lX nCol = %d, type = %d, max = %ld",
               (unsigned long)(uintptr_t)stmt, (int)ColumnNumber, (int)TargetType,
               (long)BufferLength);
+    if (TargetValuePtr == NULL) {
+        return unbindColumn(stmt, ColumnNumber);
+    }
     hStmtExtras* extras = stmt->extras;
     if (extras->columnHeaders == NULL) {
         return VORN_STMT_ERROR(stmt, "SQLBindCol", SQLSTATE_SEQUENCE, "%s",
@@ -94,10 +127,6 @@ extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT C
     }
     if (!VORN_COLUMN_IN_RANGE(stmt, "SQLBindCol", ColumnNumber)) {
         return SQL_ERROR;
-    }
-    if (TargetValuePtr == NULL) {
-        return VORN_STMT_ERROR(stmt, "SQLBindCol", SQLSTATE_NULL_POINTER, "%s",
-                               "SQL_ERROR Invalid data pointer");
     }
     if (StrLen_or_IndPtr != NULL) {
         *StrLen_or_IndPtr = 0;

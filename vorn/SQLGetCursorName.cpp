@@ -14,6 +14,10 @@ extern "C" SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT StatementHandle, SQLCHAR*
         return VORN_STMT_ERROR(stmt, "SQLGetCursorName", SQLSTATE_NULL_POINTER,
                                "SQL_ERROR No cursor name.");
     }
+    if (BufferLength < 0) {
+        return VORN_STMT_ERROR(stmt, "SQLGetCursorName", SQLSTATE_BAD_LENGTH,
+                               "SQL_ERROR Invalid BufferLength %d", (int)BufferLength);
+    }
     // The field is always terminated; read it bounded all the same.
     int64_t nameLen = (int64_t)strnlen(stmt->cursorName, CURSOR_NAME_SIZE - 1);
     vornCopyStringN((char*)CursorName, BufferLength, stmt->cursorName, nameLen);

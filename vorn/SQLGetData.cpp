@@ -136,17 +136,15 @@ SQLRETURN _GetData(StmtHandle* stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQL
                   (int)column);
         return SQL_NO_DATA;
     }
-    if (h->partState == PART_ACTIVE && cType != SQL_C_CHAR) {
-        // A text read in parts, now asked for as another type: start over.
-        clearPart(h);
-    }
-
     // The text is converted once per value: the rest of a value read in
-    // parts comes from the copy kept on the column.
+    // parts comes from the copy kept on the column. A text read in parts and
+    // then asked for as another type is read whole in that type. A call
+    // that fails leaves the progress as it was.
+    const bool resume = h->partState == PART_ACTIVE && cType == SQL_C_CHAR;
     char stamp[CELL_STAMP_SIZE];
     std::string scratch;
     std::string_view text;
-    if (h->partState == PART_ACTIVE) {
+    if (resume) {
         text =
             std::string_view(h->partText + h->partOffset, (size_t)(h->partLength - h->partOffset));
     } else if (cType == SQL_C_CHAR) {
@@ -169,7 +167,7 @@ SQLRETURN _GetData(StmtHandle* stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQL
         clearPart(h);
         h->partState = PART_DONE;
     } else {
-        if (h->partState != PART_ACTIVE) {
+        if (!resume) {
             h->partText = (char*)malloc(text.size() + 1);
             if (h->partText == NULL) {
                 return VORN_STMT_ERROR(stmt, func, SQLSTATE_NO_MEMORY,
@@ -182,7 +180,11 @@ SQLRETURN _GetData(StmtHandle* stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQL
             h->partOffset = 0;
             h->partState = PART_ACTIVE;
         }
-        h->partOffset += bufferLength - 1;
+        // What went out: the buffer less its NUL; nothing for a length
+        // asked with an empty buffer, so that the next call starts there.
+        if (bufferLength > 0) {
+            h->partOffset += bufferLength - 1;
+        }
     }
     return report(stmt, func, status, column, cType);
 }

@@ -131,6 +131,10 @@ TEST(NavixConnectionSettings, SecretsNeverReachTheLog)
     EXPECT_EQ(1u, log.count("Conn conf: Pwd=****"));
     EXPECT_EQ(1u, log.count("Conn conf: AK=MYACCESSKEY"));
     EXPECT_EQ(7u, log.count("Conn conf: "));
+    // The rest of an unbraced secret that a ";" cut off is masked whole.
+    NavixConnection cut(&p, "PWD=se;cret;USER=u");
+    EXPECT_EQ(std::string::npos, log.all().find("cret"));
+    EXPECT_EQ(1u, log.count("Conn conf: ****"));
     // What a braced value holds is a value, never an entry of its own.
     EXPECT_EQ((std::vector<std::string>{"vkl.a=1"}), c.serverConfList);
 }
@@ -157,8 +161,11 @@ TEST(NavixConnectionSettings, MaskSecrets)
         {"SK={}", "SK=****"},
         {"PWD=", "PWD=****"},
         {"SKIP=1;PASSWORDS=2", "SKIP=1;PASSWORDS=2"},
-        {"PASSWORD", "PASSWORD"},
-        {"a;;PWD=x;", "a;;PWD=****;"},
+        // An entry without "=" names no key, but may be the rest of an
+        // unbraced secret: masked whole.
+        {"PASSWORD", "****"},
+        {"a;;PWD=x;", "****;;PWD=****;"},
+        {"PWD=se;cret;UID=u", "PWD=****;****;UID=u"},
         {"", ""},
     };
     for (const auto& c : cases) {

@@ -2,6 +2,7 @@
 // statement preparation and the catalog sets' own rows.
 #include <string.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -461,6 +462,43 @@ TEST_F(LocalStatements, UseStoresTheLastWordAfterPreparation)
     EXPECT_STREQ("", conn.connProperty.DATABASE);  // the record keeps the connect-time value
 }
 
+// A comment after the argument of SET or USE is no part of it.
+TEST_F(LocalStatements, CommentsAreNoPartOfTheArgument) {
+    const struct {
+        const char* sql;
+        const char* database; // or nullptr
+        const char* setting;  // or nullptr
+    } rows[] = {
+        {"use db2 -- note", "db2", nullptr},
+        {"USE db2 -- the customer's db", "db2", nullptr},
+        {"use db2 /* note */", "db2", nullptr},
+        {"use db2/* a */ /* b */", "db2", nullptr},
+        {"use db2\t-- note", "db2", nullptr},
+        {"use db2 --", "db2", nullptr},
+        {"use db2 /* unterminated", "db2", nullptr},
+        {"use `db--2` -- note", "`db--2`", nullptr},
+        {"use \"db /*2*/\"", "/*2*/`", nullptr}, // the name after the last blank, as ever
+        {"set vkl.a=1 -- note", nullptr, "vkl.a=1"},
+        {"set vkl.b=2 /* was 3 */", nullptr, "vkl.b=2"},
+        {"set vkl.c=3 -- a=b", nullptr, "vkl.c=3"},
+        {"set vkl.d = 4--note", nullptr, "vkl.d=4"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.sql);
+        ASSERT_EQ(0, exec(r.sql));
+        if (r.database != nullptr) {
+            EXPECT_EQ(r.database, conn.database());
+        } else {
+            const std::vector<std::string> settings = conn.serverConfSnapshot();
+            EXPECT_NE(settings.end(), std::find(settings.begin(), settings.end(), r.setting));
+        }
+    }
+    // Nothing but a comment after the keyword: no argument.
+    EXPECT_EQ(1, exec("use -- db3"));
+    EXPECT_EQ(1, exec("set /* a=1 */"));
+    EXPECT_STREQ("01000", rec.sqlState);
+}
+
 TEST_F(LocalStatements, UseNameIsKeptWhole)
 {
     // A name cut to a fixed field would send later jobs to another database.
@@ -565,8 +603,21 @@ TEST(StatementText, IdentifierQuotesBecomeBackticks)
         {"select '--', \"x\", '/*'", "select '--', `x`, '/*'"},
         {"select 5-3 - -1, \"x\"", "select 5-3 - -1, `x`"},
         {"select 4/2 */ \"x\"", "select 4/2 */ `x`"},
-        {"select \"a\"\"b\"", "select `a``b`"},
+        // "" inside a double-quoted name is one ", which a backtick name
+        // keeps as it is; a backtick inside is doubled, so the name cannot
+        // end early.
+        {"select \"a\"\"b\"", "select `a\"b`"},
+        {"select \"\"\"\"", "select `\"`"},
+        {"select \"\"", "select ``"},
+        {"select \"a`b\"", "select `a``b`"},
+        {"select \"x`; drop table t; --\" from t", "select `x``; drop table t; --` from t"},
+        {"select \"`\"", "select ````"},
+        {"select \"a``b\", `c``d`", "select `a````b`, `c``d`"},
+        // Touching names stay two names.
+        {"select \"a\"`b`, `c`\"d\", `e``f`", "select `a` `b`, `c` `d`, `e``f`"},
         {"select \"open", "select `open"},
+        {"select \"open\"\"", "select `open\""},
+        {"select \"open`", "select `open``"},
         {"", ""},
     };
     for (const auto& c : cases) {

@@ -371,7 +371,10 @@ const ConvertRow kRows[] = {
     {"hello", S, SQL_C_CHAR, 5, CELL_TRUNCATED, 5, "hell"},
     {"hello", S, SQL_C_CHAR, 1, CELL_TRUNCATED, 5, ""},
     {"hello", S, SQL_C_CHAR, -1, CELL_BAD_LENGTH},
-    {"hello", S, SQL_C_CHAR, 0, CELL_BAD_LENGTH},
+    // A zero length asks for the length: nothing is written.
+    {"hello", S, SQL_C_CHAR, 0, CELL_TRUNCATED, 5, ""},
+    {"", S, SQL_C_CHAR, 0, CELL_TRUNCATED, 0, ""},
+    {"null", S, SQL_C_CHAR, 0, CELL_OK, NUL, ""},
     {"12.50", DEC, SQL_C_CHAR, 64, CELL_OK, 5, "12.50"},
     // NULL cells (a JSON null): zero or "null", and the NULL indicator.
     {JSON_NULL, I, SQL_C_SLONG, 0, CELL_OK, NUL, "0"},
@@ -444,6 +447,9 @@ TEST(CellConvert, EveryCTypeAgainstTheInterestingCells)
         if (cellStatusInfo(r.status).rc == SQL_ERROR) {
             EXPECT_TRUE(untouched) << "a refused conversion wrote " << value;
             EXPECT_EQ(-12345, length);
+        } else if (r.cType == SQL_C_CHAR && r.bufLen == 0) {
+            EXPECT_EQ(r.length, length);
+            EXPECT_TRUE(untouched) << "a zero-length buffer got " << value;
         } else {
             EXPECT_EQ(r.length, length);
             EXPECT_EQ(r.value, value);

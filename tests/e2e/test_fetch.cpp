@@ -319,11 +319,20 @@ TEST_F(Fetch, DatesAndTimestamps) {
     EXPECT_EQ(SQL_ERROR, get(C_STRING, SQL_C_TYPE_TIMESTAMP, &ts, &ind));
     EXPECT_EQ("22007", state());
 
-    // A buffer smaller than the structure is refused.
-    char small[4];
-    EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_DATE, SQL_C_TYPE_DATE, small, 4, &ind));
-    EXPECT_EQ("HY090", state());
-    EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_TIMESTAMP, SQL_C_TYPE_TIMESTAMP, small, 4, &ind));
+    // A buffer smaller than the structure is refused, with nothing written.
+    for (SQLLEN size : {0, 4}) {
+        char small[4];
+        memset(small, 0x5A, sizeof small);
+        ind = -99;
+        EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_DATE, SQL_C_TYPE_DATE, small, size, &ind));
+        EXPECT_EQ("HY090", state());
+        EXPECT_EQ(SQL_ERROR,
+                  SQLGetData(st->h, C_TIMESTAMP, SQL_C_TYPE_TIMESTAMP, small, size, &ind));
+        EXPECT_EQ("HY090", state());
+        EXPECT_EQ(-99, ind);
+        for (char c : small)
+            EXPECT_EQ(0x5A, c);
+    }
 
     // A TIMESTAMP as text into 10 bytes: the cut text, 01004, the whole length.
     SQLRETURN rc;
@@ -437,6 +446,80 @@ TEST_F(Fetch, CutTextReportsTheFullLength) {
     EXPECT_EQ(3, ind);
 }
 
+// BufferLength 0 asks how long a text is: nothing is written, the whole
+// length comes back with 01004 (a NULL: SQL_NULL_DATA), and the next call
+// with a buffer still gets the value from its start.
+TEST_F(Fetch, EmptyTextBufferAsksForTheLength) {
+    const struct {
+        int row;
+        SQLUSMALLINT col;
+        const char* value; // nullptr: NULL
+    } rows[] = {
+        {1, C_STRING, "hello"},
+        {1, C_TIMESTAMP, "2024-01-15 10:30:45"},
+        {1, C_BIGINT, "9223372036854775807"},
+        {2, C_VARCHAR, "\xE6\x9D\xB1\xE4\xBA\xAC"},
+        {3, C_STRING, nullptr},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.col);
+        row(r.row);
+        other(r.col);
+        SQLLEN ind = -99;
+        SQLRETURN rc;
+        // Asked twice: the question moves nothing.
+        for (int ask = 0; ask < (r.value != nullptr ? 2 : 1); ++ask) {
+            EXPECT_EQ("", text(r.col, 0, &ind, &rc));
+            if (r.value == nullptr) {
+                EXPECT_EQ(SQL_SUCCESS, rc);
+                EXPECT_EQ(SQL_NULL_DATA, ind);
+            } else {
+                EXPECT_EQ(SQL_SUCCESS_WITH_INFO, rc);
+                EXPECT_EQ("01004", state());
+                EXPECT_EQ(static_cast<SQLLEN>(strlen(r.value)), ind);
+            }
+        }
+        if (r.value != nullptr) {
+            EXPECT_EQ(r.value, text(r.col));
+        }
+        char buf[64];
+        EXPECT_EQ(SQL_NO_DATA, SQLGetData(st->h, r.col, SQL_C_CHAR, buf, sizeof buf, &ind));
+    }
+
+    // Between parts it gives what is left.
+    Statement parts(*conn);
+    ASSERT_EQ(SQL_SUCCESS, parts.exec("select c_string from all_types where id = 1"));
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(parts.h));
+    char buf[8];
+    SQLLEN ind = 0;
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLGetData(parts.h, 1, SQL_C_CHAR, buf, 3, &ind));
+    EXPECT_STREQ("he", buf);
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLGetData(parts.h, 1, SQL_C_CHAR, buf, 0, &ind));
+    EXPECT_EQ(3, ind);
+    EXPECT_EQ(SQL_SUCCESS, SQLGetData(parts.h, 1, SQL_C_CHAR, buf, sizeof buf, &ind));
+    EXPECT_STREQ("llo", buf);
+
+    // A bound column of length 0 gets its length only.
+    Statement bound(*conn);
+    ASSERT_EQ(SQL_SUCCESS,
+              bound.exec("select c_string, c_char from all_types where id <= 3 order by id"));
+    char none[4];
+    memset(none, 0x5A, sizeof none);
+    SQLLEN lens[2] = {0, 0};
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(bound.h, 1, SQL_C_CHAR, none, 0, &lens[0]));
+    ASSERT_EQ(SQL_SUCCESS, SQLBindCol(bound.h, 2, SQL_C_CHAR, none + 1, 0, &lens[1]));
+    ASSERT_EQ(SQL_SUCCESS_WITH_INFO, SQLFetch(bound.h));
+    EXPECT_EQ("01004", diag(SQL_HANDLE_STMT, bound.h).state);
+    EXPECT_EQ(5, lens[0]);
+    EXPECT_EQ(3, lens[1]);
+    ASSERT_EQ(SQL_SUCCESS_WITH_INFO, SQLFetch(bound.h));
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(bound.h)); // NULLs: nothing to cut
+    EXPECT_EQ(SQL_NULL_DATA, lens[0]);
+    EXPECT_EQ(SQL_NULL_DATA, lens[1]);
+    for (char c : none)
+        EXPECT_EQ(0x5A, c);
+}
+
 TEST_F(Fetch, UnsupportedTargetTypesAreRefused) {
     row(1);
     char buf[64];
@@ -468,8 +551,8 @@ TEST_F(Fetch, ColumnNumbersOutsideTheResultAreRefused) {
     EXPECT_EQ("07009", state());
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, 15, SQL_C_SLONG, buf, sizeof buf, &ind));
     EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, 200, SQL_C_DOUBLE, buf, sizeof buf, &ind));
-    // A zero-length text buffer is refused too.
-    EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_STRING, SQL_C_CHAR, buf, 0, &ind));
+    // A negative text buffer length is refused too.
+    EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, C_STRING, SQL_C_CHAR, buf, -1, &ind));
     EXPECT_EQ("HY090", state());
     EXPECT_EQ("1", text(ID));
 }
@@ -568,7 +651,7 @@ TEST_F(Fetch, BindingsEndWithTheResult) {
     EXPECT_EQ("2", getText(st->h, 1));
     // Bad bindings are refused.
     EXPECT_EQ(SQL_ERROR, SQLBindCol(st->h, 2, SQL_C_SLONG, &id, 0, &ind));
-    EXPECT_EQ(SQL_ERROR, SQLBindCol(st->h, 1, SQL_C_SLONG, nullptr, 0, &ind));
+    EXPECT_EQ(SQL_ERROR, SQLBindCol(st->h, 0, SQL_C_SLONG, &id, 0, &ind));
 }
 
 TEST_F(Fetch, ExtendedFetchMovesOneRow) {

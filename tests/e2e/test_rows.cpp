@@ -205,6 +205,49 @@ TEST(Rows, UnbindReleasesEveryBuffer) {
     EXPECT_EQ(3, id);
 }
 
+// SQLBindCol with a NULL target unbinds that column, as ODBC has it, also a
+// binding that SQL_CLOSE kept for the next execution; the other column
+// stays bound.
+TEST(Rows, NullTargetUnbindsTheColumn) {
+    Connection conn;
+    E2E_CONNECT(conn, akskConnStr(testProject()));
+    for (bool afterClose : {false, true}) {
+        SCOPED_TRACE(afterClose ? "after SQL_CLOSE" : "open result");
+        Statement st(conn);
+        ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st.h,
+                                          (SQLCHAR*)"select id, label from numbers where id <= 3 "
+                                                    "order by id",
+                                          SQL_NTS));
+        ASSERT_EQ(SQL_SUCCESS, SQLExecute(st.h)) << st.diagText();
+        SQLINTEGER id = 0;
+        char label[16];
+        SQLLEN idInd = 0, labelInd = 0;
+        ASSERT_EQ(SQL_SUCCESS, SQLBindCol(st.h, 1, SQL_C_SLONG, &id, 0, &idInd));
+        ASSERT_EQ(SQL_SUCCESS, SQLBindCol(st.h, 2, SQL_C_CHAR, label, sizeof label, &labelInd));
+        ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.h));
+        EXPECT_STREQ("row 1", label);
+        if (afterClose) {
+            ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st.h, SQL_CLOSE));
+        }
+        ASSERT_EQ(SQL_SUCCESS, SQLBindCol(st.h, 2, SQL_C_CHAR, nullptr, 0, nullptr))
+            << st.diagText();
+        if (afterClose) {
+            ASSERT_EQ(SQL_SUCCESS, SQLExecute(st.h)) << st.diagText();
+        }
+        memset(label, 0x5A, sizeof label);
+        labelInd = -7;
+        id = -1;
+        ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.h)) << st.diagText();
+        EXPECT_EQ(afterClose ? 1 : 2, id);
+        EXPECT_EQ(0x5A, label[0]);
+        EXPECT_EQ(-7, labelInd);
+        EXPECT_EQ(afterClose ? "row 1" : "row 2", getText(st.h, 2));
+        // The bookmark column is none to unbind.
+        EXPECT_EQ(SQL_ERROR, SQLBindCol(st.h, 0, SQL_C_CHAR, nullptr, 0, nullptr));
+        EXPECT_EQ("07009", diag(SQL_HANDLE_STMT, st.h).state);
+    }
+}
+
 TEST(Rows, BoundTimestampTextIsCutWithItsWholeLength) {
     Connection conn;
     E2E_CONNECT(conn, akskConnStr(testProject()));

@@ -197,3 +197,28 @@ TEST(GetModuleFileNameA, NamesTheModuleAndCutsToTheBuffer)
     EXPECT_EQ(GetModuleFileNameA(&notAModule, full, sizeof(full)), 0u);
     EXPECT_STREQ(full, "");
 }
+
+// What the logs show of one "key=value" entry.
+TEST(NavixMaskedEntry, SecretsNeverShow) {
+    const struct {
+        const char* entry;
+        bool accessKey;
+        const char* shown;
+    } rows[] = {
+        {"PASSWORD=hunter2", false, "PASSWORD=****"},
+        {" pwd =x", false, " pwd =****"},
+        {"Sk={a;b}", false, "Sk=****"},
+        {"SK=", false, "SK=****"},
+        {"AK=key", false, "AK=key"},
+        {"AK=key", true, "AK=****"},
+        {"ak =key", true, "ak =****"},
+        {"SKIP=1", true, "SKIP=1"},
+        {"DSN=a=b", true, "DSN=a=b"},
+        {"cret", false, "****"},
+        {"=x", false, "=x"},
+        {"", false, ""},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(r.shown, navixMaskedEntry(r.entry, r.accessKey)) << r.entry;
+    }
+}

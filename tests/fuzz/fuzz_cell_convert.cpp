@@ -10,8 +10,9 @@
 // - nothing is written outside the buffer (a fixed-size C type: its size);
 // - a failed conversion writes nothing, not even the length;
 // - text: terminated inside the buffer, the text's start, its whole length
-//   reported, "truncated" exactly when it did not fit; read in parts as
-//   SQLGetData reads it, the parts give back the whole text;
+//   reported, "truncated" exactly when it did not fit (a zero-length buffer:
+//   nothing written, the whole length, "truncated" unless NULL); read in
+//   parts as SQLGetData reads it, the parts give back the whole text;
 // - a NULL cell (a JSON null) gives SQL_NULL_DATA, any other cell never;
 // - integers: a cell that is a plain decimal integer gives its value, or
 //   "out of range" exactly when the C type cannot hold it; doubles and floats:
@@ -225,6 +226,13 @@ void checkValue(const std::string& cell, int32_t type, SQLSMALLINT cType, CellSt
 
 void checkText(std::string_view text, bool isNull, SQLLEN bufferLength, CellStatus s,
                const char* out, SQLLEN length) {
+    if (bufferLength == 0) {
+        // Only the length is asked for; the guard bytes show nothing was written.
+        FUZZ_CHECK(length == (isNull ? SQL_NULL_DATA : (SQLLEN)text.size()),
+                   "length " + std::to_string(length));
+        FUZZ_CHECK(s == (isNull ? CELL_OK : CELL_TRUNCATED), "status " + std::to_string(s));
+        return;
+    }
     const std::string_view shown = isNull ? std::string_view("null") : text;
     const size_t room = (size_t)bufferLength - 1;
     const size_t n = std::min(shown.size(), room);
@@ -316,6 +324,7 @@ void checkParsers(const std::string& cell) {
     if (std::optional<SQL_DATE_STRUCT> d = parseDateText(cell)) {
         const bool dashed = cell.size() == 10;
         FUZZ_CHECK(dashed || cell.size() == 8, "date of length " + std::to_string(cell.size()));
+        FUZZ_CHECK(!dashed || (cell[4] == '-' && cell[7] == '-'), "date separators of " + cell);
         FUZZ_CHECK(d->year == digitsAt(cell, 0, 4) &&
                        d->month == digitsAt(cell, dashed ? 5 : 4, 2) &&
                        d->day == digitsAt(cell, dashed ? 8 : 6, 2),
@@ -324,7 +333,9 @@ void checkParsers(const std::string& cell) {
     }
     bool cut = false;
     if (std::optional<SQL_TIMESTAMP_STRUCT> t = parseTimestampText(cell, &cut)) {
-        FUZZ_CHECK(cell.size() >= 19 && cell[10] == ' ', cell);
+        FUZZ_CHECK(cell.size() >= 19 && cell[4] == '-' && cell[7] == '-' && cell[10] == ' ' &&
+                       cell[13] == ':' && cell[16] == ':',
+                   "timestamp separators of " + cell);
         FUZZ_CHECK(t->hour == digitsAt(cell, 11, 2) && t->minute == digitsAt(cell, 14, 2) &&
                        t->second == digitsAt(cell, 17, 2) && t->hour < 24 && t->minute < 60 &&
                        t->second < 60,

@@ -8,7 +8,8 @@
 // - the split gives back the whole text, and each braced value re-encodes
 //   to what was written;
 // - a secret (PASSWORD, PWD, SK) given once in the text never shows in the
-//   masked text, neither as the grammar reads it nor as the resolver took it;
+//   masked text, neither as the grammar reads it nor as the resolver took it,
+//   and neither does an entry without "=" (the rest of an unbraced secret);
 // - every setting the resolver took from the text is the value of an entry
 //   with that key as the grammar reads the text (nothing injected from inside
 //   another value), or the data source's or the key's default;
@@ -129,6 +130,10 @@ std::string checkMasking(const std::string& text, const std::vector<ConnStringEn
     FUZZ_CHECK(layer != NULL && masked == layer, "the two masking routes differ");
     free(layer);
     for (const ConnStringEntry& e : entries) {
+        // An entry without "=" may be the rest of an unbraced secret.
+        if (!e.hasValue && traceable(text, e.text)) {
+            FUZZ_CHECK(masked.find(e.text) == std::string::npos, "stray entry shown: " + masked);
+        }
         // However the key is padded with blanks, its value is a secret.
         if (!e.hasValue || !isSecretKey(trimmed(e.key))) continue;
         if (traceable(text, e.value)) {

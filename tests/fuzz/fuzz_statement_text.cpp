@@ -7,9 +7,13 @@
 // would need one fails before any request.
 //
 // Beyond "no crash":
-// - the conversion keeps the length and changes nothing but '"' to '`';
+// - the conversion changes only quotes and backticks (and puts a blank
+//   between touching names), a text without '"' not at all, and the service
+//   reads the same identifiers from its result as ODBC's rules read from the
+//   text (no name ends early, none appears);
 // - SET key=value stores exactly the trimmed pair (and sync mode follows
 //   vkl.sql.syncMode.enabled); USE stores the name after the last blank;
+//   both after their comments are dropped;
 //   a malformed SET fails with the syntax diagnostic; any failure leaves a
 //   terminated record with a real SQLSTATE;
 // - the submitted body reads back as the statement, database, queue and
@@ -49,13 +53,67 @@ std::string prepared(const std::string& sql) {
     return backtickIdentifierQuotes(text);
 }
 
+// The identifiers of a text, each as the name it stands for, by one side's
+// rules: with doubleQuotes, ODBC's ("..." with "" for one ", and `...`);
+// otherwise the service's (`...` only). In both a doubled backtick inside
+// `...` is one, and text literals ('...', backslash escapes) and comments
+// (-- to the line end, /* */) hold none.
+std::vector<std::string> identifiers(const std::string& text, bool doubleQuotes) {
+    std::vector<std::string> names;
+    const size_t n = text.size();
+    size_t i = 0;
+    while (i < n) {
+        const char c = text[i];
+        if (c == '\'') {
+            for (++i; i < n && text[i] != '\''; ++i)
+                if (text[i] == '\\') ++i;
+            ++i;
+        } else if (text.compare(i, 2, "--") == 0) {
+            while (i < n && text[i] != '\n' && text[i] != '\r')
+                ++i;
+        } else if (text.compare(i, 2, "/*") == 0) {
+            const size_t end = text.find("*/", i + 2);
+            i = end == std::string::npos ? n : end + 2;
+        } else if (c == '`' || (doubleQuotes && c == '"')) {
+            std::string name;
+            for (++i; i < n; ++i) {
+                if (text[i] != c) {
+                    name += text[i];
+                } else if (i + 1 < n && text[i + 1] == c) {
+                    name += c;
+                    ++i;
+                } else {
+                    break;
+                }
+            }
+            names.push_back(name);
+            ++i;
+        } else {
+            ++i;
+        }
+    }
+    return names;
+}
+
+// The text without its quotes and backticks, and without the blanks between
+// two of them (the conversion puts one between touching names).
+std::string withoutQuotes(const std::string& text) {
+    auto quote = [](char c) { return c == '"' || c == '`'; };
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool between = text[i] == ' ' && i > 0 && i + 1 < text.size() && quote(text[i - 1]) &&
+                             quote(text[i + 1]);
+        if (!quote(text[i]) && !between) out += text[i];
+    }
+    return out;
+}
+
 void checkConversion(const std::string& in) {
     const std::string out = backtickIdentifierQuotes(in);
-    FUZZ_CHECK(out.size() == in.size(), "length changed");
-    for (size_t i = 0; i < in.size(); ++i) {
-        FUZZ_CHECK(out[i] == in[i] || (in[i] == '"' && out[i] == '`'),
-                   "byte " + std::to_string(i) + " changed: " + out);
-    }
+    if (in.find('"') == std::string::npos) FUZZ_CHECK(out == in, "changed: " + out);
+    FUZZ_CHECK(withoutQuotes(out) == withoutQuotes(in), "more than quotes changed: " + out);
+    FUZZ_CHECK(identifiers(out, false) == identifiers(in, true),
+               "the service reads other identifiers: " + out);
 }
 
 void checkRecord(const DiagRecord& record) {
@@ -94,10 +152,16 @@ void checkExecute(const std::string& sql, bool ansi) {
     if (stmt.empty()) {
         FUZZ_CHECK(r == 1 && strcmp(record.sqlState, "42000") == 0, "empty statement ran");
     } else if (keyword == "USE") {
-        FUZZ_CHECK(r == 0 && conn.database() == stmt.substr(stmt.rfind(' ') + 1),
-                   "USE gave database " + conn.database());
+        const std::string bare = clienttext::withoutComments(stmt);
+        const size_t last = bare.rfind(' ');
+        if (last == std::string::npos) {
+            FUZZ_CHECK(r == 1 && strcmp(record.sqlState, "01000") == 0, "USE without a name ran");
+        } else {
+            FUZZ_CHECK(r == 0 && conn.database() == bare.substr(last + 1),
+                       "USE gave database " + conn.database());
+        }
     } else if (keyword == "SET") {
-        const std::string conf = trimmed(stmt.substr(3));
+        const std::string conf = clienttext::withoutComments(stmt.substr(3));
         const size_t eq = conf.find('=');
         const bool wellFormed = eq != std::string::npos && eq > 0 && eq + 1 < conf.size() &&
                                 conf.find('=', eq + 1) == std::string::npos;

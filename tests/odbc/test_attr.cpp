@@ -241,16 +241,30 @@ TEST_F(CursorNameTest, FreshStatementNameFitsOrIsCut)
     EXPECT_EQ(texts, want);
 }
 
+// A zero-length buffer asks for the length; a negative one is refused.
 TEST_F(CursorNameTest, NonPositiveBufferLengthsWriteNothing)
 {
-    for (int size : {0, -1, -3, -200}) {
+    const SQLSMALLINT name = (SQLSMALLINT)defaultName().size();
+    const struct {
+        int size;
+        SQLRETURN rc;
+        const char* state;
+        SQLSMALLINT len;
+    } rows[] = {
+        {0, SQL_SUCCESS_WITH_INFO, "01004", name},
+        {-1, SQL_ERROR, "HY090", -1},
+        {-3, SQL_ERROR, "HY090", -1},
+        {-200, SQL_ERROR, "HY090", -1},
+    };
+    for (const auto& r : rows) {
         char buf[16];
         memset(buf, 'x', sizeof(buf));
         SQLSMALLINT len = -1;
-        EXPECT_EQ(SQLGetCursorName(stmt, (SQLCHAR*)buf, (SQLSMALLINT)size, &len), SQL_SUCCESS_WITH_INFO) << size;
-        EXPECT_EQ(len, (SQLSMALLINT)defaultName().size());
+        EXPECT_EQ(SQLGetCursorName(stmt, (SQLCHAR*)buf, (SQLSMALLINT)r.size, &len), r.rc) << r.size;
+        EXPECT_STREQ(stmt->diag.sqlState, r.state) << r.size;
+        EXPECT_EQ(len, r.len) << r.size;
         for (char c : buf) {
-            EXPECT_EQ(c, 'x') << size;
+            EXPECT_EQ(c, 'x') << r.size;
         }
     }
 }

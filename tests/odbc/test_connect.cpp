@@ -319,16 +319,24 @@ TEST(OutConnString, DriverOrDsnCutToTheBuffer)
 
 TEST(MaskConnString, PasswordAndSecretKeyNeverShown)
 {
-    char* m = maskConnString("DSN=a;PASSWORD=secret;sk=abc=d;PWD=x; Password =y;AK=k;SKIP=1;;");
-    ASSERT_NE(m, nullptr);
-    EXPECT_STREQ(m, "DSN=a;PASSWORD=****;sk=****;PWD=****; Password =****;AK=k;SKIP=1;;");
-    free(m);
-    m = maskConnString("SK=;PASSWORD");
-    EXPECT_STREQ(m, "SK=****;PASSWORD");
-    free(m);
-    m = maskConnString("");
-    EXPECT_STREQ(m, "");
-    free(m);
+    const struct {
+        const char* in;
+        const char* shown;
+    } rows[] = {
+        {"DSN=a;PASSWORD=secret;sk=abc=d;PWD=x; Password =y;AK=k;SKIP=1;;",
+         "DSN=a;PASSWORD=****;sk=****;PWD=****; Password =****;AK=k;SKIP=1;;"},
+        // An entry without "=" may be the rest of an unbraced secret.
+        {"SK=;PASSWORD", "SK=****;****"},
+        {"DSN=a;PWD=se;cret;UID=u", "DSN=a;PWD=****;****;UID=u"},
+        {"PWD={se;cret};UID=u", "PWD=****;UID=u"},
+        {"", ""},
+    };
+    for (const auto& r : rows) {
+        char* m = maskConnString(r.in);
+        ASSERT_NE(m, nullptr);
+        EXPECT_STREQ(m, r.shown) << r.in;
+        free(m);
+    }
 }
 
 // ---- entry points on real handles ---------------------------------------

@@ -16,6 +16,7 @@
 #include <odbcinst.h>
 
 #include "DialogBackend.h"
+#include "LogCapture.h"
 #include "Profile.h"
 #include "TempDir.h"
 #include "odbc.h"
@@ -480,6 +481,32 @@ TEST_F(Setup, ConfigDsnEndsAsTheUserEndsTheDialog)
         EXPECT_EQ(row.boxes, backend.boxes) << row.what;
         std::vector<std::string> lines = sectionLines(name);
         EXPECT_EQ(row.driverLine, lines.empty() ? "" : lines[0]) << row.what;
+    }
+}
+
+// ConfigDSN logs the first attribute pair, with no secret in it.
+TEST_F(Setup, ConfigDsnLogsNoSecretOfItsAttributes) {
+    const struct {
+        const char* pair;
+        const char* logged;
+        const char* secret; // or nullptr
+    } rows[] = {
+        {"PASSWORD=hunter2", "Attributes = PASSWORD=****", "hunter2"},
+        {"pwd=se;cret", "Attributes = pwd=****", "cret"},
+        {"SK={a;b}", "Attributes = SK=****", "a;b"},
+        {"AK=MYACCESSKEY", "Attributes = AK=****", "MYACCESSKEY"},
+        {"DSN=mask1", "Attributes = DSN=mask1", nullptr},
+    };
+    for (const auto& r : rows) {
+        backend = ScriptedBackend();
+        backend.steps = {[](HWND) { return press(IDC_BUTTON_CANCEL); }};
+        LogCapture log;
+        std::string list = attributes({r.pair, "DSN=mask1"});
+        EXPECT_FALSE(ConfigDSN(NULL, ODBC_ADD_DSN, "VKL Test", list.c_str())) << r.pair;
+        EXPECT_EQ(1u, log.count(r.logged)) << r.pair;
+        if (r.secret != nullptr) {
+            EXPECT_EQ(0u, log.count(r.secret)) << r.pair;
+        }
     }
 }
 

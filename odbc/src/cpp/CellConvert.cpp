@@ -296,8 +296,16 @@ CellStatus toTimestamp(std::string_view cell, int32_t type, bool isNull, void* t
 CellStatus toText(std::string_view text, bool isNull, void* target, SQLLEN bufferLength,
                   SQLLEN* length)
 {
-    if (bufferLength <= 0) {
+    if (bufferLength < 0) {
         return CELL_BAD_LENGTH;
+    }
+    if (bufferLength == 0) {
+        // The usual "how long is it?" call: nothing is written, not even a
+        // NUL, and the whole length goes back. Not even an empty text went
+        // out whole, as its NUL did not, so the next call with a buffer
+        // still delivers it.
+        *length = isNull ? SQL_NULL_DATA : (SQLLEN)text.size();
+        return isNull ? CELL_OK : CELL_TRUNCATED;
     }
     const size_t room = (size_t)bufferLength - 1;
     const size_t n = text.size() < room ? text.size() : room;
@@ -488,7 +496,8 @@ std::optional<SQL_DATE_STRUCT> parseDateText(std::string_view text)
     int y, m, d;
     bool ok;
     if (text.size() == 10) {
-        ok = readDigits(text, 0, 4, &y) && readDigits(text, 5, 2, &m) && readDigits(text, 8, 2, &d);
+        ok = readDigits(text, 0, 4, &y) && text[4] == '-' && readDigits(text, 5, 2, &m) &&
+             text[7] == '-' && readDigits(text, 8, 2, &d);
     } else if (text.size() == 8) {
         ok = readDigits(text, 0, 4, &y) && readDigits(text, 4, 2, &m) && readDigits(text, 6, 2, &d);
     } else {
@@ -505,7 +514,7 @@ std::optional<SQL_TIMESTAMP_STRUCT> parseTimestampText(std::string_view text, bo
     if (subNanoCut != nullptr) {
         *subNanoCut = false;
     }
-    if (text.size() < 19 || text.find(' ') != 10) {
+    if (text.size() < 19 || text[10] != ' ' || text[13] != ':' || text[16] != ':') {
         return std::nullopt;
     }
     std::optional<SQL_DATE_STRUCT> date = parseDateText(text.substr(0, 10));

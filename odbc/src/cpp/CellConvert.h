@@ -67,9 +67,10 @@ size_t cellScanNumber(std::string_view text, CellNumber* number);
 CellStatus cellParseDouble(std::string_view text, double* value);
 
 // "yyyy-mm-dd" or "yyyymmdd", each field digits, a real calendar day
-// (years 1 to 9999). The separators of the first form are not examined.
+// (years 1 to 9999).
 std::optional<SQL_DATE_STRUCT> parseDateText(std::string_view text);
-// "yyyy-mm-dd hh:mm:ss" with an optional fraction "." and 1 or more digits,
+// "yyyy-mm-dd hh:mm:ss" (these separators, one blank) with an optional
+// fraction "." and 1 or more digits,
 // scaled to nanoseconds (".5" is 500000000). Fields as for dates, hour 0-23,
 // minute and second 0-59. Digits below the nanosecond are dropped, and
 // *subNanoCut (when given) says whether one of them was not zero.
@@ -102,8 +103,9 @@ CellStatus cellText(const std::string& cell, int32_t type, bool ansi,
 //   text:  for SQL_C_CHAR, the text to hand out (cellText's, or the part of
 //          it not yet handed out); not used for other C types.
 //   bufferLength: bytes at target; consulted for SQL_C_CHAR (text and NUL,
-//          cut to fit), dates and timestamps (at least their structure);
-//          the other C types write their fixed size.
+//          cut to fit; 0 writes nothing and only reports the length, as
+//          CELL_TRUNCATED unless the cell is NULL), dates and timestamps (at
+//          least their structure); the other C types write their fixed size.
 // On CELL_OK, CELL_TRUNCATED and CELL_FRACTION_CUT the value is written and
 // *length holds the length/indicator: SQL_NULL_DATA for a NULL cell (numbers
 // and structures are then written as zero, text as "null" cut to the

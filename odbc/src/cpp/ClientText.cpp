@@ -3,64 +3,135 @@
 
 namespace clienttext {
 
-std::string backtickIdentifierQuotes(const std::string& text)
-{
-    enum State { PLAIN, LITERAL, QUOTED_NAME, BACKTICK_NAME, LINE_COMMENT, BLOCK_COMMENT };
-    std::string out = text;
-    const size_t n = out.size();
-    State state = PLAIN;
-    for (size_t i = 0; i < n; ++i) {
-        const char c = out[i];
-        const char next = i + 1 < n ? out[i + 1] : '\0';
-        switch (state) {
-        case PLAIN:
-            if (c == '\'') {
-                state = LITERAL;
-            } else if (c == '"') {
-                out[i] = '`';
-                state = QUOTED_NAME;
-            } else if (c == '`') {
-                state = BACKTICK_NAME;
-            } else if (c == '-' && next == '-') {
-                state = LINE_COMMENT;
-                ++i;
-            } else if (c == '/' && next == '*') {
-                state = BLOCK_COMMENT;
-                ++i;
-            }
-            break;
-        case LITERAL:
-            if (c == '\\') {
-                ++i;
-            } else if (c == '\'') {
-                state = PLAIN;  // a doubled '' closes and reopens the literal
-            }
-            break;
-        case QUOTED_NAME:
-            if (c == '"') {
-                out[i] = '`';
-                state = PLAIN;
-            }
-            break;
-        case BACKTICK_NAME:
-            if (c == '`') {
-                state = PLAIN;
-            }
-            break;
-        case LINE_COMMENT:
-            if (c == '\n' || c == '\r') {
-                state = PLAIN;
-            }
-            break;
-        case BLOCK_COMMENT:
-            if (c == '*' && next == '/') {
-                state = PLAIN;
-                ++i;
-            }
-            break;
+namespace {
+
+// The parts of a statement text, as the service reads them.
+enum class Part { PLAIN, LITERAL, QUOTED_NAME, BACKTICK_NAME, COMMENT };
+
+// Calls `visit(part, begin, end)` for each run of the text, in order, quotes
+// and comment markers included in their run: text literals ('...', in which
+// a backslash escapes the next character), double-quoted and backtick names,
+// comments (-- to the end of the line, /* ... */) and the plain text between
+// them. The quote conversion and the comment rule of SET and USE both read a
+// text through it, so they never disagree about where a comment is.
+template <typename Visit> void forEachPart(const std::string& text, Visit visit) {
+    const size_t n = text.size();
+    size_t begin = 0;
+    size_t i = 0;
+    auto next = [&](Part part, size_t end) {
+        if (end > begin) {
+            visit(part, begin, end);
         }
+        begin = end;
+    };
+    while (i < n) {
+        const char c = text[i];
+        const char after = i + 1 < n ? text[i + 1] : '\0';
+        size_t end = i;
+        Part part;
+        if (c == '\'') {
+            part = Part::LITERAL;
+            for (end = i + 1; end < n && text[end] != '\''; ++end) {
+                if (text[end] == '\\') {
+                    ++end;
+                }
+            }
+        } else if (c == '"') {
+            part = Part::QUOTED_NAME;
+            // A doubled "" inside stands for one ".
+            for (end = i + 1; end < n; ++end) {
+                if (text[end] == '"') {
+                    if (end + 1 < n && text[end + 1] == '"') {
+                        ++end;
+                        continue;
+                    }
+                    break;
+                }
+            }
+        } else if (c == '`') {
+            part = Part::BACKTICK_NAME;
+            end = text.find('`', i + 1);
+        } else if (c == '-' && after == '-') {
+            part = Part::COMMENT;
+            end = text.find_first_of("\r\n", i + 2);
+            if (end != std::string::npos) {
+                --end; // the line end itself is plain text
+            }
+        } else if (c == '/' && after == '*') {
+            part = Part::COMMENT;
+            end = text.find("*/", i + 2);
+            if (end != std::string::npos) {
+                ++end;
+            }
+        } else {
+            ++i;
+            continue;
+        }
+        // The closing character is part of the run; an unclosed run lasts
+        // to the end of the text.
+        end = (end == std::string::npos || end >= n) ? n : end + 1;
+        next(Part::PLAIN, i);
+        next(part, end);
+        i = end;
     }
+    next(Part::PLAIN, n);
+}
+
+} // namespace
+
+std::string backtickIdentifierQuotes(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    Part previous = Part::PLAIN;
+    forEachPart(text, [&](Part part, size_t begin, size_t end) {
+        // A converted name right next to a backtick name would read as one
+        // name holding a backtick, the two backticks between them as one;
+        // a blank keeps them two names, as ODBC reads them.
+        const bool isName = part == Part::QUOTED_NAME || part == Part::BACKTICK_NAME;
+        const bool wasName = previous == Part::QUOTED_NAME || previous == Part::BACKTICK_NAME;
+        if (isName && wasName && (part == Part::QUOTED_NAME || previous == Part::QUOTED_NAME)) {
+            out += ' ';
+        }
+        previous = part;
+        if (part != Part::QUOTED_NAME) {
+            out.append(text, begin, end - begin);
+            return;
+        }
+        // The service reads a backtick name up to the next backtick, with
+        // "``" for one inside and a double quote as a character of the name.
+        out += '`';
+        bool closed = false;
+        for (size_t i = begin + 1; i < end; ++i) {
+            const char c = text[i];
+            if (c == '`') {
+                out += "``";
+            } else if (c != '"') {
+                out += c;
+            } else if (i + 1 < end && text[i + 1] == '"') {
+                out += '"';
+                ++i;
+            } else {
+                closed = true; // the closing quote, last of the run
+            }
+        }
+        if (closed) {
+            out += '`';
+        }
+    });
     return out;
+}
+
+std::string withoutComments(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    forEachPart(text, [&](Part part, size_t begin, size_t end) {
+        if (part == Part::COMMENT) {
+            out += ' ';
+        } else {
+            out.append(text, begin, end - begin);
+        }
+    });
+    return trimmed(out);
 }
 
 std::vector<ConnStringEntry> splitConnectionString(const std::string& text) {

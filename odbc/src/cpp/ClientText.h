@@ -50,12 +50,20 @@ inline std::string fieldText(const char (&field)[N])
     return std::string(field, strnlen(field, N));
 }
 
-// The statement text with the double quotes that quote identifiers turned
-// into backticks, the service's identifier quotes. Text literals ('...', in
-// which a backslash escapes the next character), comments (-- to the end of
-// the line, /* ... */) and backtick-quoted names are copied unchanged; inside
-// a double-quoted identifier an apostrophe is part of the name.
+// The statement text with its double-quoted identifiers turned into
+// backtick-quoted ones, the service's identifier quotes. Text literals
+// ('...', in which a backslash escapes the next character), comments (-- to
+// the end of the line, /* ... */) and backtick-quoted names are copied
+// unchanged. Inside a double-quoted identifier an apostrophe is part of the
+// name, "" stands for one " (which a backtick name holds as it is), and a
+// backtick is written as two, so that the name cannot end early. A blank
+// goes between a converted name and a backtick name that it touches.
 std::string backtickIdentifierQuotes(const std::string& text);
+
+// The text with each comment (by the rule above) replaced by one blank, and
+// trimmed: what the statements the client handles itself read their
+// argument from.
+std::string withoutComments(const std::string& text);
 
 // One entry of a connection string in ODBC's grammar: the key is the text
 // before the first "=", the value everything after it up to the next ";"; a

@@ -3,7 +3,6 @@
 
 #include <stdlib.h>
 #include <string.h>
-#include <strings.h>
 
 #include <new>
 
@@ -40,22 +39,10 @@ bool proxyRequested(const std::string& useProxy)
     return strtol(useProxy.c_str(), NULL, 10) == 1;
 }
 
-bool isSecretKey(const std::string& key)
-{
-    return strcasecmp(key.c_str(), "PASSWORD") == 0 || strcasecmp(key.c_str(), "PWD") == 0 ||
-           strcasecmp(key.c_str(), "SK") == 0;
-}
-
-// One entry with a secret value replaced, braces and all: nothing of the
-// secret stays.
+// One entry as the log shows it: secrets masked (navixMaskedEntry).
 std::string maskEntry(const ConnStringEntry& entry)
 {
-    // A key written with blanks around it is masked too: better one value
-    // too many hidden than one shown.
-    if (!entry.hasValue || !isSecretKey(trimmed(entry.key))) {
-        return entry.text;
-    }
-    return entry.text.substr(0, entry.text.find('=') + 1) + "****";
+    return navixMaskedEntry(entry.text);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ namespace {
 using clienttext::fieldText;
 using clienttext::trimmed;
 using clienttext::upperAscii;
+using clienttext::withoutComments;
 
 const uint32_t kPageSize = 100;
 
@@ -292,7 +293,8 @@ int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql)
 
 int NavixQueryResultSet::procSetStatement(const std::string& sql)
 {
-    std::string conf = trimmed(sql.size() > 3 ? sql.substr(3) : std::string());
+    // A comment is no part of the setting.
+    std::string conf = withoutComments(sql.size() > 3 ? sql.substr(3) : std::string());
     if (m_conn != NULL && m_conn->updateServerConfMap(conf)) {
         m_conn->rebuildServerConfList();
         return 0;
@@ -302,8 +304,9 @@ int NavixQueryResultSet::procSetStatement(const std::string& sql)
     return 1;
 }
 
-int NavixQueryResultSet::procUseStatement(const std::string& sql)
-{
+int NavixQueryResultSet::procUseStatement(const std::string& statement) {
+    // The name is the last word before any comment.
+    const std::string sql = withoutComments(statement);
     size_t space = sql.rfind(' ');
     if (space == std::string::npos || m_conn == NULL) {
         diag.set(1, "01000", kInvalidSyntax);

@@ -1,0 +1,1 @@
+select "x`; drop table t; --" from t

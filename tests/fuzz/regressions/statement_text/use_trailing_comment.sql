@@ -1,0 +1,1 @@
+use db2 -- note
