@@ -374,7 +374,8 @@ const ConvertRow kRows[] = {
     // A zero length asks for the length: nothing is written.
     {"hello", S, SQL_C_CHAR, 0, CELL_TRUNCATED, 5, ""},
     {"", S, SQL_C_CHAR, 0, CELL_TRUNCATED, 0, ""},
-    {"null", S, SQL_C_CHAR, 0, CELL_OK, NUL, ""},
+    {JSON_NULL, S, SQL_C_CHAR, 0, CELL_OK, NUL, ""},
+    {"null", S, SQL_C_CHAR, 0, CELL_TRUNCATED, 4, ""},
     {"12.50", DEC, SQL_C_CHAR, 64, CELL_OK, 5, "12.50"},
     // NULL cells (a JSON null): zero or "null", and the NULL indicator.
     {JSON_NULL, I, SQL_C_SLONG, 0, CELL_OK, NUL, "0"},
