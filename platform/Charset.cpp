@@ -21,14 +21,12 @@ namespace {
 
 const uint32_t kReplacement = 0xFFFD;
 
-bool isUtf8Name(const char* name)
-{
+bool isUtf8Name(const char* name) {
     return strcasecmp(name, "UTF-8") == 0 || strcasecmp(name, "UTF8") == 0;
 }
 
 // Decodes NUL-terminated UTF-8; each maximal ill-formed subpart becomes U+FFFD.
-void decodeUtf8(const unsigned char* s, std::vector<uint32_t>& out)
-{
+void decodeUtf8(const unsigned char* s, std::vector<uint32_t>& out) {
     size_t i = 0;
     while (s[i] != 0) {
         unsigned char c = s[i];
@@ -46,13 +44,13 @@ void decodeUtf8(const unsigned char* s, std::vector<uint32_t>& out)
         } else if (c >= 0xE0 && c <= 0xEF) {
             need = 2;
             cp = c & 0x0F;
-            if (c == 0xE0) lo = 0xA0;   // no overlong forms
-            if (c == 0xED) hi = 0x9F;   // no surrogates
+            if (c == 0xE0) lo = 0xA0; // no overlong forms
+            if (c == 0xED) hi = 0x9F; // no surrogates
         } else if (c >= 0xF0 && c <= 0xF4) {
             need = 3;
             cp = c & 0x07;
             if (c == 0xF0) lo = 0x90;
-            if (c == 0xF4) hi = 0x8F;   // nothing above U+10FFFF
+            if (c == 0xF4) hi = 0x8F; // nothing above U+10FFFF
         } else {
             out.push_back(kReplacement);
             ++i;
@@ -64,7 +62,7 @@ void decodeUtf8(const unsigned char* s, std::vector<uint32_t>& out)
             unsigned char t = s[j];
             unsigned char l = (k == 0) ? lo : 0x80;
             unsigned char h = (k == 0) ? hi : 0xBF;
-            if (t < l || t > h) {  // also stops at the terminating NUL
+            if (t < l || t > h) { // also stops at the terminating NUL
                 ok = false;
                 break;
             }
@@ -75,8 +73,7 @@ void decodeUtf8(const unsigned char* s, std::vector<uint32_t>& out)
     }
 }
 
-void encodeUtf8(const std::vector<uint32_t>& cps, std::string& out)
-{
+void encodeUtf8(const std::vector<uint32_t>& cps, std::string& out) {
     for (uint32_t cp : cps) {
         if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             cp = kReplacement;
@@ -104,8 +101,7 @@ const char* kWide = "UTF-32LE";
 
 // Code-page bytes to code points; a byte sequence the code page does not
 // define becomes U+FFFD. False when the code page is unknown to iconv.
-bool decodeCodePage(const char* src, const char* codePage, std::vector<uint32_t>& out)
-{
+bool decodeCodePage(const char* src, const char* codePage, std::vector<uint32_t>& out) {
     iconv_t cd = iconv_open(kWide, codePage);
     if (cd == (iconv_t)-1) {
         return false;
@@ -123,10 +119,10 @@ bool decodeCodePage(const char* src, const char* codePage, std::vector<uint32_t>
                 continue;
             }
             out.push_back(kReplacement);
-            if (errno == EINVAL) {  // truncated sequence at the end
+            if (errno == EINVAL) { // truncated sequence at the end
                 break;
             }
-            ++in;                   // EILSEQ: skip the offending byte
+            ++in; // EILSEQ: skip the offending byte
             --inLeft;
         }
     }
@@ -136,8 +132,7 @@ bool decodeCodePage(const char* src, const char* codePage, std::vector<uint32_t>
 }
 
 // The code page's form of "?", its default character.
-std::string defaultCharacter(const char* codePage)
-{
+std::string defaultCharacter(const char* codePage) {
     std::string q = "?";
     iconv_t cd = iconv_open(codePage, "ASCII");
     if (cd == (iconv_t)-1) {
@@ -157,8 +152,7 @@ std::string defaultCharacter(const char* codePage)
 }
 
 // Code points to code-page bytes; unmappable characters become "?".
-bool encodeCodePage(const std::vector<uint32_t>& cps, const char* codePage, std::string& out)
-{
+bool encodeCodePage(const std::vector<uint32_t>& cps, const char* codePage, std::string& out) {
     iconv_t cd = iconv_open(codePage, kWide);
     if (cd == (iconv_t)-1) {
         return false;
@@ -175,7 +169,7 @@ bool encodeCodePage(const std::vector<uint32_t>& cps, const char* codePage, std:
         if (r != (size_t)-1 || errno == E2BIG) {
             continue;
         }
-        if (errno != EILSEQ) {  // cannot happen with whole code points; stop cleanly
+        if (errno != EILSEQ) { // cannot happen with whole code points; stop cleanly
             break;
         }
         if (fallback.empty()) {
@@ -199,8 +193,7 @@ bool encodeCodePage(const std::vector<uint32_t>& cps, const char* codePage, std:
     return true;
 }
 
-int deliver(const std::string& text, char* dst, int dstSize)
-{
+int deliver(const std::string& text, char* dst, int dstSize) {
     if ((long long)text.size() + 1 > (long long)dstSize) {
         return 0;
     }
@@ -210,8 +203,7 @@ int deliver(const std::string& text, char* dst, int dstSize)
 }
 
 // The locale name that setlocale(LC_CTYPE, "") would use.
-std::string localeNameFromEnvironment()
-{
+std::string localeNameFromEnvironment() {
     const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
     for (const char* n : names) {
         const char* v = getenv(n);
@@ -222,8 +214,7 @@ std::string localeNameFromEnvironment()
     return "";
 }
 
-bool iconvKnows(const std::string& codePage)
-{
+bool iconvKnows(const std::string& codePage) {
     iconv_t cd = iconv_open(kWide, codePage.c_str());
     if (cd == (iconv_t)-1) {
         return false;
@@ -232,10 +223,9 @@ bool iconvKnows(const std::string& codePage)
     return true;
 }
 
-}  // namespace
+} // namespace
 
-std::string charsetActiveAnsiName()
-{
+std::string charsetActiveAnsiName() {
     std::string name = localeNameFromEnvironment();
     if (name.empty() || name == "C" || name == "POSIX") {
         return "UTF-8";
@@ -243,7 +233,8 @@ std::string charsetActiveAnsiName()
     size_t dot = name.find('.');
     if (dot != std::string::npos) {
         size_t at = name.find('@', dot);
-        std::string codeset = name.substr(dot + 1, at == std::string::npos ? std::string::npos : at - dot - 1);
+        std::string codeset =
+            name.substr(dot + 1, at == std::string::npos ? std::string::npos : at - dot - 1);
         if (isUtf8Name(codeset.c_str())) {
             return "UTF-8";
         }
@@ -265,8 +256,7 @@ std::string charsetActiveAnsiName()
     return "UTF-8";
 }
 
-int charsetConvertFromUTF8(const char* src, char* dst, int dstSize, const char* codePage)
-{
+int charsetConvertFromUTF8(const char* src, char* dst, int dstSize, const char* codePage) {
     if (src == NULL || dst == NULL || codePage == NULL) {
         return 0;
     }
@@ -281,8 +271,7 @@ int charsetConvertFromUTF8(const char* src, char* dst, int dstSize, const char* 
     return deliver(out, dst, dstSize);
 }
 
-int charsetConvertToUTF8(const char* src, char* dst, int dstSize, const char* codePage)
-{
+int charsetConvertToUTF8(const char* src, char* dst, int dstSize, const char* codePage) {
     if (src == NULL || dst == NULL || codePage == NULL) {
         return 0;
     }
@@ -297,16 +286,14 @@ int charsetConvertToUTF8(const char* src, char* dst, int dstSize, const char* co
     return deliver(out, dst, dstSize);
 }
 
-int ConvertUTF82ANSI(const char* src, char* dst, int dstSize)
-{
+int ConvertUTF82ANSI(const char* src, char* dst, int dstSize) {
     if (src == NULL || dst == NULL) {
         return 0;
     }
     return charsetConvertFromUTF8(src, dst, dstSize, charsetActiveAnsiName().c_str());
 }
 
-int ConvertANSI2UTF8(const char* src, char* dst, int dstSize)
-{
+int ConvertANSI2UTF8(const char* src, char* dst, int dstSize) {
     if (src == NULL || dst == NULL) {
         return 0;
     }

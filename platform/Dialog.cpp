@@ -18,8 +18,7 @@ int gResourceCount = 0;
 // One dialog or message box at a time per process: the terminal is one, and
 // curses is not thread-safe. Recursive, since a dialog procedure shows
 // message boxes from inside the dialog.
-std::recursive_mutex& uiLock()
-{
+std::recursive_mutex& uiLock() {
     static std::recursive_mutex lock;
     return lock;
 }
@@ -27,23 +26,20 @@ std::recursive_mutex& uiLock()
 VornDialogBackend* gBackend = NULL;
 VornDialog* gOpenDialog = NULL; // guarded by uiLock
 
-VornDialogBackend* backend()
-{
+VornDialogBackend* backend() {
     return gBackend != NULL ? gBackend : vornTerminalDialogBackend();
 }
 
 // The open dialog that `window` names; NULL for anything else, so that a
 // stale or foreign handle is refused rather than followed.
-VornDialog* dialogOf(HWND window)
-{
+VornDialog* dialogOf(HWND window) {
     if (window == NULL || window != static_cast<HWND>(gOpenDialog)) {
         return NULL;
     }
     return gOpenDialog;
 }
 
-VornControlKind kindOf(const VornDialogItem& item)
-{
+VornControlKind kindOf(const VornDialogItem& item) {
     if (strcasecmp(item.windowClass, "BUTTON") == 0) return VORN_CONTROL_BUTTON;
     if (strcasecmp(item.windowClass, "EDIT") == 0) return VORN_CONTROL_EDIT;
     if (strcasecmp(item.windowClass, "COMBOBOX") == 0) return VORN_CONTROL_LIST;
@@ -53,8 +49,7 @@ VornControlKind kindOf(const VornDialogItem& item)
 } // namespace
 
 VornDialog::VornDialog(const VornDialogTemplate* t)
-    : dialogTemplate(t), changes(0), ended(false), result(0), userData(0)
-{
+    : dialogTemplate(t), changes(0), ended(false), result(0), userData(0) {
     for (int i = 0; i < t->itemCount; i++) {
         const VornDialogItem& item = t->items[i];
         VornDialogControl c;
@@ -70,8 +65,7 @@ VornDialog::VornDialog(const VornDialogTemplate* t)
     }
 }
 
-VornDialogControl* VornDialog::control(int id)
-{
+VornDialogControl* VornDialog::control(int id) {
     for (VornDialogControl& c : controls) {
         if (c.item->id == id) {
             return &c;
@@ -80,15 +74,13 @@ VornDialogControl* VornDialog::control(int id)
     return NULL;
 }
 
-void vornRegisterDialogResource(const VornDialogTemplate* dialogTemplate)
-{
+void vornRegisterDialogResource(const VornDialogTemplate* dialogTemplate) {
     if (dialogTemplate != NULL && gResourceCount < kMaxResources) {
         gResources[gResourceCount++] = dialogTemplate;
     }
 }
 
-const VornDialogTemplate* vornFindDialogResource(HINSTANCE module, LPCSTR name)
-{
+const VornDialogTemplate* vornFindDialogResource(HINSTANCE module, LPCSTR name) {
     if (!IS_INTRESOURCE(name)) {
         return NULL;
     }
@@ -101,15 +93,13 @@ const VornDialogTemplate* vornFindDialogResource(HINSTANCE module, LPCSTR name)
     return NULL;
 }
 
-void vornSetDialogBackend(VornDialogBackend* b)
-{
+void vornSetDialogBackend(VornDialogBackend* b) {
     std::lock_guard<std::recursive_mutex> guard(uiLock());
     gBackend = b;
 }
 
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC dialogProc,
-                        LPARAM initParam)
-{
+                        LPARAM initParam) {
     const VornDialogTemplate* t = vornFindDialogResource(instance, templateName);
     if (t == NULL || dialogProc == NULL) {
         return -1;
@@ -152,8 +142,7 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DL
     return dialog.result;
 }
 
-BOOL EndDialog(HWND window, INT_PTR result)
-{
+BOOL EndDialog(HWND window, INT_PTR result) {
     std::lock_guard<std::recursive_mutex> guard(uiLock());
     VornDialog* d = dialogOf(window);
     if (d == NULL) {
@@ -164,8 +153,7 @@ BOOL EndDialog(HWND window, INT_PTR result)
     return TRUE;
 }
 
-UINT GetDlgItemTextA(HWND window, int id, LPSTR text, int maxCount)
-{
+UINT GetDlgItemTextA(HWND window, int id, LPSTR text, int maxCount) {
     if (text == NULL || maxCount <= 0) {
         return 0;
     }
@@ -186,8 +174,7 @@ UINT GetDlgItemTextA(HWND window, int id, LPSTR text, int maxCount)
     return (UINT)n;
 }
 
-BOOL SetDlgItemTextA(HWND window, int id, LPCSTR text)
-{
+BOOL SetDlgItemTextA(HWND window, int id, LPCSTR text) {
     std::lock_guard<std::recursive_mutex> guard(uiLock());
     VornDialog* d = dialogOf(window);
     VornDialogControl* c = d != NULL ? d->control(id) : NULL;
@@ -199,8 +186,7 @@ BOOL SetDlgItemTextA(HWND window, int id, LPCSTR text)
     return TRUE;
 }
 
-LRESULT SendDlgItemMessageA(HWND window, int id, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT SendDlgItemMessageA(HWND window, int id, UINT message, WPARAM wParam, LPARAM lParam) {
     std::lock_guard<std::recursive_mutex> guard(uiLock());
     VornDialog* d = dialogOf(window);
     VornDialogControl* c = d != NULL ? d->control(id) : NULL;
@@ -236,8 +222,7 @@ LRESULT SendDlgItemMessageA(HWND window, int id, UINT message, WPARAM wParam, LP
     }
 }
 
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
-{
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     std::lock_guard<std::recursive_mutex> guard(uiLock());
     // While a dialog is open the terminal is its, so the box goes over it
     // whoever owns the box.
@@ -245,8 +230,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
                                  caption != NULL ? caption : "Error");
 }
 
-intptr_t SetWindowLongPtrA(HWND window, int index, intptr_t value)
-{
+intptr_t SetWindowLongPtrA(HWND window, int index, intptr_t value) {
     std::lock_guard<std::recursive_mutex> guard(uiLock());
     VornDialog* d = dialogOf(window);
     if (d == NULL || index != DWLP_USER) {
@@ -257,8 +241,7 @@ intptr_t SetWindowLongPtrA(HWND window, int index, intptr_t value)
     return old;
 }
 
-intptr_t GetWindowLongPtrA(HWND window, int index)
-{
+intptr_t GetWindowLongPtrA(HWND window, int index) {
     std::lock_guard<std::recursive_mutex> guard(uiLock());
     VornDialog* d = dialogOf(window);
     if (d == NULL || index != DWLP_USER) {

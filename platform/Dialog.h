@@ -96,8 +96,7 @@ struct VornDialogTemplate {
 void vornRegisterDialogResource(const VornDialogTemplate* dialogTemplate);
 
 struct VornDialogResource {
-    explicit VornDialogResource(const VornDialogTemplate* dialogTemplate)
-    {
+    explicit VornDialogResource(const VornDialogTemplate* dialogTemplate) {
         vornRegisterDialogResource(dialogTemplate);
     }
 };

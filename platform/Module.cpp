@@ -6,8 +6,7 @@
 #include <string.h>
 #include <unistd.h>
 
-HMODULE vornModuleFromAddress(const void* address)
-{
+HMODULE vornModuleFromAddress(const void* address) {
     Dl_info info;
     if (address == NULL || dladdr(address, &info) == 0) {
         return NULL;
@@ -17,8 +16,7 @@ HMODULE vornModuleFromAddress(const void* address)
 
 // Copies `name` into the caller's buffer the way Windows does: cut to fit,
 // always NUL-terminated, `size` returned when it had to be cut.
-static DWORD storeName(const char* name, LPSTR fileName, DWORD size)
-{
+static DWORD storeName(const char* name, LPSTR fileName, DWORD size) {
     size_t len = strlen(name);
     if (len < size) {
         memcpy(fileName, name, len + 1);
@@ -29,8 +27,7 @@ static DWORD storeName(const char* name, LPSTR fileName, DWORD size)
     return size;
 }
 
-DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size)
-{
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
     if (fileName == NULL || size == 0) {
         return 0;
     }

@@ -3,7 +3,7 @@
 #ifndef VORN_PLATFORM_MODULE_H
 #define VORN_PLATFORM_MODULE_H
 
-#include <sqltypes.h>   // BOOL, DWORD, HINSTANCE, LPSTR as unixODBC defines them
+#include <sqltypes.h> // BOOL, DWORD, HINSTANCE, LPSTR as unixODBC defines them
 
 #ifndef TRUE
 #define TRUE 1

@@ -30,8 +30,7 @@ struct Installer {
     GetConfigModeFn getConfigMode;
 };
 
-template <typename Fn> Fn lookUp(void* lib, const char* name)
-{
+template <typename Fn> Fn lookUp(void* lib, const char* name) {
     return lib != NULL ? reinterpret_cast<Fn>(dlsym(lib, name)) : NULL;
 }
 
@@ -40,8 +39,7 @@ template <typename Fn> Fn lookUp(void* lib, const char* name)
 // In a process that already has libodbcinst (the installer calling our setup
 // entry points), dlopen hands back that same copy, so its error record and
 // configuration mode are the caller's.
-const Installer& installer()
-{
+const Installer& installer() {
     static const Installer table = []() {
         void* lib = dlopen("libodbcinst.so.2", RTLD_LAZY | RTLD_LOCAL);
         if (lib == NULL) {
@@ -60,15 +58,13 @@ const Installer& installer()
 }
 
 // Every call of the driver into the installer holds this lock.
-std::mutex& installerLock()
-{
+std::mutex& installerLock() {
     static std::mutex lock;
     return lock;
 }
 
 int getProfileLocked(const char* section, const char* entry, const char* defaultValue,
-                     char* retBuffer, int retBufferSize, const char* fileName)
-{
+                     char* retBuffer, int retBufferSize, const char* fileName) {
     GetProfileFn fn = installer().getProfile;
     if (fn == NULL) {
         return 0;
@@ -79,14 +75,12 @@ int getProfileLocked(const char* section, const char* entry, const char* default
 
 } // namespace
 
-bool vornProfileAvailable()
-{
+bool vornProfileAvailable() {
     return installer().getProfile != NULL;
 }
 
 int vornGetPrivateProfileString(const char* section, const char* entry, const char* defaultValue,
-                                char* retBuffer, int retBufferSize, const char* fileName)
-{
+                                char* retBuffer, int retBufferSize, const char* fileName) {
     if (retBuffer == NULL || retBufferSize <= 0) {
         return 0;
     }
@@ -104,8 +98,7 @@ int vornGetPrivateProfileString(const char* section, const char* entry, const ch
 }
 
 int vornGetPrivateProfileKeys(const char* section, char* retBuffer, int retBufferSize,
-                              const char* fileName)
-{
+                              const char* fileName) {
     if (retBuffer == NULL || retBufferSize < 2) {
         return 0;
     }
@@ -127,8 +120,7 @@ int vornGetPrivateProfileKeys(const char* section, char* retBuffer, int retBuffe
 }
 
 BOOL vornWritePrivateProfileString(const char* section, const char* entry, const char* value,
-                                   const char* fileName)
-{
+                                   const char* fileName) {
     WriteProfileFn fn = installer().writeProfile;
     if (fn == NULL) {
         return FALSE;
@@ -137,8 +129,7 @@ BOOL vornWritePrivateProfileString(const char* section, const char* entry, const
     return fn(section, entry, value, fileName);
 }
 
-BOOL vornWriteDSNToIni(const char* dsn, const char* driver)
-{
+BOOL vornWriteDSNToIni(const char* dsn, const char* driver) {
     WriteDsnFn fn = installer().writeDsn;
     if (fn == NULL) {
         return FALSE;
@@ -147,8 +138,7 @@ BOOL vornWriteDSNToIni(const char* dsn, const char* driver)
     return fn(dsn, driver);
 }
 
-BOOL vornRemoveDSNFromIni(const char* dsn)
-{
+BOOL vornRemoveDSNFromIni(const char* dsn) {
     RemoveDsnFn fn = installer().removeDsn;
     if (fn == NULL) {
         return FALSE;
@@ -157,8 +147,7 @@ BOOL vornRemoveDSNFromIni(const char* dsn)
     return fn(dsn);
 }
 
-BOOL vornPostInstallerError(DWORD errorCode, const char* message)
-{
+BOOL vornPostInstallerError(DWORD errorCode, const char* message) {
     PostErrorFn fn = installer().postError;
     if (fn == NULL) {
         return FALSE;
@@ -167,8 +156,7 @@ BOOL vornPostInstallerError(DWORD errorCode, const char* message)
     return fn(errorCode, message != NULL ? message : "") == SQL_SUCCESS;
 }
 
-BOOL vornGetConfigMode(UWORD* mode)
-{
+BOOL vornGetConfigMode(UWORD* mode) {
     GetConfigModeFn fn = installer().getConfigMode;
     if (fn == NULL || mode == NULL) {
         return FALSE;
@@ -177,8 +165,7 @@ BOOL vornGetConfigMode(UWORD* mode)
     return fn(mode);
 }
 
-BOOL vornPrepareSystemOdbcIni()
-{
+BOOL vornPrepareSystemOdbcIni() {
     UWORD mode = ODBC_BOTH_DSN;
     if (!vornGetConfigMode(&mode) || mode != ODBC_SYSTEM_DSN) {
         return TRUE;

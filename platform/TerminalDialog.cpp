@@ -57,16 +57,14 @@ struct Layout {
     std::vector<TextLine> labels;
 };
 
-int displayWidth(const std::string& s)
-{
+int displayWidth(const std::string& s) {
     size_t n = mbstowcs(NULL, s.c_str(), 0);
     return n == (size_t)-1 ? (int)s.size() : (int)n;
 }
 
 // Greedy word wrap into lines of at most `width` columns; a word longer
 // than that stands on a line of its own.
-std::vector<std::string> wrapWords(const std::string& text, int width)
-{
+std::vector<std::string> wrapWords(const std::string& text, int width) {
     std::vector<std::string> lines;
     std::string line;
     size_t i = 0;
@@ -89,20 +87,17 @@ std::vector<std::string> wrapWords(const std::string& text, int width)
 
 // The character row that a control's first line of text falls on: labels
 // are one text line (8 units) high, edits, lists and buttons 14.
-int rowOf(const VornDialogControl& c)
-{
+int rowOf(const VornDialogControl& c) {
     int lineHeight = c.kind == VORN_CONTROL_LABEL ? 8 : 14;
     int h = c.item->cy < lineHeight ? c.item->cy : lineHeight;
     return (c.item->y + h / 2 + 3) / 8;
 }
 
-bool focusable(const VornDialogControl& c)
-{
+bool focusable(const VornDialogControl& c) {
     return c.kind != VORN_CONTROL_LABEL && c.tabStop;
 }
 
-Layout templateLayout(const VornDialog& d)
-{
+Layout templateLayout(const VornDialog& d) {
     Layout l;
     l.rows = d.dialogTemplate->cy / 8;
     l.cols = (d.dialogTemplate->cx + 3) / 4;
@@ -136,8 +131,7 @@ Layout templateLayout(const VornDialog& d)
 
 // The label that names a control: on the control's row, left of it, the
 // nearest one.
-int labelFor(const VornDialog& d, size_t controlIndex)
-{
+int labelFor(const VornDialog& d, size_t controlIndex) {
     const VornDialogControl& c = d.controls[controlIndex];
     int best = -1, bestRight = -1;
     for (size_t i = 0; i < d.controls.size(); i++) {
@@ -159,8 +153,7 @@ struct CompactShape {
     int labelWidth = 0, widest = 0, count = 0;
 };
 
-CompactShape compactShape(const VornDialog& d)
-{
+CompactShape compactShape(const VornDialog& d) {
     CompactShape s;
     s.label.assign(d.controls.size(), -1);
     for (size_t i = 0; i < d.controls.size(); i++) {
@@ -178,8 +171,7 @@ CompactShape compactShape(const VornDialog& d)
 }
 
 // Empty (rows 0) when `maxCols` cannot hold it.
-Layout compactLayout(const VornDialog& d, int maxCols)
-{
+Layout compactLayout(const VornDialog& d, int maxCols) {
     Layout l;
     CompactShape s = compactShape(d);
     size_t n = d.controls.size();
@@ -211,8 +203,7 @@ Layout compactLayout(const VornDialog& d, int maxCols)
 
 // Text that the form can show and give back unchanged: valid in the locale's
 // character set and free of control characters.
-bool editable(const std::string& text)
-{
+bool editable(const std::string& text) {
     size_t n = mbstowcs(NULL, text.c_str(), 0);
     if (n == (size_t)-1) return false;
     std::vector<wchar_t> wide(n + 1);
@@ -223,16 +214,14 @@ bool editable(const std::string& text)
     return true;
 }
 
-std::string rtrim(const char* s)
-{
+std::string rtrim(const char* s) {
     std::string t = s != NULL ? s : "";
     size_t end = t.find_last_not_of(' ');
     return end == std::string::npos ? std::string() : t.substr(0, end + 1);
 }
 
 // Removes the last character (not byte) of a text in the locale's encoding.
-void dropLastChar(std::string& text)
-{
+void dropLastChar(std::string& text) {
     mbstate_t state;
     memset(&state, 0, sizeof(state));
     size_t i = 0, last = 0;
@@ -247,8 +236,7 @@ void dropLastChar(std::string& text)
 
 class TerminalBackend : public VornDialogBackend {
   public:
-    bool open(VornDialog& dialog) override
-    {
+    bool open(VornDialog& dialog) override {
         if (!startTerminal()) {
             return false;
         }
@@ -258,8 +246,7 @@ class TerminalBackend : public VornDialogBackend {
         return true;
     }
 
-    VornDialogInput nextInput(VornDialog& dialog) override
-    {
+    VornDialogInput nextInput(VornDialog& dialog) override {
         int errors = 0;
         for (;;) {
             if (dialog.changes != seenChanges_) {
@@ -281,15 +268,13 @@ class TerminalBackend : public VornDialogBackend {
         }
     }
 
-    void close(VornDialog& dialog) override
-    {
+    void close(VornDialog& dialog) override {
         teardown();
         dialog_ = NULL;
         stopTerminal();
     }
 
-    int messageBox(VornDialog* over, const char* text, const char* caption) override
-    {
+    int messageBox(VornDialog* over, const char* text, const char* caption) override {
         bool ownSession = screen_ == NULL;
         if (ownSession && !startTerminal()) {
             return 0;
@@ -309,8 +294,7 @@ class TerminalBackend : public VornDialogBackend {
   private:
     // --- the terminal ------------------------------------------------------
 
-    bool startTerminal()
-    {
+    bool startTerminal() {
         int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
             return false;
@@ -352,8 +336,7 @@ class TerminalBackend : public VornDialogBackend {
         return true;
     }
 
-    void stopTerminal()
-    {
+    void stopTerminal() {
         if (screen_ == NULL) return;
         endwin();
         delscreen(screen_);
@@ -363,8 +346,7 @@ class TerminalBackend : public VornDialogBackend {
         restoreHost();
     }
 
-    void restoreHost()
-    {
+    void restoreHost() {
         setlocale(LC_CTYPE, savedLocale_.c_str());
         for (size_t i = 0; i < kSignalCount; i++) {
             sigaction(kSignals[i], &savedSignals_[i], NULL);
@@ -373,8 +355,7 @@ class TerminalBackend : public VornDialogBackend {
 
     // --- building and drawing the dialog -------------------------------------
 
-    void build()
-    {
+    void build() {
         seenChanges_ = dialog_->changes;
         const VornDialogTemplate* t = dialog_->dialogTemplate;
         Layout l = templateLayout(*dialog_);
@@ -428,8 +409,7 @@ class TerminalBackend : public VornDialogBackend {
         wrefresh(frame_);
     }
 
-    FIELD* makeField(const VornDialogControl& c, int row, int col, int width)
-    {
+    FIELD* makeField(const VornDialogControl& c, int row, int col, int width) {
         FIELD* f = new_field(1, width, row, col, 0, 0);
         if (f == NULL) return NULL;
         field_opts_off(f, O_AUTOSKIP | O_BLANK | O_STATIC);
@@ -466,16 +446,14 @@ class TerminalBackend : public VornDialogBackend {
         return f;
     }
 
-    static std::string listText(const VornDialogControl& c, int width)
-    {
+    static std::string listText(const VornDialogControl& c, int width) {
         std::string text = c.selection >= 0 ? c.entries[(size_t)c.selection] : std::string();
         int pad = width - 1 - displayWidth(text);
         if (pad < 0) return text;
         return text + std::string((size_t)pad, ' ') + "v";
     }
 
-    void drawFrame(const VornDialogTemplate* t, const Layout& l)
-    {
+    void drawFrame(const VornDialogTemplate* t, const Layout& l) {
         box(frame_, 0, 0);
         std::string caption = std::string(" ") + (t->caption != NULL ? t->caption : "") + " ";
         int room = l.cols - 4;
@@ -489,8 +467,7 @@ class TerminalBackend : public VornDialogBackend {
         touchwin(frame_);
     }
 
-    void drawTooSmall(const VornDialogTemplate* t)
-    {
+    void drawTooSmall(const VornDialogTemplate* t) {
         CompactShape need = compactShape(*dialog_);
         char text[512];
         snprintf(text, sizeof(text),
@@ -508,8 +485,7 @@ class TerminalBackend : public VornDialogBackend {
         tooSmall_ = true;
     }
 
-    void teardown()
-    {
+    void teardown() {
         if (form_ != NULL) {
             unpost_form(form_);
             free_form(form_);
@@ -526,16 +502,14 @@ class TerminalBackend : public VornDialogBackend {
         tooSmall_ = false;
     }
 
-    void rebuild()
-    {
+    void rebuild() {
         teardown();
         build();
     }
 
     WINDOW* inputWindow() { return frame_ != NULL ? frame_ : stdscr; }
 
-    void placeCursor()
-    {
+    void placeCursor() {
         if (form_ == NULL) {
             curs_set(0);
             return;
@@ -548,26 +522,22 @@ class TerminalBackend : public VornDialogBackend {
 
     // --- focus -----------------------------------------------------------------
 
-    int currentControl()
-    {
+    int currentControl() {
         if (form_ == NULL) return -1;
         int k = field_index(current_field(form_));
         return k >= 0 && (size_t)k < fieldControl_.size() ? fieldControl_[(size_t)k] : -1;
     }
 
-    VornDialogControl* focusedControl()
-    {
+    VornDialogControl* focusedControl() {
         int i = currentControl();
         return i >= 0 ? &dialog_->controls[(size_t)i] : NULL;
     }
 
-    bool isEdit(int control)
-    {
+    bool isEdit(int control) {
         return control >= 0 && dialog_->controls[(size_t)control].kind == VORN_CONTROL_EDIT;
     }
 
-    void highlight(FIELD* f, bool on)
-    {
+    void highlight(FIELD* f, bool on) {
         int k = field_index(f);
         if (k < 0 || (size_t)k >= fieldControl_.size()) return;
         const VornDialogControl& c = dialog_->controls[(size_t)fieldControl_[(size_t)k]];
@@ -578,21 +548,18 @@ class TerminalBackend : public VornDialogBackend {
         set_field_back(f, on ? (normal | A_REVERSE) : normal);
     }
 
-    static void onFieldEnter(FORM* form)
-    {
+    static void onFieldEnter(FORM* form) {
         TerminalBackend* self = static_cast<TerminalBackend*>(form_userptr(form));
         self->highlight(current_field(form), true);
     }
 
-    static void onFieldLeave(FORM* form)
-    {
+    static void onFieldLeave(FORM* form) {
         TerminalBackend* self = static_cast<TerminalBackend*>(form_userptr(form));
         self->highlight(current_field(form), false);
     }
 
     // Moves the focus; an edit is entered at the end of its text.
-    void move(int request)
-    {
+    void move(int request) {
         form_driver_w(form_, KEY_CODE_YES, request);
         focus_ = currentControl();
         if (isEdit(focus_)) form_driver_w(form_, KEY_CODE_YES, REQ_END_LINE);
@@ -600,8 +567,7 @@ class TerminalBackend : public VornDialogBackend {
 
     // --- keys ------------------------------------------------------------------
 
-    int defaultButton() const
-    {
+    int defaultButton() const {
         for (const VornDialogControl& c : dialog_->controls) {
             if (c.defaultButton) return c.item->id;
         }
@@ -609,8 +575,7 @@ class TerminalBackend : public VornDialogBackend {
     }
 
     // Handles one key; true when it is an input for the dialog procedure.
-    bool handleKey(int status, wint_t ch, VornDialogInput* input)
-    {
+    bool handleKey(int status, wint_t ch, VornDialogInput* input) {
         bool function = status == KEY_CODE_YES;
         if (function && ch == KEY_RESIZE) {
             rebuild();
@@ -666,8 +631,7 @@ class TerminalBackend : public VornDialogBackend {
         }
     }
 
-    void stepList(VornDialogControl& c, int step)
-    {
+    void stepList(VornDialogControl& c, int step) {
         int n = (int)c.entries.size();
         if (n == 0) return;
         c.selection = c.selection < 0 ? 0 : ((c.selection + step) % n + n) % n;
@@ -677,8 +641,7 @@ class TerminalBackend : public VornDialogBackend {
                          listText(c, layout_.width[(size_t)control]).c_str());
     }
 
-    void editText(bool function, wint_t ch)
-    {
+    void editText(bool function, wint_t ch) {
         int request = 0;
         if (function) {
             switch (ch) {
@@ -713,8 +676,7 @@ class TerminalBackend : public VornDialogBackend {
 
     // Password edits keep the real text in the control and show stars; they
     // are typed and erased at their end only.
-    void editPassword(VornDialogControl& c, bool function, wint_t ch)
-    {
+    void editPassword(VornDialogControl& c, bool function, wint_t ch) {
         if ((function && ch == KEY_BACKSPACE) || (!function && (ch == 127 || ch == 8))) {
             if (c.text.empty()) return;
             dropLastChar(c.text);
@@ -737,8 +699,7 @@ class TerminalBackend : public VornDialogBackend {
     // Puts what the user typed into the dialog's controls. Only edits that
     // were changed are read back, so text the form cannot show stays as it
     // was.
-    void syncToDialog()
-    {
+    void syncToDialog() {
         if (form_ == NULL) return;
         form_driver_w(form_, KEY_CODE_YES, REQ_VALIDATION);
         for (size_t k = 0; k + 1 < fields_.size(); k++) {
@@ -752,8 +713,7 @@ class TerminalBackend : public VornDialogBackend {
 
     // --- message boxes ---------------------------------------------------------
 
-    void runMessageBox(const char* text, const char* caption)
-    {
+    void runMessageBox(const char* text, const char* caption) {
         int errors = 0;
         for (;;) {
             WINDOW* w = drawMessageBox(text, caption);
@@ -778,8 +738,7 @@ class TerminalBackend : public VornDialogBackend {
         }
     }
 
-    WINDOW* drawMessageBox(const char* text, const char* caption)
-    {
+    WINDOW* drawMessageBox(const char* text, const char* caption) {
         int maxInner = (COLS < 64 ? COLS : 64) - 4;
         if (maxInner < 1) maxInner = 1;
         std::vector<std::string> lines;
@@ -843,8 +802,7 @@ class TerminalBackend : public VornDialogBackend {
 
 } // namespace
 
-VornDialogBackend* vornTerminalDialogBackend()
-{
+VornDialogBackend* vornTerminalDialogBackend() {
     static TerminalBackend backend;
     return &backend;
 }

@@ -16,13 +16,11 @@ const int kSignalCount = (int)(sizeof(kSignals) / sizeof(kSignals[0]));
 
 volatile sig_atomic_t gCaught[NSIG];
 
-void onSignal(int sig)
-{
+void onSignal(int sig) {
     gCaught[sig] = 1;
 }
 
-int readByte(int fd)
-{
+int readByte(int fd) {
     unsigned char c;
     for (;;) {
         ssize_t n = read(fd, &c, 1);
@@ -37,8 +35,7 @@ int readByte(int fd)
     }
 }
 
-int readKey(int fd)
-{
+int readKey(int fd) {
     int c = readByte(fd);
     if (c == 0) {
         c = readByte(fd);
@@ -48,8 +45,7 @@ int readKey(int fd)
 
 } // namespace
 
-int readKeyPress(const char* prompt)
-{
+int readKeyPress(const char* prompt) {
     const int fd = STDIN_FILENO;
     struct termios saved;
     if (!isatty(fd) || tcgetattr(fd, &saved) != 0) {

@@ -30,8 +30,7 @@ const int kDriverAttrSize = 1024; // the driver's attribute list
 const int kMessageSize = 1001;    // an installer error message
 const int kStatusFailed = -1;
 
-void printLongUsage()
-{
+void printLongUsage() {
     printf("USAGE: ( to install )\n");
     printf("       KESTRIN /i driver-name dll-name dll-path\n");
     printf("       KESTRIN /i \"General ODBC Driver 0\" libvornodbc.so /tmp\n");
@@ -44,21 +43,18 @@ void printLongUsage()
     printf("       KESTRIN /u (use default value General ODBC Driver)\n\n");
 }
 
-void printShortUsage()
-{
+void printShortUsage() {
     printf("USAGE: KESTRIN /i driver-name dll-name dll-path     ( to install )\n");
     printf("       KESTRIN /u driver-name                       ( to uninstall )\n");
 }
 
-bool isSwitch(const char* arg, char letter)
-{
+bool isSwitch(const char* arg, char letter) {
     return (arg[0] == '/' || arg[0] == '-') && tolower((unsigned char)arg[1]) == letter &&
            arg[2] == '\0';
 }
 
 // Arguments live in 256-byte fields; a longer one is refused, never cut.
-bool argumentsFit(int argc, char** argv, int first, int last)
-{
+bool argumentsFit(int argc, char** argv, int first, int last) {
     for (int i = first; i <= last && i < argc; i++) {
         if (strlen(argv[i]) >= (size_t)kFieldSize) {
             printf("Error: argument %d is longer than %d characters.\n", i, kFieldSize - 1);
@@ -71,8 +67,7 @@ bool argumentsFit(int argc, char** argv, int first, int last)
 // The first installer error: its code and message (the record is read at
 // once, before any other installer call clears it). Returns 0 when there is
 // none.
-DWORD installerError(char* message, int size)
-{
+DWORD installerError(char* message, int size) {
     DWORD code = 0;
     WORD length = 0;
     message[0] = '\0';
@@ -89,8 +84,7 @@ DWORD installerError(char* message, int size)
 
 // Appends "text" and its NUL at `*used` of `buf`, keeping room for the list's
 // final NUL. False when it does not fit.
-bool appendPair(char* buf, int size, int* used, const char* text)
-{
+bool appendPair(char* buf, int size, int* used, const char* text) {
     size_t len = strlen(text);
     if ((size_t)*used + len + 2 > (size_t)size) {
         return false;
@@ -103,8 +97,7 @@ bool appendPair(char* buf, int size, int* used, const char* text)
 
 // The installer keeps the driver library's path as given; a relative one
 // would depend on the directory of whatever program loads the driver.
-bool absoluteLibraryPath(const char* path, const char* dllName, char* out, size_t size)
-{
+bool absoluteLibraryPath(const char* path, const char* dllName, char* out, size_t size) {
     char dir[PATH_MAX];
     if (realpath(path[0] != '\0' ? path : ".", dir) == NULL) {
         return false;
@@ -115,8 +108,7 @@ bool absoluteLibraryPath(const char* path, const char* dllName, char* out, size_
     return n > 0 && (size_t)n < size;
 }
 
-int installDriver(const char* driver, const char* dllName, const char* path)
-{
+int installDriver(const char* driver, const char* dllName, const char* path) {
     char file[2 * kFieldSize + 1];
     size_t pathLen = strlen(path);
     snprintf(file, sizeof(file), "%s%s%s", path, pathLen > 0 && path[pathLen - 1] == '/' ? "" : "/",
@@ -168,16 +160,14 @@ int installDriver(const char* driver, const char* dllName, const char* path)
 
 // Whether odbcinst.ini has a section for the driver (a name read is not
 // cached by the installer, unlike a value read).
-bool driverRegistered(const char* driver)
-{
+bool driverRegistered(const char* driver) {
     char keys[1024];
     memset(keys, 0, sizeof(keys));
     return SQLGetPrivateProfileString(driver, NULL, "", keys, sizeof(keys), "odbcinst.ini") > 0 &&
            keys[0] != '\0';
 }
 
-int uninstallDriver(const char* driver)
-{
+int uninstallDriver(const char* driver) {
     // unixODBC answers TRUE with a usage count of 0 for a driver it does not
     // know, and again after the last registration is gone: so ask first, and
     // stop when the count reaches 0.
@@ -211,13 +201,11 @@ int uninstallDriver(const char* driver)
 }
 
 // The installer's reading of a key of the ini file's section "ODBC".
-int readOdbcKey(const char* key, char* value, int size, void* iniFile)
-{
+int readOdbcKey(const char* key, char* value, int size, void* iniFile) {
     return SQLGetPrivateProfileString("ODBC", key, "", value, size, (const char*)iniFile);
 }
 
-int addDataSourceFromIni(const char* dsn, const char* iniFile, bool system)
-{
+int addDataSourceFromIni(const char* dsn, const char* iniFile, bool system) {
     char* attributes = (char*)calloc(kestrin::kDsnAttrSize, 1);
     char driver[kestrin::kValueSize];
     if (attributes == NULL) {
@@ -262,8 +250,7 @@ int addDataSourceFromIni(const char* dsn, const char* iniFile, bool system)
 }
 
 // Whether the data sources of the current configuration mode include `dsn`.
-bool dataSourceListed(const char* dsn)
-{
+bool dataSourceListed(const char* dsn) {
     for (int size = 16384; size <= (1 << 24); size *= 4) {
         char* names = (char*)calloc((size_t)size, 1);
         if (names == NULL) {
@@ -292,8 +279,7 @@ bool dataSourceListed(const char* dsn)
 // user's, by default) and answers TRUE for any name: so look for the name
 // among the user's data sources, then among the system's, and remove it
 // where it is.
-bool removeDataSource(const char* dsn)
-{
+bool removeDataSource(const char* dsn) {
     const UWORD modes[] = {ODBC_USER_DSN, ODBC_SYSTEM_DSN};
     bool removed = false;
     for (UWORD mode : modes) {
@@ -307,15 +293,13 @@ bool removeDataSource(const char* dsn)
     return removed;
 }
 
-void reportRemoveFailed()
-{
+void reportRemoveFailed() {
     printf("Remove datasource failed.\n");
 }
 
 // The ini file as the installer must be given it: an absolute path (a bare
 // name would be looked for in the installer's own folders).
-bool absoluteFile(const char* name, char* out, size_t size)
-{
+bool absoluteFile(const char* name, char* out, size_t size) {
     if (name[0] == '/') {
         return (size_t)snprintf(out, size, "%s", name) < size;
     }
@@ -327,8 +311,7 @@ bool absoluteFile(const char* name, char* out, size_t size)
     return n > 0 && (size_t)n < size;
 }
 
-int commandInstall(int argc, char** argv)
-{
+int commandInstall(int argc, char** argv) {
     if (!argumentsFit(argc, argv, 2, 4)) return kStatusFailed;
     const char* driver = argc > 2 ? argv[2] : kDefaultDriverName;
     const char* dllName = argc > 3 ? argv[3] : kDefaultDllName;
@@ -346,8 +329,7 @@ int commandInstall(int argc, char** argv)
     return installDriver(driver, dllName, path);
 }
 
-int commandUninstall(int argc, char** argv)
-{
+int commandUninstall(int argc, char** argv) {
     if (!argumentsFit(argc, argv, 2, 2)) return kStatusFailed;
     const char* driver = argc > 2 ? argv[2] : kDefaultDriverName;
     printf("Proceeding to un-register... \n\n");
@@ -355,8 +337,7 @@ int commandUninstall(int argc, char** argv)
     return uninstallDriver(driver);
 }
 
-int commandAdd(int argc, char** argv, bool system)
-{
+int commandAdd(int argc, char** argv, bool system) {
     if (argc < 4) {
         printf("DataSource name or ini file not given.");
         return kStatusFailed;
@@ -375,8 +356,7 @@ int commandAdd(int argc, char** argv, bool system)
     return addDataSourceFromIni(argv[2], iniFile, system);
 }
 
-int commandRemove(int argc, char** argv)
-{
+int commandRemove(int argc, char** argv) {
     if (argc < 3) {
         printf("DataSource name  not given.");
         return kStatusFailed;
@@ -393,8 +373,7 @@ int commandRemove(int argc, char** argv)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     printf("KESTRIN - to register or unregister ODBC driver\n\n");
     if (argc < 2) {
         printLongUsage();

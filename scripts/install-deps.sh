@@ -7,7 +7,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl ca-certificates
   liblog4cplus-dev libboost-dev libncurses-dev
   googletest libgtest-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format git
   python3 python3-pyodbc
   valgrind
 )

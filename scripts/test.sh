@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is needed, configures, builds and runs every test:
+# Installs what is needed, checks the sources' formatting, configures, builds
+# and runs every test:
 # first a normal build with every test (the memcheck sessions under valgrind
 # among them), then the unit, integration and end-to-end C++ tests again
 # under the address and undefined-behaviour sanitizers, then the thread tests
@@ -9,6 +10,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 jobs=$(nproc)
+
+# The committed .clang-format is the style of every C and C++ source.
+git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format --dry-run -Werror
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"

@@ -11,26 +11,37 @@
 
 #define NAVIX_LOG_BUFFER_SIZE 2048
 
-static bool mapLevel(int level, log4cplus::LogLevel* out)
-{
+static bool mapLevel(int level, log4cplus::LogLevel* out) {
     switch (level) {
-    case NAVIX_TRACE: *out = log4cplus::TRACE_LOG_LEVEL; return true;
-    case NAVIX_DEBUG: *out = log4cplus::DEBUG_LOG_LEVEL; return true;
-    case NAVIX_INFO:  *out = log4cplus::INFO_LOG_LEVEL;  return true;
-    case NAVIX_WARN:  *out = log4cplus::WARN_LOG_LEVEL;  return true;
-    case NAVIX_ERROR: *out = log4cplus::ERROR_LOG_LEVEL; return true;
-    case NAVIX_FATAL: *out = log4cplus::FATAL_LOG_LEVEL; return true;
-    default: return false;
+    case NAVIX_TRACE:
+        *out = log4cplus::TRACE_LOG_LEVEL;
+        return true;
+    case NAVIX_DEBUG:
+        *out = log4cplus::DEBUG_LOG_LEVEL;
+        return true;
+    case NAVIX_INFO:
+        *out = log4cplus::INFO_LOG_LEVEL;
+        return true;
+    case NAVIX_WARN:
+        *out = log4cplus::WARN_LOG_LEVEL;
+        return true;
+    case NAVIX_ERROR:
+        *out = log4cplus::ERROR_LOG_LEVEL;
+        return true;
+    case NAVIX_FATAL:
+        *out = log4cplus::FATAL_LOG_LEVEL;
+        return true;
+    default:
+        return false;
     }
 }
 
-void NavixLogging(int level, const char* file, const char* func, int line, const char* fmt, ...)
-{
+void NavixLogging(int level, const char* file, const char* func, int line, const char* fmt, ...) {
     char text[NAVIX_LOG_BUFFER_SIZE];
     int head = snprintf(text, sizeof(text), "%s][", func != NULL ? func : "");
     size_t used = head < 0 ? 0 : static_cast<size_t>(head);
     if (used >= sizeof(text)) {
-        used = sizeof(text) - 1;   // a name that fills the buffer leaves no room
+        used = sizeof(text) - 1; // a name that fills the buffer leaves no room
     }
     if (fmt != NULL && used < sizeof(text) - 1) {
         va_list args;
@@ -51,8 +62,8 @@ void NavixLogging(int level, const char* file, const char* func, int line, const
         }
         log4cplus::tostringstream& stream = log4cplus::detail::get_macro_body_oss();
         stream << text;
-        log4cplus::detail::macro_forced_log(root, ll, stream.str(), file != NULL ? file : "",
-                                            line, __PRETTY_FUNCTION__);
+        log4cplus::detail::macro_forced_log(root, ll, stream.str(), file != NULL ? file : "", line,
+                                            __PRETTY_FUNCTION__);
     } catch (...) {
     }
 }

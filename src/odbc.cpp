@@ -133,16 +133,14 @@ struct ConfEntry {
     char value[DSN_ENTRY_VALUE_MAX + 1];
 };
 
-const DsnField* fieldFor(const char* key)
-{
+const DsnField* fieldFor(const char* key) {
     for (int i = 0; i < kDsnFieldCount; i++) {
         if (strcasecmp(kDsnFields[i].key, key) == 0) return &kDsnFields[i];
     }
     return NULL;
 }
 
-bool isExtraKey(const char* key)
-{
+bool isExtraKey(const char* key) {
     for (int i = 0; i < kExtraKeyCount; i++) {
         if (strcasecmp(kExtraKeys[i], key) == 0) return true;
     }
@@ -151,8 +149,7 @@ bool isExtraKey(const char* key)
 
 // atoi's reading of AUTHMODE, only as far as "is it 0": optional blanks and
 // sign, then the leading digits (none reads as 0).
-bool leadingIntegerIsZero(const char* text)
-{
+bool leadingIntegerIsZero(const char* text) {
     const char* p = text;
     while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
         p++;
@@ -165,8 +162,7 @@ bool leadingIntegerIsZero(const char* text)
 
 // Calls `visit(key, keyLength, value)` for each pair of an installer
 // attribute list, up to the empty pair or a pair without "=".
-template <typename Visit> void forEachAttribute(const char* attributes, Visit visit)
-{
+template <typename Visit> void forEachAttribute(const char* attributes, Visit visit) {
     for (const char* p = attributes; p != NULL && *p != '\0'; p += strlen(p) + 1) {
         const char* eq = strchr(p, '=');
         if (eq == NULL) {
@@ -176,8 +172,7 @@ template <typename Visit> void forEachAttribute(const char* attributes, Visit vi
     }
 }
 
-bool keyIs(const char* key, size_t keyLength, const char* name)
-{
+bool keyIs(const char* key, size_t keyLength, const char* name) {
     return keyLength <= DSN_ENTRY_KEY_MAX && strlen(name) == keyLength &&
            strncasecmp(key, name, keyLength) == 0;
 }
@@ -189,8 +184,7 @@ struct ExtraPair {
     std::string value;
 };
 
-void putExtra(std::vector<ExtraPair>& extras, const std::string& key, const std::string& value)
-{
+void putExtra(std::vector<ExtraPair>& extras, const std::string& key, const std::string& value) {
     for (ExtraPair& e : extras) {
         if (strcasecmp(e.key.c_str(), key.c_str()) == 0) {
             e.value = value;
@@ -201,8 +195,7 @@ void putExtra(std::vector<ExtraPair>& extras, const std::string& key, const std:
 }
 
 // Every key name of the section (NUL-separated); empty when there is none.
-std::vector<std::string> sectionKeys(const char* dsn)
-{
+std::vector<std::string> sectionKeys(const char* dsn) {
     std::vector<std::string> keys;
     for (int size = 4096; size <= (1 << 20); size *= 4) {
         std::vector<char> buf((size_t)size);
@@ -219,8 +212,7 @@ std::vector<std::string> sectionKeys(const char* dsn)
 
 // The extra text: "KEY=VALUE;" for each pair that fits its bounds; the keys
 // of the others go to `dropped`.
-std::string buildExtraText(const std::vector<ExtraPair>& extras, std::string& dropped)
-{
+std::string buildExtraText(const std::vector<ExtraPair>& extras, std::string& dropped) {
     std::string text;
     int pieces = 0;
     for (const ExtraPair& e : extras) {
@@ -245,15 +237,13 @@ std::string buildExtraText(const std::vector<ExtraPair>& extras, std::string& dr
     return text;
 }
 
-void showDialogMessage(HWND hDlg, const char* text)
-{
+void showDialogMessage(HWND hDlg, const char* text) {
     MessageBoxA(hDlg, text, kCaptionDialog, MB_OK);
 }
 
 } // namespace
 
-void dsnFromAttributes(const char* attributes, char* dsn)
-{
+void dsnFromAttributes(const char* attributes, char* dsn) {
     forEachAttribute(attributes, [dsn](const char* key, size_t keyLength, const char* value) {
         if (keyIs(key, keyLength, "DSN")) {
             snprintf(dsn, DSN_NAME_SIZE, "%s", value);
@@ -261,8 +251,7 @@ void dsnFromAttributes(const char* attributes, char* dsn)
     });
 }
 
-void getConfsFromIni(HWND hDlg, const char* dsn, const char* attributes)
-{
+void getConfsFromIni(HWND hDlg, const char* dsn, const char* attributes) {
     std::vector<ExtraPair> extras;
     std::string dropped;
     char value[kIniValueSize];
@@ -351,8 +340,7 @@ void getConfsFromIni(HWND hDlg, const char* dsn, const char* attributes)
     }
 }
 
-int getConfsFromDlg(HWND hDlg)
-{
+int getConfsFromDlg(HWND hDlg) {
     const DsnSetup* setup = (const DsnSetup*)GetWindowLongPtrA(hDlg, DWLP_USER);
     ConfEntry* entries = (ConfEntry*)calloc(DSN_ENTRIES_MAX, sizeof(ConfEntry));
     if (entries == NULL) {
@@ -467,8 +455,7 @@ int getConfsFromDlg(HWND hDlg)
     return 1;
 }
 
-INT_PTR configDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
-{
+INT_PTR configDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
         const DsnSetup* setup = (const DsnSetup*)lParam;
@@ -502,8 +489,7 @@ INT_PTR configDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszAttributes)
-{
+BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszAttributes) {
     DsnSetup setup;
     memset(&setup, 0, sizeof(setup));
     if (lpszDriver == NULL || lpszAttributes == NULL) {
@@ -544,8 +530,7 @@ BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR
 }
 
 BOOL INSTAPI ConfigDriver(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszArgs,
-                          LPSTR lpszMsg, WORD cbMsgMax, WORD* pcbMsgOut)
-{
+                          LPSTR lpszMsg, WORD cbMsgMax, WORD* pcbMsgOut) {
     if (lpszMsg != NULL && cbMsgMax > 0) {
         lpszMsg[0] = '\0';
     }

@@ -17,45 +17,45 @@ class NavixQueryResultSet;
 // execution or catalog call drops every binding, unless SQL_CLOSE ended the
 // result first (_KeepBindings).
 struct ColumnHeader {
-    int32_t autoUniqueValue;      // SQL_DESC_AUTO_UNIQUE_VALUE
-    char* baseColumnName;         // SQL_DESC_BASE_COLUMN_NAME
-    char* baseTableName;          // SQL_DESC_BASE_TABLE_NAME
-    int32_t caseSensitive;        // SQL_DESC_CASE_SENSITIVE
-    char* catalogName;            // SQL_DESC_CATALOG_NAME
-    int32_t conciseType;          // SQL_DESC_CONCISE_TYPE
-    int32_t displaySize;          // SQL_DESC_DISPLAY_SIZE
-    int32_t fixedPrecScale;       // SQL_DESC_FIXED_PREC_SCALE
-    char* label;                  // SQL_DESC_LABEL
-    int32_t length;               // SQL_DESC_LENGTH
-    char* literalPrefix;          // SQL_DESC_LITERAL_PREFIX
-    char* literalSuffix;          // SQL_DESC_LITERAL_SUFFIX
-    char* localTypeName;          // SQL_DESC_LOCAL_TYPE_NAME
-    char* name;                   // SQL_DESC_NAME
-    int32_t nullable;             // SQL_DESC_NULLABLE
-    int32_t numPrecRadix;         // SQL_DESC_NUM_PREC_RADIX
-    int32_t octetLength;          // SQL_DESC_OCTET_LENGTH
-    int32_t precision;            // SQL_DESC_PRECISION
-    int32_t scale;                // SQL_DESC_SCALE
-    char* schemaName;             // SQL_DESC_SCHEMA_NAME
-    int32_t searchable;           // SQL_DESC_SEARCHABLE
-    char* tableName;              // SQL_DESC_TABLE_NAME
-    int32_t type;                 // SQL_DESC_TYPE
-    char* typeName;               // SQL_DESC_TYPE_NAME
-    int32_t unnamed;              // SQL_DESC_UNNAMED
-    int32_t isUnsigned;           // SQL_DESC_UNSIGNED
-    int32_t updatable;            // SQL_DESC_UPDATABLE
-    int32_t boundCType;           // SQLSMALLINT C type held in 32 bits; 0 = unbound
-    SQLPOINTER boundTarget;       // NULL = column not bound
-    SQLLEN boundBufferLength;     // bytes
-    SQLLEN* boundLenOrInd;        // may be NULL
+    int32_t autoUniqueValue;  // SQL_DESC_AUTO_UNIQUE_VALUE
+    char* baseColumnName;     // SQL_DESC_BASE_COLUMN_NAME
+    char* baseTableName;      // SQL_DESC_BASE_TABLE_NAME
+    int32_t caseSensitive;    // SQL_DESC_CASE_SENSITIVE
+    char* catalogName;        // SQL_DESC_CATALOG_NAME
+    int32_t conciseType;      // SQL_DESC_CONCISE_TYPE
+    int32_t displaySize;      // SQL_DESC_DISPLAY_SIZE
+    int32_t fixedPrecScale;   // SQL_DESC_FIXED_PREC_SCALE
+    char* label;              // SQL_DESC_LABEL
+    int32_t length;           // SQL_DESC_LENGTH
+    char* literalPrefix;      // SQL_DESC_LITERAL_PREFIX
+    char* literalSuffix;      // SQL_DESC_LITERAL_SUFFIX
+    char* localTypeName;      // SQL_DESC_LOCAL_TYPE_NAME
+    char* name;               // SQL_DESC_NAME
+    int32_t nullable;         // SQL_DESC_NULLABLE
+    int32_t numPrecRadix;     // SQL_DESC_NUM_PREC_RADIX
+    int32_t octetLength;      // SQL_DESC_OCTET_LENGTH
+    int32_t precision;        // SQL_DESC_PRECISION
+    int32_t scale;            // SQL_DESC_SCALE
+    char* schemaName;         // SQL_DESC_SCHEMA_NAME
+    int32_t searchable;       // SQL_DESC_SEARCHABLE
+    char* tableName;          // SQL_DESC_TABLE_NAME
+    int32_t type;             // SQL_DESC_TYPE
+    char* typeName;           // SQL_DESC_TYPE_NAME
+    int32_t unnamed;          // SQL_DESC_UNNAMED
+    int32_t isUnsigned;       // SQL_DESC_UNSIGNED
+    int32_t updatable;        // SQL_DESC_UPDATABLE
+    int32_t boundCType;       // SQLSMALLINT C type held in 32 bits; 0 = unbound
+    SQLPOINTER boundTarget;   // NULL = column not bound
+    SQLLEN boundBufferLength; // bytes
+    SQLLEN* boundLenOrInd;    // may be NULL
 
     // SQLGetData's progress through this column's value in the current row.
     // Only the column that the extras' partColumn names is in another state
     // than PART_NONE; reading another column, or the next row, resets it.
     int32_t partState;
-    char* partText;               // the converted text while it goes out in parts; malloc'd
-    SQLLEN partLength;            // bytes in partText
-    SQLLEN partOffset;            // bytes of partText already handed out
+    char* partText;    // the converted text while it goes out in parts; malloc'd
+    SQLLEN partLength; // bytes in partText
+    SQLLEN partOffset; // bytes of partText already handed out
 };
 
 // PART_ACTIVE: a text is being handed out in parts; PART_DONE: the value has

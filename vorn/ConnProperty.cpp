@@ -31,8 +31,7 @@ const DataSourceKey dataSourceKeys[DSKEY_COUNT] = {
     {"SSLCA", 0, "", CP_TEXT(SSLCA)},
 };
 
-char* connPropertyTextField(ConnProperty* prop, int index)
-{
+char* connPropertyTextField(ConnProperty* prop, int index) {
     if (prop == NULL || index < 0 || index >= DSKEY_COUNT) {
         return NULL;
     }
@@ -43,8 +42,7 @@ char* connPropertyTextField(ConnProperty* prop, int index)
     return (char*)prop + offset;
 }
 
-int32_t connPropertyDecimal(const char* text)
-{
+int32_t connPropertyDecimal(const char* text) {
     if (text == NULL) {
         return 0;
     }
@@ -73,8 +71,7 @@ int32_t connPropertyDecimal(const char* text)
     return value > INT_MAX ? INT_MAX : (int32_t)value;
 }
 
-int32_t connPropertyCharsetFlag(const char* text)
-{
+int32_t connPropertyCharsetFlag(const char* text) {
     if (text != NULL && strcasecmp(text, "UTF-8") == 0) {
         return 0;
     }

@@ -12,9 +12,9 @@
 // One connection's resolved settings. Plain and pointer-free: the query client
 // copies it whole, so the ODBC layer may free its own record after the open.
 struct ConnProperty {
-    int32_t authMode;     // AUTHMODE: 1 = request signing, anything else = identity token
-    int32_t charsetFlag;  // CHARSET: 0 when "UTF-8" (any case), else 1 (ANSI code page)
-    int32_t jobTimeout;   // JOBTIMEOUT in seconds
+    int32_t authMode;    // AUTHMODE: 1 = request signing, anything else = identity token
+    int32_t charsetFlag; // CHARSET: 0 when "UTF-8" (any case), else 1 (ANSI code page)
+    int32_t jobTimeout;  // JOBTIMEOUT in seconds
     char DRIVER[CONN_PROPERTY_TEXT_SIZE];
     char DSN[CONN_PROPERTY_TEXT_SIZE];
     char DATABASE[CONN_PROPERTY_TEXT_SIZE];
@@ -73,10 +73,10 @@ enum DataSourceKeyIndex {
 #define DSKEY_NO_TEXT_FIELD ((long)-1)
 
 struct DataSourceKey {
-    const char* name;          // key name, matched without regard to case
-    int required;              // 1: the connect fails when no value is found
-    const char* defaultValue;  // NULL for required keys
-    long textOffset;           // offset of its char[257] field in ConnProperty, or DSKEY_NO_TEXT_FIELD
+    const char* name;         // key name, matched without regard to case
+    int required;             // 1: the connect fails when no value is found
+    const char* defaultValue; // NULL for required keys
+    long textOffset; // offset of its char[257] field in ConnProperty, or DSKEY_NO_TEXT_FIELD
 };
 
 // The data-source keys in the order in which they are resolved.

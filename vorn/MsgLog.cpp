@@ -7,8 +7,7 @@
 
 // ---- list -----------------------------------------------------------------
 
-MsgList* msgListOpen(void)
-{
+MsgList* msgListOpen(void) {
     MsgList* list = static_cast<MsgList*>(calloc(1, sizeof(MsgList)));
     if (list == NULL) {
         return NULL;
@@ -18,8 +17,7 @@ MsgList* msgListOpen(void)
     return list;
 }
 
-void msgListLink(MsgList* list, MsgListItem* item)
-{
+void msgListLink(MsgList* list, MsgListItem* item) {
     item->list = list;
     item->next = NULL;
     item->prev = list->last;
@@ -33,8 +31,7 @@ void msgListLink(MsgList* list, MsgListItem* item)
     list->current = item;
 }
 
-int msgListAppend(MsgList* list, void* data)
-{
+int msgListAppend(MsgList* list, void* data) {
     if (list == NULL) {
         return 0;
     }
@@ -47,13 +44,11 @@ int msgListAppend(MsgList* list, void* data)
     return 1;
 }
 
-int msgListVisible(const MsgListItem* item)
-{
+int msgListVisible(const MsgListItem* item) {
     return item != NULL && !item->deleted;
 }
 
-MsgListItem* msgListNextValid(MsgListItem* item)
-{
+MsgListItem* msgListNextValid(MsgListItem* item) {
     if (item == NULL) {
         return NULL;
     }
@@ -65,8 +60,7 @@ MsgListItem* msgListNextValid(MsgListItem* item)
     return NULL;
 }
 
-void msgListAdjustCurrent(MsgList* list)
-{
+void msgListAdjustCurrent(MsgList* list) {
     if (list == NULL || list->current == NULL || !list->current->deleted) {
         return;
     }
@@ -80,8 +74,7 @@ void msgListAdjustCurrent(MsgList* list)
     list->current = msgListNextValid(from);
 }
 
-void msgListFreeItem(MsgList* list, MsgListItem* item)
-{
+void msgListFreeItem(MsgList* list, MsgListItem* item) {
     if (list == NULL || item == NULL) {
         return;
     }
@@ -102,8 +95,7 @@ void msgListFreeItem(MsgList* list, MsgListItem* item)
     msgListAdjustCurrent(list);
 }
 
-int msgListDelete(MsgList* list)
-{
+int msgListDelete(MsgList* list) {
     if (list == NULL || list->current == NULL) {
         return 0;
     }
@@ -117,8 +109,7 @@ int msgListDelete(MsgList* list)
     return 1;
 }
 
-int msgListClose(MsgList* list)
-{
+int msgListClose(MsgList* list) {
     if (list == NULL) {
         return 0;
     }
@@ -135,8 +126,7 @@ int msgListClose(MsgList* list)
 
 // ---- log ------------------------------------------------------------------
 
-void msgLogFreeMsg(void* message)
-{
+void msgLogFreeMsg(void* message) {
     LogMessage* msg = static_cast<LogMessage*>(message);
     if (msg == NULL) {
         return;
@@ -147,8 +137,7 @@ void msgLogFreeMsg(void* message)
     free(msg);
 }
 
-int msgLogOpen(MsgLog** log, const char* fileName)
-{
+int msgLogOpen(MsgLog** log, const char* fileName) {
     if (log == NULL) {
         return 0;
     }
@@ -176,8 +165,7 @@ int msgLogOpen(MsgLog** log, const char* fileName)
     return 1;
 }
 
-int msgLogClose(MsgLog* log)
-{
+int msgLogClose(MsgLog* log) {
     if (log == NULL) {
         return 0;
     }
@@ -188,8 +176,7 @@ int msgLogClose(MsgLog* log)
     return 1;
 }
 
-int msgLogPop(MsgLog* log)
-{
+int msgLogPop(MsgLog* log) {
     if (log == NULL) {
         return 0;
     }
@@ -209,8 +196,7 @@ int msgLogPop(MsgLog* log)
 }
 
 int msgLogPush(MsgLog* log, const char* module, const char* function, int32_t line,
-               int32_t severity, int32_t code, const char* text)
-{
+               int32_t severity, int32_t code, const char* text) {
     if (log == NULL || log->list == NULL) {
         return 0;
     }

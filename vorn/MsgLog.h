@@ -17,16 +17,16 @@ typedef void (*MsgListFreeFn)(void* data);
 struct MsgList {
     MsgListItem* first;
     MsgListItem* last;
-    MsgListItem* current;   // the position that removals work on
-    int32_t count;          // items not marked deleted
-    int32_t refCount;       // 1 at creation
-    MsgListFreeFn freeFn;   // applied to an item's data when the item is freed
+    MsgListItem* current; // the position that removals work on
+    int32_t count;        // items not marked deleted
+    int32_t refCount;     // 1 at creation
+    MsgListFreeFn freeFn; // applied to an item's data when the item is freed
 };
 
 struct MsgListItem {
     MsgListItem* next;
     MsgListItem* prev;
-    int32_t deleted;        // 1 once the item is being removed
+    int32_t deleted; // 1 once the item is being removed
     MsgList* list;
     void* data;
 };
@@ -36,17 +36,17 @@ struct LogMessage {
     char* module;
     char* function;
     int32_t line;
-    int32_t severity;       // 1 with errors and warnings, 0 with successes
-    int32_t code;           // stored, never written to the file
+    int32_t severity; // 1 with errors and warnings, 0 with successes
+    int32_t code;     // stored, never written to the file
     char* text;
 };
 
 struct MsgLog {
-    MsgList* list;          // NULL when the list could not be created
-    char* programName;      // "[template]"
-    char* fileName;         // "vorn_odbc.log" unless the opener names another
-    int32_t cap;            // most messages kept
-    int32_t on;             // 0: pushes are accepted and ignored
+    MsgList* list;     // NULL when the list could not be created
+    char* programName; // "[template]"
+    char* fileName;    // "vorn_odbc.log" unless the opener names another
+    int32_t cap;       // most messages kept
+    int32_t on;        // 0: pushes are accepted and ignored
 };
 
 // Log operations. msgLogOpen/msgLogClose return 1, or 0 on failure.

@@ -6,12 +6,12 @@
 #include "_ListLinks.h"
 #include "handles.h"
 
-SQLRETURN _AllocConnect(SQLHENV environmentHandle, SQLHANDLE* outputHandle)
-{
+SQLRETURN _AllocConnect(SQLHENV environmentHandle, SQLHANDLE* outputHandle) {
     VORN_ENTER(Env, env, environmentHandle);
     NAVIX_LOG(NAVIX_INFO, "_AllocConnect", "hEnv = $%08lX", (unsigned long)(uintptr_t)env);
     if (outputHandle == NULL) {
-        return VORN_ENV_ERROR(env, "_AllocConnect", SQLSTATE_NULL_POINTER, "SQL_ERROR *phDbc is NULL");
+        return VORN_ENV_ERROR(env, "_AllocConnect", SQLSTATE_NULL_POINTER,
+                              "SQL_ERROR *phDbc is NULL");
     }
 
     DbcHandle* dbc = static_cast<DbcHandle*>(calloc(1, sizeof(DbcHandle)));
@@ -50,7 +50,6 @@ SQLRETURN _AllocConnect(SQLHENV environmentHandle, SQLHANDLE* outputHandle)
     return SQL_SUCCESS;
 }
 
-extern "C" SQLRETURN SQL_API SQLAllocConnect(SQLHENV environmentHandle, SQLHDBC* connectionHandle)
-{
+extern "C" SQLRETURN SQL_API SQLAllocConnect(SQLHENV environmentHandle, SQLHDBC* connectionHandle) {
     return _AllocConnect(environmentHandle, connectionHandle);
 }

@@ -4,8 +4,7 @@
 #include "_Diag.h"
 #include "handles.h"
 
-SQLRETURN _AllocEnv(SQLHANDLE* outputHandle)
-{
+SQLRETURN _AllocEnv(SQLHANDLE* outputHandle) {
     if (outputHandle == NULL) {
         return SQL_INVALID_HANDLE;
     }
@@ -26,7 +25,6 @@ SQLRETURN _AllocEnv(SQLHANDLE* outputHandle)
     return SQL_SUCCESS;
 }
 
-extern "C" SQLRETURN SQL_API SQLAllocEnv(SQLHENV* environmentHandle)
-{
+extern "C" SQLRETURN SQL_API SQLAllocEnv(SQLHENV* environmentHandle) {
     return _AllocEnv(environmentHandle);
 }

@@ -1,8 +1,7 @@
 #include "handles.h"
 
 extern "C" SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT handleType, SQLHANDLE inputHandle,
-                                            SQLHANDLE* outputHandle)
-{
+                                            SQLHANDLE* outputHandle) {
     switch (handleType) {
     case SQL_HANDLE_ENV:
         return _AllocEnv(outputHandle);

@@ -7,8 +7,7 @@
 #include "_ListLinks.h"
 #include "handles.h"
 
-SQLRETURN _AllocStmt(SQLHDBC connectionHandle, SQLHANDLE* outputHandle)
-{
+SQLRETURN _AllocStmt(SQLHDBC connectionHandle, SQLHANDLE* outputHandle) {
     if (connectionHandle == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "_AllocStmt", "SQL_INVALID_HANDLE");
     }
@@ -57,8 +56,7 @@ SQLRETURN _AllocStmt(SQLHDBC connectionHandle, SQLHANDLE* outputHandle)
     return SQL_SUCCESS;
 }
 
-extern "C" SQLRETURN SQL_API SQLAllocStmt(SQLHDBC connectionHandle, SQLHSTMT* statementHandle)
-{
+extern "C" SQLRETURN SQL_API SQLAllocStmt(SQLHDBC connectionHandle, SQLHSTMT* statementHandle) {
     NAVIX_LOG(NAVIX_DEBUG, "SQLAllocStmt", "hDrvDbc = $%08lX",
               (unsigned long)(uintptr_t)connectionHandle);
     return _AllocStmt(connectionHandle, statementHandle);

@@ -64,8 +64,7 @@ void _RestoreBindings(hStmtExtras* extras) {
     _ForgetKeptBindings(extras);
 }
 
-void _UnbindColumns(hStmtExtras* extras)
-{
+void _UnbindColumns(hStmtExtras* extras) {
     _ForgetKeptBindings(extras);
     if (extras == NULL || extras->columnHeaders == NULL) {
         return;
@@ -111,8 +110,7 @@ SQLRETURN unbindColumn(StmtHandle* stmt, SQLUSMALLINT column) {
 
 extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
                                         SQLSMALLINT TargetType, SQLPOINTER TargetValuePtr,
-                                        SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr)
-{
+                                        SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr) {
     VORN_ENTER(Stmt, stmt, StatementHandle);
     NAVIX_LOG(NAVIX_INFO, "SQLBindCol", "hStmt = $%08lX nCol = %d, type = %d, max = %ld",
               (unsigned long)(uintptr_t)stmt, (int)ColumnNumber, (int)TargetType,

@@ -4,8 +4,7 @@
 // One row per call: the fetch orientation and offset are not used.
 extern "C" SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT StatementHandle,
                                               SQLUSMALLINT FetchOrientation, SQLLEN FetchOffset,
-                                              SQLULEN* RowCountPtr, SQLUSMALLINT* RowStatusArray)
-{
+                                              SQLULEN* RowCountPtr, SQLUSMALLINT* RowStatusArray) {
     VORN_ENTER(Stmt, stmt, StatementHandle);
     SQLRETURN rc = _Fetch(stmt);
     if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {

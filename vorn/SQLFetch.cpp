@@ -5,8 +5,7 @@
 #include "handles.h"
 #include "navixclient.h"
 
-SQLRETURN _Fetch(StmtHandle* stmt)
-{
+SQLRETURN _Fetch(StmtHandle* stmt) {
     hStmtExtras* extras = stmt->extras;
     // The row changes (or ends): nothing of the last one is current any more.
     _EndPartRead(extras);
@@ -49,8 +48,7 @@ SQLRETURN _Fetch(StmtHandle* stmt)
     return cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
 }
 
-extern "C" SQLRETURN SQL_API SQLFetch(SQLHSTMT StatementHandle)
-{
+extern "C" SQLRETURN SQL_API SQLFetch(SQLHSTMT StatementHandle) {
     VORN_ENTER(Stmt, stmt, StatementHandle);
     return _Fetch(stmt);
 }

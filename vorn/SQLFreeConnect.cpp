@@ -4,8 +4,7 @@
 #include "_Diag.h"
 #include "handles.h"
 
-SQLRETURN _FreeConnect(SQLHDBC connectionHandle)
-{
+SQLRETURN _FreeConnect(SQLHDBC connectionHandle) {
     DbcHandle* dbc = static_cast<DbcHandle*>(connectionHandle);
     if (dbc == NULL) {
         return SQL_INVALID_HANDLE;
@@ -25,7 +24,6 @@ SQLRETURN _FreeConnect(SQLHDBC connectionHandle)
     return _FreeDbc(dbc);
 }
 
-extern "C" SQLRETURN SQL_API SQLFreeConnect(SQLHDBC connectionHandle)
-{
+extern "C" SQLRETURN SQL_API SQLFreeConnect(SQLHDBC connectionHandle) {
     return _FreeConnect(connectionHandle);
 }

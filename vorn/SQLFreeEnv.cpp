@@ -5,8 +5,7 @@
 #include "_Diag.h"
 #include "handles.h"
 
-SQLRETURN _FreeEnv(SQLHENV environmentHandle)
-{
+SQLRETURN _FreeEnv(SQLHENV environmentHandle) {
     EnvHandle* env = static_cast<EnvHandle*>(environmentHandle);
     if (env == NULL) {
         return SQL_INVALID_HANDLE;
@@ -25,7 +24,6 @@ SQLRETURN _FreeEnv(SQLHENV environmentHandle)
     return SQL_SUCCESS;
 }
 
-extern "C" SQLRETURN SQL_API SQLFreeEnv(SQLHENV environmentHandle)
-{
+extern "C" SQLRETURN SQL_API SQLFreeEnv(SQLHENV environmentHandle) {
     return _FreeEnv(environmentHandle);
 }

@@ -3,8 +3,7 @@
 #include "NavixLogging.h"
 #include "handles.h"
 
-extern "C" SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT handleType, SQLHANDLE handle)
-{
+extern "C" SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT handleType, SQLHANDLE handle) {
     NAVIX_LOG(NAVIX_INFO, "SQLFreeHandle", "Handle = $%08lX, HandleType = %d",
               (unsigned long)(uintptr_t)handle, (int)handleType);
     switch (handleType) {

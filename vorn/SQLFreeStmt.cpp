@@ -7,8 +7,7 @@
 #include "_ListLinks.h"
 #include "handles.h"
 
-SQLRETURN _ReleaseStmt(StmtHandle* stmt)
-{
+SQLRETURN _ReleaseStmt(StmtHandle* stmt) {
     if (stmt == NULL) {
         return SQL_ERROR;
     }
@@ -41,8 +40,7 @@ SQLRETURN _ReleaseStmt(StmtHandle* stmt)
     return SQL_SUCCESS;
 }
 
-int _ReleaseAllStmts(DbcHandle* dbc)
-{
+int _ReleaseAllStmts(DbcHandle* dbc) {
     if (dbc == NULL) {
         return 0;
     }
@@ -62,8 +60,7 @@ int _ReleaseAllStmts(DbcHandle* dbc)
     }
 }
 
-extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statementHandle, SQLUSMALLINT option)
-{
+extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statementHandle, SQLUSMALLINT option) {
     StmtHandle* stmt = static_cast<StmtHandle*>(statementHandle);
     if (stmt == NULL) {
         return SQL_INVALID_HANDLE;
@@ -93,7 +90,7 @@ extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statementHandle, SQLUSMALLINT 
     case SQL_RESET_PARAMS:
         return SQL_SUCCESS;
     default:
-        return VORN_STMT_ERROR(stmt, "SQLFreeStmt", SQLSTATE_BAD_ATTR, "SQL_ERROR Invalid nOption=%d",
-                               (int)option);
+        return VORN_STMT_ERROR(stmt, "SQLFreeStmt", SQLSTATE_BAD_ATTR,
+                               "SQL_ERROR Invalid nOption=%d", (int)option);
     }
 }

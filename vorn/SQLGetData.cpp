@@ -23,8 +23,7 @@ namespace {
 
 // A conversion status as the statement's diagnostic; SQL_SUCCESS for CELL_OK.
 SQLRETURN report(StmtHandle* stmt, const char* func, CellStatus status, SQLUSMALLINT column,
-                 SQLSMALLINT cType)
-{
+                 SQLSMALLINT cType) {
     if (status == CELL_OK) {
         return SQL_SUCCESS;
     }
@@ -37,8 +36,7 @@ SQLRETURN report(StmtHandle* stmt, const char* func, CellStatus status, SQLUSMAL
 // The cell that a column number names in the current row. SQL_SUCCESS, or
 // SQL_ERROR with the reason recorded.
 SQLRETURN findCell(StmtHandle* stmt, const char* func, SQLUSMALLINT column, SQLPOINTER target,
-                   const std::string** cell, int32_t* type, int32_t* ansi)
-{
+                   const std::string** cell, int32_t* type, int32_t* ansi) {
     hStmtExtras* extras = stmt->extras;
     if (target == NULL) {
         return VORN_STMT_ERROR(stmt, func, SQLSTATE_NULL_POINTER, "%s",
@@ -66,8 +64,7 @@ SQLRETURN findCell(StmtHandle* stmt, const char* func, SQLUSMALLINT column, SQLP
 // the cell itself.
 SQLRETURN textOf(StmtHandle* stmt, const char* func, SQLUSMALLINT column, const std::string& cell,
                  int32_t type, int32_t ansi, char (&stamp)[CELL_STAMP_SIZE], std::string& scratch,
-                 std::string_view* text)
-{
+                 std::string_view* text) {
     bool ansiFailed = false;
     CellStatus s = cellText(cell, type, ansi != 0, stamp, scratch, text, &ansiFailed);
     if (ansiFailed) {
@@ -78,8 +75,7 @@ SQLRETURN textOf(StmtHandle* stmt, const char* func, SQLUSMALLINT column, const 
 
 // What every conversion ends with: the indicator, which a NULL cell needs.
 SQLRETURN storeLength(StmtHandle* stmt, const char* func, SQLUSMALLINT column, SQLLEN length,
-                      SQLLEN* lenOrInd)
-{
+                      SQLLEN* lenOrInd) {
     if (lenOrInd != NULL) {
         *lenOrInd = length;
     } else if (length == SQL_NULL_DATA) {
@@ -91,8 +87,7 @@ SQLRETURN storeLength(StmtHandle* stmt, const char* func, SQLUSMALLINT column, S
     return SQL_SUCCESS;
 }
 
-void clearPart(ColumnHeader* h)
-{
+void clearPart(ColumnHeader* h) {
     free(h->partText);
     h->partText = NULL;
     h->partLength = 0;
@@ -102,8 +97,7 @@ void clearPart(ColumnHeader* h)
 
 } // namespace
 
-void _EndPartRead(hStmtExtras* extras)
-{
+void _EndPartRead(hStmtExtras* extras) {
     if (extras == NULL) {
         return;
     }
@@ -115,8 +109,7 @@ void _EndPartRead(hStmtExtras* extras)
 }
 
 SQLRETURN _GetData(StmtHandle* stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
-                   SQLLEN bufferLength, SQLLEN* lenOrInd)
-{
+                   SQLLEN bufferLength, SQLLEN* lenOrInd) {
     const char* func = "_GetData";
     hStmtExtras* extras = stmt->extras;
     const std::string* cell = NULL;
@@ -189,8 +182,7 @@ SQLRETURN _GetData(StmtHandle* stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQL
     return report(stmt, func, status, column, cType);
 }
 
-SQLRETURN _GetBoundColumn(StmtHandle* stmt, SQLUSMALLINT column)
-{
+SQLRETURN _GetBoundColumn(StmtHandle* stmt, SQLUSMALLINT column) {
     const char* func = "SQLFetch";
     const ColumnHeader* h = &stmt->extras->columnHeaders[column - 1];
     const std::string* cell = NULL;
@@ -224,8 +216,7 @@ SQLRETURN _GetBoundColumn(StmtHandle* stmt, SQLUSMALLINT column)
 
 extern "C" SQLRETURN SQL_API SQLGetData(SQLHSTMT StatementHandle, SQLUSMALLINT Col_or_Param_Num,
                                         SQLSMALLINT TargetType, SQLPOINTER TargetValuePtr,
-                                        SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr)
-{
+                                        SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr) {
     VORN_ENTER(Stmt, stmt, StatementHandle);
     NAVIX_LOG(NAVIX_DEBUG, "SQLGetData", "hDrvStmt = $%08lX",
               (unsigned long)(uintptr_t)StatementHandle);

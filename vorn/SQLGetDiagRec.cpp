@@ -7,8 +7,8 @@
 #include "handles.h"
 
 SQLRETURN copyDiagRecord(const DiagRecord* record, SQLCHAR* sqlState, SQLINTEGER* nativeErrorPtr,
-                         SQLCHAR* messageText, SQLSMALLINT bufferLength, SQLSMALLINT* textLengthPtr)
-{
+                         SQLCHAR* messageText, SQLSMALLINT bufferLength,
+                         SQLSMALLINT* textLengthPtr) {
     if (nativeErrorPtr != NULL) {
         *nativeErrorPtr = record->nativeCode;
     }
@@ -34,11 +34,10 @@ SQLRETURN copyDiagRecord(const DiagRecord* record, SQLCHAR* sqlState, SQLINTEGER
 
 // A handle holds at most one diagnostic, record 1: the failure of the latest
 // call on it, or what the client copied there last.
-extern "C" SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT RecNumber,
-                                           SQLCHAR* SQLState, SQLINTEGER* NativeErrorPtr,
-                                           SQLCHAR* MessageText, SQLSMALLINT BufferLength,
-                                           SQLSMALLINT* TextLengthPtr)
-{
+extern "C" SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle,
+                                           SQLSMALLINT RecNumber, SQLCHAR* SQLState,
+                                           SQLINTEGER* NativeErrorPtr, SQLCHAR* MessageText,
+                                           SQLSMALLINT BufferLength, SQLSMALLINT* TextLengthPtr) {
     if (Handle == NULL) {
         return SQL_INVALID_HANDLE;
     }
@@ -74,5 +73,6 @@ extern "C" SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Han
     if (RecNumber > 1 || record->sqlState[0] == '\0') {
         return SQL_NO_DATA;
     }
-    return copyDiagRecord(record, SQLState, NativeErrorPtr, MessageText, BufferLength, TextLengthPtr);
+    return copyDiagRecord(record, SQLState, NativeErrorPtr, MessageText, BufferLength,
+                          TextLengthPtr);
 }

@@ -7,15 +7,13 @@
 #include "NavixLogging.h"
 #include "SQLOdbcApi.h"
 
-void _DiagClear(DiagRecord* record)
-{
+void _DiagClear(DiagRecord* record) {
     if (record != NULL) {
         memset(record, 0, sizeof(*record));
     }
 }
 
-void _DiagSet(DiagRecord* record, const char* sqlstate, int32_t native, const char* message)
-{
+void _DiagSet(DiagRecord* record, const char* sqlstate, int32_t native, const char* message) {
     if (record == NULL) {
         return;
     }
@@ -28,8 +26,7 @@ void _DiagSet(DiagRecord* record, const char* sqlstate, int32_t native, const ch
     }
 }
 
-bool _DiagHolds(const DiagRecord* record)
-{
+bool _DiagHolds(const DiagRecord* record) {
     return record != NULL && record->sqlState[0] != '\0' &&
            !(record->sqlState[0] == '0' && record->sqlState[1] == '0');
 }
@@ -39,8 +36,7 @@ namespace {
 // What every helper does once the text is formatted into the handle's
 // message buffer.
 SQLRETURN report(DiagRecord* record, MsgLog* log, const char* text, const char* file, int line,
-                 const char* func, SQLRETURN rc, const char* sqlstate, int32_t native)
-{
+                 const char* func, SQLRETURN rc, const char* sqlstate, int32_t native) {
     if (sqlstate != NULL) {
         _DiagSet(record, sqlstate, native, text);
     }
@@ -51,17 +47,16 @@ SQLRETURN report(DiagRecord* record, MsgLog* log, const char* text, const char* 
 
 } // namespace
 
-#define VORN_FORMAT_INTO(buf, fmt)                \
-    do {                                          \
-        va_list ap;                               \
-        va_start(ap, fmt);                        \
-        vsnprintf((buf), sizeof(buf), (fmt), ap); \
-        va_end(ap);                               \
+#define VORN_FORMAT_INTO(buf, fmt)                                                                 \
+    do {                                                                                           \
+        va_list ap;                                                                                \
+        va_start(ap, fmt);                                                                         \
+        vsnprintf((buf), sizeof(buf), (fmt), ap);                                                  \
+        va_end(ap);                                                                                \
     } while (0)
 
 SQLRETURN _EnvFail(EnvHandle* env, const char* file, int line, const char* func, SQLRETURN rc,
-                   const char* sqlstate, int32_t native, const char* fmt, ...)
-{
+                   const char* sqlstate, int32_t native, const char* fmt, ...) {
     if (env == NULL) {
         return rc;
     }
@@ -70,8 +65,7 @@ SQLRETURN _EnvFail(EnvHandle* env, const char* file, int line, const char* func,
 }
 
 SQLRETURN _DbcFail(DbcHandle* dbc, const char* file, int line, const char* func, SQLRETURN rc,
-                   const char* sqlstate, int32_t native, const char* fmt, ...)
-{
+                   const char* sqlstate, int32_t native, const char* fmt, ...) {
     if (dbc == NULL) {
         return rc;
     }
@@ -80,8 +74,7 @@ SQLRETURN _DbcFail(DbcHandle* dbc, const char* file, int line, const char* func,
 }
 
 SQLRETURN _StmtFail(StmtHandle* stmt, const char* file, int line, const char* func, SQLRETURN rc,
-                    const char* sqlstate, int32_t native, const char* fmt, ...)
-{
+                    const char* sqlstate, int32_t native, const char* fmt, ...) {
     if (stmt == NULL) {
         return rc;
     }
@@ -90,8 +83,7 @@ SQLRETURN _StmtFail(StmtHandle* stmt, const char* file, int line, const char* fu
 }
 
 SQLRETURN _DbcClientFail(DbcHandle* dbc, const char* file, int line, const char* func,
-                         const char* fmt, ...)
-{
+                         const char* fmt, ...) {
     if (dbc == NULL) {
         return SQL_ERROR;
     }
@@ -101,8 +93,7 @@ SQLRETURN _DbcClientFail(DbcHandle* dbc, const char* file, int line, const char*
 }
 
 SQLRETURN _StmtClientFail(StmtHandle* stmt, const char* file, int line, const char* func,
-                          const char* fmt, ...)
-{
+                          const char* fmt, ...) {
     if (stmt == NULL) {
         return SQL_ERROR;
     }
@@ -112,8 +103,7 @@ SQLRETURN _StmtClientFail(StmtHandle* stmt, const char* file, int line, const ch
 }
 
 bool _StmtColumnInRange(StmtHandle* stmt, const char* file, int line, const char* func,
-                        SQLUSMALLINT column, const char* shortPrefix)
-{
+                        SQLUSMALLINT column, const char* shortPrefix) {
     if (stmt == NULL || stmt->extras == NULL) {
         return false;
     }

@@ -81,18 +81,19 @@ SQLRETURN _DbcClientFail(DbcHandle* dbc, const char* file, int line, const char*
 SQLRETURN _StmtClientFail(StmtHandle* stmt, const char* file, int line, const char* func,
                           const char* fmt, ...) __attribute__((format(printf, 5, 6)));
 
-#define VORN_ENV_ERROR(env, func, state, ...) \
+#define VORN_ENV_ERROR(env, func, state, ...)                                                      \
     _EnvFail((env), __FILE__, __LINE__, (func), SQL_ERROR, (state), 0, __VA_ARGS__)
-#define VORN_DBC_ERROR(dbc, func, state, ...) \
+#define VORN_DBC_ERROR(dbc, func, state, ...)                                                      \
     _DbcFail((dbc), __FILE__, __LINE__, (func), SQL_ERROR, (state), 0, __VA_ARGS__)
-#define VORN_DBC_INFO(dbc, func, state, ...) \
+#define VORN_DBC_INFO(dbc, func, state, ...)                                                       \
     _DbcFail((dbc), __FILE__, __LINE__, (func), SQL_SUCCESS_WITH_INFO, (state), 0, __VA_ARGS__)
-#define VORN_STMT_ERROR(stmt, func, state, ...) \
+#define VORN_STMT_ERROR(stmt, func, state, ...)                                                    \
     _StmtFail((stmt), __FILE__, __LINE__, (func), SQL_ERROR, (state), 0, __VA_ARGS__)
-#define VORN_STMT_INFO(stmt, func, state, ...) \
+#define VORN_STMT_INFO(stmt, func, state, ...)                                                     \
     _StmtFail((stmt), __FILE__, __LINE__, (func), SQL_SUCCESS_WITH_INFO, (state), 0, __VA_ARGS__)
-#define VORN_DBC_CLIENT_ERROR(dbc, func, ...) _DbcClientFail((dbc), __FILE__, __LINE__, (func), __VA_ARGS__)
-#define VORN_STMT_CLIENT_ERROR(stmt, func, ...) \
+#define VORN_DBC_CLIENT_ERROR(dbc, func, ...)                                                      \
+    _DbcClientFail((dbc), __FILE__, __LINE__, (func), __VA_ARGS__)
+#define VORN_STMT_CLIENT_ERROR(stmt, func, ...)                                                    \
     _StmtClientFail((stmt), __FILE__, __LINE__, (func), __VA_ARGS__)
 
 // The column-number check of every entry point that takes a column: the
@@ -101,9 +102,9 @@ SQLRETURN _StmtClientFail(StmtHandle* stmt, const char* file, int line, const ch
 // a short prefix given, the prefix and the number) and returns false.
 bool _StmtColumnInRange(StmtHandle* stmt, const char* file, int line, const char* func,
                         SQLUSMALLINT column, const char* shortPrefix = NULL);
-#define VORN_COLUMN_IN_RANGE(stmt, func, column) \
+#define VORN_COLUMN_IN_RANGE(stmt, func, column)                                                   \
     _StmtColumnInRange((stmt), __FILE__, __LINE__, (func), (column))
-#define VORN_COLUMN_IN_RANGE_AS(stmt, func, column, prefix) \
+#define VORN_COLUMN_IN_RANGE_AS(stmt, func, column, prefix)                                        \
     _StmtColumnInRange((stmt), __FILE__, __LINE__, (func), (column), (prefix))
 
 // Handle locks: recursive, so that a worker may take the lock of a handle
@@ -114,13 +115,13 @@ void _HandleLockInit(pthread_mutex_t* lock);
 void _HandleLockDestroy(pthread_mutex_t* lock);
 
 class VornHandleLock {
-public:
+  public:
     explicit VornHandleLock(pthread_mutex_t* lock) : lock_(lock) { pthread_mutex_lock(lock_); }
     ~VornHandleLock() { pthread_mutex_unlock(lock_); }
     VornHandleLock(const VornHandleLock&) = delete;
     VornHandleLock& operator=(const VornHandleLock&) = delete;
 
-private:
+  private:
     pthread_mutex_t* lock_;
 };
 
@@ -130,11 +131,9 @@ private:
 // goes out of scope and its record is cleared unless `keepDiag` is set.
 // The calls that free a handle take no guard: they lock and unlock the
 // handle themselves before its lock is destroyed.
-template <typename H>
-class VornCall {
-public:
-    VornCall(void* handle, bool keepDiag = false) : h(static_cast<H*>(handle))
-    {
+template <typename H> class VornCall {
+  public:
+    VornCall(void* handle, bool keepDiag = false) : h(static_cast<H*>(handle)) {
         if (h != NULL) {
             pthread_mutex_lock(&h->lock);
             if (!keepDiag) {
@@ -142,8 +141,7 @@ public:
             }
         }
     }
-    ~VornCall()
-    {
+    ~VornCall() {
         if (h != NULL) {
             pthread_mutex_unlock(&h->lock);
         }
@@ -156,9 +154,15 @@ public:
     H* const h;
 };
 
-template <> inline bool VornCall<EnvHandle>::ok() const { return h != NULL; }
-template <> inline bool VornCall<DbcHandle>::ok() const { return h != NULL && h->extras != NULL; }
-template <> inline bool VornCall<StmtHandle>::ok() const { return h != NULL && h->extras != NULL; }
+template <> inline bool VornCall<EnvHandle>::ok() const {
+    return h != NULL;
+}
+template <> inline bool VornCall<DbcHandle>::ok() const {
+    return h != NULL && h->extras != NULL;
+}
+template <> inline bool VornCall<StmtHandle>::ok() const {
+    return h != NULL && h->extras != NULL;
+}
 
 typedef VornCall<EnvHandle> VornEnvCall;
 typedef VornCall<DbcHandle> VornDbcCall;
@@ -166,11 +170,11 @@ typedef VornCall<StmtHandle> VornStmtCall;
 
 // Declares `var` as the handle of the call and returns SQL_INVALID_HANDLE
 // from the entry point when there is none.
-#define VORN_ENTER(Kind, var, handle)        \
-    Vorn##Kind##Call _vornCall((handle));    \
-    if (!_vornCall.ok()) {                   \
-        return SQL_INVALID_HANDLE;           \
-    }                                        \
+#define VORN_ENTER(Kind, var, handle)                                                              \
+    Vorn##Kind##Call _vornCall((handle));                                                          \
+    if (!_vornCall.ok()) {                                                                         \
+        return SQL_INVALID_HANDLE;                                                                 \
+    }                                                                                              \
     Kind##Handle* const var = _vornCall.h
 
 #endif

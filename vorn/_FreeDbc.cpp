@@ -4,8 +4,7 @@
 #include "_ListLinks.h"
 #include "handles.h"
 
-SQLRETURN _FreeDbc(DbcHandle* dbc)
-{
+SQLRETURN _FreeDbc(DbcHandle* dbc) {
     if (dbc == NULL) {
         return SQL_ERROR;
     }

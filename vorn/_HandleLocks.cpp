@@ -1,8 +1,7 @@
 #include "_Diag.h"
 #include "handles.h"
 
-void _HandleLockInit(pthread_mutex_t* lock)
-{
+void _HandleLockInit(pthread_mutex_t* lock) {
     pthread_mutexattr_t attr;
     pthread_mutexattr_init(&attr);
     pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
@@ -10,13 +9,11 @@ void _HandleLockInit(pthread_mutex_t* lock)
     pthread_mutexattr_destroy(&attr);
 }
 
-void _HandleLockDestroy(pthread_mutex_t* lock)
-{
+void _HandleLockDestroy(pthread_mutex_t* lock) {
     pthread_mutex_destroy(lock);
 }
 
-NavixConnection* _StmtConnection(StmtHandle* stmt)
-{
+NavixConnection* _StmtConnection(StmtHandle* stmt) {
     DbcHandle* dbc = stmt != NULL ? stmt->dbc : NULL;
     if (dbc == NULL) {
         return NULL;

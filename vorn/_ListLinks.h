@@ -7,9 +7,7 @@
 #include <stddef.h>
 
 // Puts node at the end of the chain first..last.
-template <typename T>
-void _ListAppend(T* node, T*& first, T*& last)
-{
+template <typename T> void _ListAppend(T* node, T*& first, T*& last) {
     if (first != NULL) {
         last->next = node;
         node->prev = last;
@@ -21,9 +19,7 @@ void _ListAppend(T* node, T*& first, T*& last)
 
 // Takes node out of its chain. first and last are NULL when the owner of the
 // chain is gone; the neighbours are relinked all the same.
-template <typename T>
-void _ListUnlink(T* node, T** first, T** last)
-{
+template <typename T> void _ListUnlink(T* node, T** first, T** last) {
     if (first != NULL && *first == node) {
         *first = node->next;
     }

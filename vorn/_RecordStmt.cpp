@@ -4,8 +4,7 @@
 #include "_Statement.h"
 #include "handles.h"
 
-void _RecordStmt(StmtHandle* stmt, const char* file, int line, int severity, const char* fmt, ...)
-{
+void _RecordStmt(StmtHandle* stmt, const char* file, int line, int severity, const char* fmt, ...) {
     if (stmt == NULL) {
         return;
     }

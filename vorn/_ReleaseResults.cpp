@@ -4,16 +4,14 @@
 #include "handles.h"
 #include "NavixResultSet.h"
 
-static void freeText(char** field)
-{
+static void freeText(char** field) {
     if (*field != NULL) {
         free(*field);
         *field = NULL;
     }
 }
 
-int _ReleaseResults(hStmtExtras* extras)
-{
+int _ReleaseResults(hStmtExtras* extras) {
     if (extras == NULL) {
         return SQL_ERROR;
     }

@@ -2,8 +2,7 @@
 
 #include <string.h>
 
-int64_t vornCopyStringN(char* dst, int64_t dstSize, const char* src, int64_t srcLen)
-{
+int64_t vornCopyStringN(char* dst, int64_t dstSize, const char* src, int64_t srcLen) {
     if (src == NULL) {
         src = "";
         srcLen = 0;
@@ -20,7 +19,6 @@ int64_t vornCopyStringN(char* dst, int64_t dstSize, const char* src, int64_t src
     return full;
 }
 
-int64_t vornCopyString(char* dst, int64_t dstSize, const char* src)
-{
+int64_t vornCopyString(char* dst, int64_t dstSize, const char* src) {
     return vornCopyStringN(dst, dstSize, src, -1);
 }

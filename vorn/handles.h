@@ -25,53 +25,53 @@ class NavixQueryResultSet;
 struct EnvHandle {
     DbcHandle* firstDbc;
     DbcHandle* lastDbc;
-    char msg[HANDLE_MSG_SIZE];      // scratch text for message-log pushes
-    MsgLog* msgLog;                 // owned; NULL when no log could be opened
-    int32_t odbcVersion;            // 0 until SQLSetEnvAttr stores 2 or 3
-    DiagRecord diag;                // the latest failure of a call on the environment
-    pthread_mutex_t lock;           // held by every call on it; guards its connection list
+    char msg[HANDLE_MSG_SIZE]; // scratch text for message-log pushes
+    MsgLog* msgLog;            // owned; NULL when no log could be opened
+    int32_t odbcVersion;       // 0 until SQLSetEnvAttr stores 2 or 3
+    DiagRecord diag;           // the latest failure of a call on the environment
+    pthread_mutex_t lock;      // held by every call on it; guards its connection list
 };
 
 struct hDbcExtras {
-    ConnInfo* connInfo;             // owned; NULL while not connected
-    NavixConnection* conn;          // owned through NavixCloseConnection
+    ConnInfo* connInfo;    // owned; NULL while not connected
+    NavixConnection* conn; // owned through NavixCloseConnection
 };
 
 struct DbcHandle {
     DbcHandle* prev;
     DbcHandle* next;
-    EnvHandle* env;                 // not owned
+    EnvHandle* env; // not owned
     StmtHandle* firstStmt;
     StmtHandle* lastStmt;
     char msg[HANDLE_MSG_SIZE];
     MsgLog* msgLog;
-    DiagRecord diag;                // all zero until the client fills it
-    int32_t connected;              // 1 while the client connection is held
-    hDbcExtras* extras;             // exists for the handle's whole life
-    pthread_mutex_t lock;           // held by every call on it; guards its statement list
+    DiagRecord diag;      // all zero until the client fills it
+    int32_t connected;    // 1 while the client connection is held
+    hDbcExtras* extras;   // exists for the handle's whole life
+    pthread_mutex_t lock; // held by every call on it; guards its statement list
 };
 
 struct hStmtExtras {
     NavixQueryResultSet* resultSet; // owned; NULL before the first execution
     ColumnHeader* columnHeaders;    // owned array; NULL when there are none
     uint32_t columnCount;
-    int32_t rowCurrent;             // 1 while a fetched row of the result is current
-    uint32_t partColumn;            // column SQLGetData handed out last (1-based); 0 none
-    ColumnBinding* keptBindings;    // owned; the bindings SQL_CLOSE kept for the next result
-    uint32_t keptCount;             // entries in keptBindings
+    int32_t rowCurrent;          // 1 while a fetched row of the result is current
+    uint32_t partColumn;         // column SQLGetData handed out last (1-based); 0 none
+    ColumnBinding* keptBindings; // owned; the bindings SQL_CLOSE kept for the next result
+    uint32_t keptCount;          // entries in keptBindings
 };
 
 struct StmtHandle {
     StmtHandle* prev;
     StmtHandle* next;
-    DbcHandle* dbc;                 // not owned
+    DbcHandle* dbc; // not owned
     char cursorName[CURSOR_NAME_SIZE];
-    char* sqlText;                  // owned copy of the prepared text; NULL when none
+    char* sqlText; // owned copy of the prepared text; NULL when none
     char msg[HANDLE_MSG_SIZE];
     MsgLog* msgLog;
     DiagRecord diag;
-    hStmtExtras* extras;            // exists for the handle's whole life
-    pthread_mutex_t lock;           // held by every call on it
+    hStmtExtras* extras;  // exists for the handle's whole life
+    pthread_mutex_t lock; // held by every call on it
 };
 
 // Workers behind the allocate and free entry points; results are ODBC codes.

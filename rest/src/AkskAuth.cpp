@@ -22,7 +22,7 @@ std::string lowerAscii(const std::string& text) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 std::string hexEncode(const std::string& bytes) {
     static const char digits[] = "0123456789abcdef";
@@ -44,7 +44,8 @@ std::string hmacSha256(const std::string& key, const std::string& message) {
     const unsigned char* keyBytes =
         key.empty() ? emptyKey : reinterpret_cast<const unsigned char*>(key.data());
     if (HMAC(EVP_sha256(), keyBytes, static_cast<int>(key.size()),
-             reinterpret_cast<const unsigned char*>(message.data()), message.size(), mac, &length) == nullptr) {
+             reinterpret_cast<const unsigned char*>(message.data()), message.size(), mac,
+             &length) == nullptr) {
         length = 0;
     }
     return std::string(reinterpret_cast<const char*>(mac), length);
@@ -95,9 +96,10 @@ std::string buildCanonicalRequest(const std::string& canonicalUri, const std::st
     return out;
 }
 
-std::string buildStringToSign(const std::string& canonicalRequest, const std::string& credentialScope,
-                              const std::string& sdkDate) {
-    return std::string(kScheme) + "\n" + sdkDate + "\n" + credentialScope + "\n" + sha256Hex(canonicalRequest);
+std::string buildStringToSign(const std::string& canonicalRequest,
+                              const std::string& credentialScope, const std::string& sdkDate) {
+    return std::string(kScheme) + "\n" + sdkDate + "\n" + credentialScope + "\n" +
+           sha256Hex(canonicalRequest);
 }
 
 std::string buildSignature(const std::string& stringToSign, const std::string& signingKey) {
@@ -115,15 +117,16 @@ std::string AkskAuth::deriveSigningKey(const std::string& shortDate) const {
     return hmacSha256(key, "sdk_request");
 }
 
-std::string AkskAuth::buildAuthorization(const std::string& signature, const std::string& credentialScope,
+std::string AkskAuth::buildAuthorization(const std::string& signature,
+                                         const std::string& credentialScope,
                                          const std::string& signedHeaders) const {
     return std::string(kScheme) + " Credential=" + ak + "/" + credentialScope +
            ", SignedHeaders=" + signedHeaders + ", Signature=" + signature;
 }
 
-int AkskAuth::sign(const std::string& canonicalUri, const std::string& method, const std::string& query,
-                   const HeaderMap& headers, const std::string& body, const std::string& sdkDate,
-                   std::string& authorization) const {
+int AkskAuth::sign(const std::string& canonicalUri, const std::string& method,
+                   const std::string& query, const HeaderMap& headers, const std::string& body,
+                   const std::string& sdkDate, std::string& authorization) const {
     const std::string shortDate = sdkDate.substr(0, 8);
     const std::string canonical = buildCanonicalRequest(canonicalUri, method, query, headers, body);
     const std::string scope = shortDate + "/" + region + "/vkl/sdk_request";
@@ -141,4 +144,4 @@ int AkskAuth::sign(const std::string& canonicalUri, const std::string& method, c
     return 0;
 }
 
-}  // namespace navixrest
+} // namespace navixrest

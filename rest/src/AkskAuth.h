@@ -26,7 +26,7 @@ std::string buildSignature(const std::string& stringToSign, const std::string& s
 std::string buildSignedHeaders(const HeaderMap& headers);
 
 class AkskAuth {
-public:
+  public:
     std::string ak;
     std::string sk;
     std::string region;
@@ -44,6 +44,6 @@ public:
                                    const std::string& signedHeaders) const;
 };
 
-}  // namespace navixrest
+} // namespace navixrest
 
 #endif

@@ -40,7 +40,7 @@ void curlGlobalRelease() {
 // Owns the easy handle and the header list of one call and frees both on
 // every way out of HttpClient::call.
 class CurlCallResources {
-public:
+  public:
     CURL* handle;
     curl_slist* headerList;
 
@@ -106,7 +106,7 @@ bool callbackArgsGiven(const char* func, const char* data, const void* response)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::string maskHeaderForLog(const std::string& name, const std::string& value) {
     if (equalsIgnoreCase(name, "X-Auth-Token") || equalsIgnoreCase(name, "X-Subject-Token")) {
@@ -132,13 +132,17 @@ std::string maskBodyForLog(const std::string& body) {
     size_t pos = 0;
     while ((pos = body.find(key, pos)) != std::string::npos) {
         size_t i = pos + key.size();
-        while (i < body.size() && (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n')) ++i;
+        while (i < body.size() &&
+               (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n'))
+            ++i;
         if (i >= body.size() || body[i] != ':') {
             pos += key.size();
             continue;
         }
         ++i;
-        while (i < body.size() && (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n')) ++i;
+        while (i < body.size() &&
+               (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n'))
+            ++i;
         if (i >= body.size() || body[i] != '"') {
             pos = i;
             continue;
@@ -198,7 +202,8 @@ HttpClient::HttpClient() : useProxy(false) {
 }
 
 HttpClient::HttpClient(const std::string& proxyText) : useProxy(true), proxy(proxyText) {
-    NAVIX_LOG(NAVIX_INFO, "navixrest::HttpClient::HttpClient", "Create client, proxy: %s", proxy.c_str());
+    NAVIX_LOG(NAVIX_INFO, "navixrest::HttpClient::HttpClient", "Create client, proxy: %s",
+              proxy.c_str());
     curlGlobalAcquire();
 }
 
@@ -228,7 +233,8 @@ std::string hostOfUrl(const std::string& url) {
     size_t start = url.find("://");
     start = start == std::string::npos ? 0 : start + 3;
     const size_t end = url.find_first_of("/?#", start);
-    std::string authority = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string authority =
+        url.substr(start, end == std::string::npos ? std::string::npos : end - start);
     const size_t at = authority.rfind('@');
     return at == std::string::npos ? authority : authority.substr(at + 1);
 }
@@ -265,9 +271,11 @@ int HttpClient::call(int method, const HttpReq& request, HttpResp& response) {
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     if (method == HTTP_METHOD_POST) {
         curl_easy_setopt(h, CURLOPT_POST, 1L);
-        NAVIX_LOG(NAVIX_DEBUG, "navixrest::HttpClient::call", "Send body: %s", maskBodyForLog(request.body).c_str());
+        NAVIX_LOG(NAVIX_DEBUG, "navixrest::HttpClient::call", "Send body: %s",
+                  maskBodyForLog(request.body).c_str());
         // The length is given so that the whole body goes out, whatever it holds.
-        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(request.body.size()));
         curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.c_str());
     } else if (method == HTTP_METHOD_DELETE) {
         curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, "DELETE");
@@ -304,7 +312,8 @@ int HttpClient::call(int method, const HttpReq& request, HttpResp& response) {
     long code = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
     response.httpCode = static_cast<int32_t>(code);
-    NAVIX_LOG(NAVIX_INFO, "navixrest::HttpClient::call", "http call success. HTTP code: %d", response.httpCode);
+    NAVIX_LOG(NAVIX_INFO, "navixrest::HttpClient::call", "http call success. HTTP code: %d",
+              response.httpCode);
     return 0;
 }
 
@@ -317,7 +326,8 @@ size_t HttpClient::header_callback(char* data, size_t size, size_t count, void* 
     boost::algorithm::erase_all(line, "\r\n");
     const size_t colon = line.find(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 == line.size()) {
-        NAVIX_LOG(NAVIX_DEBUG, "navixrest::HttpClient::header_callback", "Header format error: %s", line.c_str());
+        NAVIX_LOG(NAVIX_DEBUG, "navixrest::HttpClient::header_callback", "Header format error: %s",
+                  line.c_str());
         return length;
     }
     std::string name = line.substr(0, colon);
@@ -339,4 +349,4 @@ size_t HttpClient::response_callback(char* data, size_t size, size_t count, void
     return length;
 }
 
-}  // namespace navixrest
+} // namespace navixrest

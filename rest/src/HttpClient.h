@@ -14,9 +14,9 @@ namespace navixrest {
 // present a certificate that verifies for its host name; there is no way to
 // switch that off.
 class HttpClient {
-public:
+  public:
     bool useProxy;
-    std::string proxy;  // "host:port", used unchanged by libcurl
+    std::string proxy; // "host:port", used unchanged by libcurl
     // PEM file of the CA certificates to trust instead of the system store;
     // empty = the system store. Set before the client is first used.
     std::string caFile;
@@ -52,6 +52,6 @@ std::string hostOfUrl(const std::string& url);
 std::string maskHeaderForLog(const std::string& name, const std::string& value);
 std::string maskBodyForLog(const std::string& body);
 
-}  // namespace navixrest
+} // namespace navixrest
 
 #endif

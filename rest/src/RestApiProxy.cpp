@@ -26,7 +26,7 @@ namespace {
 // ctype facet, which fills a cache without a lock on first use, so parsing
 // on connections that open on several threads at once would race on it.
 const boost::format tokenRequestFormat(tokenRequestTemplate);
-}  // namespace
+} // namespace
 
 RestApiConf::RestApiConf() : authMode(0) {}
 
@@ -56,20 +56,34 @@ std::string jsonEscape(const std::string& text) {
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
                 std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
                 out += buf;
             } else {
-                out += static_cast<char>(c);  // UTF-8 passes through unchanged
+                out += static_cast<char>(c); // UTF-8 passes through unchanged
             }
         }
     }
@@ -96,7 +110,8 @@ std::string shortened(const std::string& text) {
     boost::algorithm::trim(out);
     if (out.size() <= kReasonLimit) return out;
     size_t cut = kReasonLimit;
-    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80)
+        --cut;
     return out.substr(0, cut) + "...";
 }
 
@@ -116,9 +131,10 @@ bool readTokenExpiry(const std::string& body, int64_t& expiry, std::string& prob
     }
     NAVIX_LOG(NAVIX_INFO, func, "Get Token Expire time: %s", stamp.c_str());
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (std::sscanf(stamp.c_str(), "%d-%d-%dT%d:%d:%d", &year, &month, &day, &hour, &minute, &second) != 6 ||
-        year < 1970 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 24 ||
-        minute < 0 || minute > 59 || second < 0 || second > 60) {
+    if (std::sscanf(stamp.c_str(), "%d-%d-%dT%d:%d:%d", &year, &month, &day, &hour, &minute,
+                    &second) != 6 ||
+        year < 1970 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||
+        hour > 24 || minute < 0 || minute > 59 || second < 0 || second > 60) {
         NAVIX_LOG(NAVIX_ERROR, func, "Unreadable expiry time: %s", stamp.c_str());
         problem = "token.expires_at is not a time: " + shortened(stamp);
         return false;
@@ -134,7 +150,7 @@ bool readTokenExpiry(const std::string& body, int64_t& expiry, std::string& prob
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool tokenNeedsRenewal(int64_t nowMs, int64_t expiryMs, int64_t lifetimeMs) {
     const int64_t margin = lifetimeMs >= 120000 ? 60000 : lifetimeMs / 2;
@@ -148,7 +164,8 @@ std::string identityRefusalReason(int32_t httpStatus, const std::string& body) {
         readJsonText(body, root);
         // The error bodies identity services send: {"error":{"message":..}},
         // {"error_msg":..}, {"message":..}, {"error":"..."}.
-        for (const char* path : {"error.message", "error_msg", "message", "error_description", "error"}) {
+        for (const char* path :
+             {"error.message", "error_msg", "message", "error_description", "error"}) {
             boost::optional<pt::ptree&> node = root.get_child_optional(path);
             if (node && node->empty() && !node->data().empty()) {
                 reason = node->data();
@@ -197,9 +214,10 @@ int RestApiProxy::init(const RestApiConf& conf, CallError* error) {
     baseUrl = "https://" + endpoint + "/v1.0/" + projectId;
     // The four values are escaped, so the body stays valid JSON whatever
     // quotes or backslashes a user name or password holds.
-    tokenRequestBody = (boost::format(tokenRequestFormat) % jsonEscape(conf.user) % jsonEscape(conf.password) %
-                        jsonEscape(conf.account) % jsonEscape(conf.projectId))
-                           .str();
+    tokenRequestBody =
+        (boost::format(tokenRequestFormat) % jsonEscape(conf.user) % jsonEscape(conf.password) %
+         jsonEscape(conf.account) % jsonEscape(conf.projectId))
+            .str();
     authMode = conf.authMode;
     if (authMode == AUTH_MODE_AKSK) {
         aksk.ak = conf.ak;
@@ -235,7 +253,8 @@ int RestApiProxy::getToken(CallError* error) {
     }
     HeaderMap::const_iterator it = response.headers.find("X-Subject-Token");
     if (it == response.headers.end() || it->second.empty()) {
-        NAVIX_LOG(NAVIX_ERROR, func, "No X-Subject-Token in the identity answer, HTTP code: %d, body: %s",
+        NAVIX_LOG(NAVIX_ERROR, func,
+                  "No X-Subject-Token in the identity answer, HTTP code: %d, body: %s",
                   response.httpCode, response.body.c_str());
         const int result = response.httpCode != 0 ? response.httpCode : -1;
         failure.kind = CallError::IDENTITY_REFUSED;
@@ -289,7 +308,8 @@ int RestApiProxy::signRequest(RestReq& request) {
     const std::string& path = request.httpReq.url;
     const size_t question = path.find('?');
     const std::string resource = question == std::string::npos ? path : path.substr(0, question);
-    const std::string query = question == std::string::npos ? std::string() : path.substr(question + 1);
+    const std::string query =
+        question == std::string::npos ? std::string() : path.substr(question + 1);
     const std::string canonicalUri = "/v1.0/" + projectId + resource;
 
     const time_t now = std::time(nullptr);
@@ -318,16 +338,19 @@ int RestApiProxy::call(RestReq& request, RestResp& response) {
         std::string current;
         const int renewed = isTokenExpire(current, &response.error);
         if (renewed != 0) {
-            NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::call", "Token renewal failed, ret = %d", renewed);
+            NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::call",
+                      "Token renewal failed, ret = %d", renewed);
             return renewed;
         }
         request.httpReq.headers["X-Auth-Token"] = current;
     }
     request.httpReq.url = baseUrl + request.httpReq.url;
-    NAVIX_LOG(NAVIX_INFO, "navixrest::RestApiProxy::call", "Rest call %s", request.httpReq.url.c_str());
+    NAVIX_LOG(NAVIX_INFO, "navixrest::RestApiProxy::call", "Rest call %s",
+              request.httpReq.url.c_str());
     int ret = httpClient.call(request.getMethod(), request.httpReq, response.httpResp);
     if (ret != 0) {
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::call", "HttpClient call error, ret = %d", ret);
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::call", "HttpClient call error, ret = %d",
+                  ret);
         response.error.kind = CallError::TRANSPORT;
         response.error.code = ret;
         response.error.text = response.httpResp.errorText;
@@ -341,8 +364,8 @@ int RestApiProxy::call(RestReq& request, RestResp& response) {
         response.isSuccess = true;
         if (!response.parseSuccessRes()) {
             response.isSuccess = false;
-            NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::call", "Unreadable answer, HTTP code: %d",
-                      response.httpStatus);
+            NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::call",
+                      "Unreadable answer, HTTP code: %d", response.httpStatus);
             return kUnreadableAnswer;
         }
     } else {
@@ -352,4 +375,4 @@ int RestApiProxy::call(RestReq& request, RestResp& response) {
     return 0;
 }
 
-}  // namespace navixrest
+} // namespace navixrest

@@ -14,7 +14,7 @@
 
 namespace navixrest {
 
-enum { AUTH_MODE_AKSK = 1 };  // any other mode uses an identity token
+enum { AUTH_MODE_AKSK = 1 }; // any other mode uses an identity token
 
 struct RestApiConf {
     int32_t authMode;
@@ -25,8 +25,8 @@ struct RestApiConf {
     std::string region;
     std::string ak;
     std::string sk;
-    std::string endpoint;  // service host[:port]; empty = the region's default
-    std::string caFile;    // PEM file of the CAs to trust; empty = the system store
+    std::string endpoint; // service host[:port]; empty = the region's default
+    std::string caFile;   // PEM file of the CAs to trust; empty = the system store
 
     RestApiConf();
 };
@@ -60,14 +60,14 @@ bool tokenNeedsRenewal(int64_t nowMs, int64_t expiryMs, int64_t lifetimeMs);
 std::string identityRefusalReason(int32_t httpStatus, const std::string& body);
 
 class RestApiProxy {
-public:
+  public:
     HttpClient httpClient;
     AkskAuth aksk;
     std::string identityUrl;
     std::string tokenRequestBody;
     std::string token;
-    int64_t tokenExpiry;      // seconds since the epoch; 0 = expired
-    int64_t tokenLifetimeMs;  // from the request that obtained the token to its expiry
+    int64_t tokenExpiry;     // seconds since the epoch; 0 = expired
+    int64_t tokenLifetimeMs; // from the request that obtained the token to its expiry
     int32_t authMode;
     std::string baseUrl;
     std::string endpoint;
@@ -105,10 +105,10 @@ public:
     // Adds "X-Sdk-Date", "Host" and "Authorization"; returns 0.
     int signRequest(RestReq& request);
 
-private:
-    std::mutex tokenMutex;  // guards token, tokenExpiry and tokenLifetimeMs after init
+  private:
+    std::mutex tokenMutex; // guards token, tokenExpiry and tokenLifetimeMs after init
 };
 
-}  // namespace navixrest
+} // namespace navixrest
 
 #endif

@@ -51,11 +51,14 @@ SubmitJobReq::SubmitJobReq(const std::string& sql, const std::string& currentdb,
     } catch (const pt::ptree_error& e) {
         httpReq.body.clear();
         httpReq.url.clear();
-        NAVIX_LOG(NAVIX_ERROR, "navixrest::SubmitJobReq::SubmitJobReq", "build json fail, %s", e.what());
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::SubmitJobReq::SubmitJobReq", "build json fail, %s",
+                  e.what());
     }
 }
 
-int SubmitJobReq::getMethod() const { return HTTP_METHOD_POST; }
+int SubmitJobReq::getMethod() const {
+    return HTTP_METHOD_POST;
+}
 
 namespace {
 
@@ -68,8 +71,8 @@ std::string encodePathSegment(const std::string& text) {
     out.reserve(text.size());
     for (std::string::size_type i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-            c == '.' || c == '_' || c == '~') {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~') {
             out += static_cast<char>(c);
         } else {
             out += '%';
@@ -80,7 +83,7 @@ std::string encodePathSegment(const std::string& text) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 // The job id comes from the service's answer: encoded, it stays one path
 // segment whatever it holds, so it can never change the path or the query
@@ -89,22 +92,29 @@ JobStatusReq::JobStatusReq(const std::string& jobId) {
     httpReq.url = "/jobs/" + encodePathSegment(jobId) + "/status";
 }
 
-int JobStatusReq::getMethod() const { return HTTP_METHOD_GET; }
-
-GetJobResuleReq::GetJobResuleReq(const std::string& jobId, int currentPage) {
-    httpReq.url = "/jobs/" + encodePathSegment(jobId) + "?current-page=" + std::to_string(currentPage) + "&page-size=100";
+int JobStatusReq::getMethod() const {
+    return HTTP_METHOD_GET;
 }
 
-int GetJobResuleReq::getMethod() const { return HTTP_METHOD_GET; }
+GetJobResuleReq::GetJobResuleReq(const std::string& jobId, int currentPage) {
+    httpReq.url = "/jobs/" + encodePathSegment(jobId) +
+                  "?current-page=" + std::to_string(currentPage) + "&page-size=100";
+}
 
+int GetJobResuleReq::getMethod() const {
+    return HTTP_METHOD_GET;
+}
 
 // The signature covers the path as sent, so the encoded names are what the
 // service checks it against.
 GetDescribeTableReq::GetDescribeTableReq(const std::string& database, const std::string& table) {
-    httpReq.url = "/databases/" + encodePathSegment(database) + "/tables/" + encodePathSegment(table);
+    httpReq.url =
+        "/databases/" + encodePathSegment(database) + "/tables/" + encodePathSegment(table);
 }
 
-int GetDescribeTableReq::getMethod() const { return HTTP_METHOD_GET; }
+int GetDescribeTableReq::getMethod() const {
+    return HTTP_METHOD_GET;
+}
 
 // --------------------------------------------------------------- responses
 
@@ -124,7 +134,8 @@ bool toBool(const pt::ptree& node, const char* key) {
     const std::string text = answerText(node);
     if (text == "true" || text == "1") return true;
     if (text == "false" || text == "0") return false;
-    throw pt::ptree_bad_data(std::string("conversion of data to type \"bool\" failed (") + key + ")", text);
+    throw pt::ptree_bad_data(
+        std::string("conversion of data to type \"bool\" failed (") + key + ")", text);
 }
 
 // An optional sign and decimal digits within 64 bits, then nothing but
@@ -152,9 +163,11 @@ int64_t toInt64(const pt::ptree& node, const char* key) {
         ++digits;
         ++i;
     }
-    while (i < text.size() && isBlank(text[i])) ++i;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
     if (digits == 0 || i != text.size() || overflow) {
-        throw pt::ptree_bad_data(std::string("conversion of data to type \"int64\" failed (") + key + ")", text);
+        throw pt::ptree_bad_data(
+            std::string("conversion of data to type \"int64\" failed (") + key + ")", text);
     }
     if (!negative) return static_cast<int64_t>(value);
     return value == 9223372036854775808ULL ? INT64_MIN : -static_cast<int64_t>(value);
@@ -166,9 +179,15 @@ const pt::ptree& member(const pt::ptree& obj, const char* key) {
     return obj.get_child(pt::ptree::path_type(key, '\0'));
 }
 
-std::string textOf(const pt::ptree& obj, const char* key) { return answerText(member(obj, key)); }
-bool boolOf(const pt::ptree& obj, const char* key) { return toBool(member(obj, key), key); }
-int64_t intOf(const pt::ptree& obj, const char* key) { return toInt64(member(obj, key), key); }
+std::string textOf(const pt::ptree& obj, const char* key) {
+    return answerText(member(obj, key));
+}
+bool boolOf(const pt::ptree& obj, const char* key) {
+    return toBool(member(obj, key), key);
+}
+int64_t intOf(const pt::ptree& obj, const char* key) {
+    return toInt64(member(obj, key), key);
+}
 
 const pt::ptree* optionalMember(const pt::ptree& obj, const char* key) {
     pt::ptree::const_assoc_iterator it = obj.find(key);
@@ -182,7 +201,9 @@ const int kMaxJsonDepth = 64;
 // JSON string reads as it.
 const std::string kArrayMark("\xFE", 1);
 
-bool isArray(const pt::ptree& node) { return node.data() == kArrayMark; }
+bool isArray(const pt::ptree& node) {
+    return node.data() == kArrayMark;
+}
 
 // The text of a value that becomes a result cell: a JSON null stays
 // kNullCell; a nested array or object gives an empty cell.
@@ -191,12 +212,14 @@ std::string cellOf(const pt::ptree& node) {
     return answerText(node);
 }
 
-std::string cellOf(const pt::ptree& obj, const char* key) { return cellOf(member(obj, key)); }
+std::string cellOf(const pt::ptree& obj, const char* key) {
+    return cellOf(member(obj, key));
+}
 
 // The property tree's own callbacks, but null and the start of an array
 // leave their marks in the node they open (which is then current).
 class MarkingCallbacks : public pt::json_parser::detail::standard_callbacks<pt::ptree> {
-public:
+  public:
     void on_null() {
         standard_callbacks::on_null();
         current_value() = kNullCell;
@@ -267,8 +290,7 @@ bool readJobHead(const pt::ptree& root, RestResp& resp, std::string& jobId, std:
 // Parses a success answer and lets fill read it; a text that is not JSON, or
 // one missing a member fill needs, is logged under func and recorded in the
 // response as unreadable. What fill stored before the failure stays.
-template <typename Fill>
-bool parseBody(RestResp& resp, const char* func, Fill fill) {
+template <typename Fill> bool parseBody(RestResp& resp, const char* func, Fill fill) {
     try {
         pt::ptree root;
         readAnswerJson(resp.httpResp.body, root);
@@ -283,7 +305,7 @@ bool parseBody(RestResp& resp, const char* func, Fill fill) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void readJsonText(const std::string& text, pt::ptree& root) {
     checkJsonText(text);
@@ -322,7 +344,7 @@ void requireArray(const pt::ptree& node, const std::string& what) {
     if (!isArray(node)) throw pt::ptree_bad_data(what + " is not an array", node.data());
 }
 
-}  // namespace
+} // namespace
 
 void parseSchema(const pt::ptree& node, SchemaList& schema) {
     requireArray(node, "schema");
@@ -344,7 +366,8 @@ void parseRows(const pt::ptree& node, ResultRows& rows) {
     for (pt::ptree::const_iterator it = node.begin(); it != node.end(); ++it) {
         requireArray(it->second, "row " + std::to_string(rows.size() + 1));
         ResultRow row;
-        for (pt::ptree::const_iterator cell = it->second.begin(); cell != it->second.end(); ++cell) {
+        for (pt::ptree::const_iterator cell = it->second.begin(); cell != it->second.end();
+             ++cell) {
             row.push_back(cellOf(cell->second));
         }
         rows.push_back(std::move(row));
@@ -366,50 +389,55 @@ void parseColumns(const pt::ptree& node, ColumnInfoList& columns) {
 SubmitJobResp::SubmitJobResp() : hasRows(false) {}
 
 bool SubmitJobResp::parseSuccessRes() {
-    return parseBody(*this, "navixrest::SubmitJobResp::parseSuccessRes", [&](const pt::ptree& root) {
-        if (!readJobHead(root, *this, job_id, job_type)) return;
-        if (const pt::ptree* node = optionalMember(root, "schema")) parseSchema(*node, schema);
-        if (const pt::ptree* node = optionalMember(root, "rows")) {
-            hasRows = true;
-            parseRows(*node, rows);
-        }
-    });
+    return parseBody(*this, "navixrest::SubmitJobResp::parseSuccessRes",
+                     [&](const pt::ptree& root) {
+                         if (!readJobHead(root, *this, job_id, job_type)) return;
+                         if (const pt::ptree* node = optionalMember(root, "schema"))
+                             parseSchema(*node, schema);
+                         if (const pt::ptree* node = optionalMember(root, "rows")) {
+                             hasRows = true;
+                             parseRows(*node, rows);
+                         }
+                     });
 }
 
 JobStatusResp::JobStatusResp() : input_size(0), result_count(0) {}
 
 bool JobStatusResp::parseSuccessRes() {
-    return parseBody(*this, "navixrest::JobStatusResp::parseSuccessRes", [&](const pt::ptree& root) {
-        if (!readJobHead(root, *this, job_id, job_type)) return;
-        queue_name = textOf(root, "queue_name");
-        owner = textOf(root, "owner");
-        status = textOf(root, "status");
-        statement = textOf(root, "statement");
-        input_size = intOf(root, "input_size");
-        result_count = intOf(root, "result_count");
-    });
+    return parseBody(*this, "navixrest::JobStatusResp::parseSuccessRes",
+                     [&](const pt::ptree& root) {
+                         if (!readJobHead(root, *this, job_id, job_type)) return;
+                         queue_name = textOf(root, "queue_name");
+                         owner = textOf(root, "owner");
+                         status = textOf(root, "status");
+                         statement = textOf(root, "statement");
+                         input_size = intOf(root, "input_size");
+                         result_count = intOf(root, "result_count");
+                     });
 }
 
 GetJobResuleResp::GetJobResuleResp() : input_size(0), row_count(0) {}
 
 bool GetJobResuleResp::parseSuccessRes() {
-    return parseBody(*this, "navixrest::GetJobResuleResp::parseSuccessRes", [&](const pt::ptree& root) {
-        if (!readJobHead(root, *this, job_id, job_type)) return;
-        input_size = intOf(root, "input_size");
-        row_count = intOf(root, "row_count");
-        parseSchema(member(root, "schema"), schema);
-        parseRows(member(root, "rows"), rows);
-    });
+    return parseBody(*this, "navixrest::GetJobResuleResp::parseSuccessRes",
+                     [&](const pt::ptree& root) {
+                         if (!readJobHead(root, *this, job_id, job_type)) return;
+                         input_size = intOf(root, "input_size");
+                         row_count = intOf(root, "row_count");
+                         parseSchema(member(root, "schema"), schema);
+                         parseRows(member(root, "rows"), rows);
+                     });
 }
 
 GetDescribeTableResp::GetDescribeTableResp() : column_count(0) {}
 
 bool GetDescribeTableResp::parseSuccessRes() {
-    return parseBody(*this, "navixrest::GetDescribeTableResp::parseSuccessRes", [&](const pt::ptree& root) {
-        column_count = intOf(root, "column_count");
-        table_type = textOf(root, "table_type");
-        parseColumns(member(root, "columns"), columns);
-    });
+    return parseBody(*this, "navixrest::GetDescribeTableResp::parseSuccessRes",
+                     [&](const pt::ptree& root) {
+                         column_count = intOf(root, "column_count");
+                         table_type = textOf(root, "table_type");
+                         parseColumns(member(root, "columns"), columns);
+                     });
 }
 
-}  // namespace navixrest
+} // namespace navixrest

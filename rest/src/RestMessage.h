@@ -21,15 +21,11 @@ namespace navixrest {
 typedef std::map<std::string, std::string> HeaderMap;
 
 // HTTP method codes of RestReq::getMethod and HttpClient::call.
-enum HttpMethodCode {
-    HTTP_METHOD_GET = 0,
-    HTTP_METHOD_POST = 1,
-    HTTP_METHOD_DELETE = 2
-};
+enum HttpMethodCode { HTTP_METHOD_GET = 0, HTTP_METHOD_POST = 1, HTTP_METHOD_DELETE = 2 };
 
 struct HttpReq {
-    std::string url;   // relative path (with query) until RestApiProxy::call makes it absolute
-    std::string body;  // sent only for POST
+    std::string url;  // relative path (with query) until RestApiProxy::call makes it absolute
+    std::string body; // sent only for POST
     HeaderMap headers;
 
     HttpReq();
@@ -38,10 +34,10 @@ struct HttpReq {
 };
 
 struct HttpResp {
-    int32_t httpCode;  // 0 until a transfer completed
+    int32_t httpCode; // 0 until a transfer completed
     std::string body;
     HeaderMap headers;
-    std::string errorText;  // libcurl's account of a failed transfer, empty otherwise
+    std::string errorText; // libcurl's account of a failed transfer, empty otherwise
 
     HttpResp();
 };
@@ -52,15 +48,16 @@ struct HttpResp {
 struct CallError {
     enum Kind {
         NONE = 0,
-        TRANSPORT,         // no HTTP exchange: code = CURLcode, text = libcurl's error text
-        IDENTITY_REFUSED,  // no token: code = getToken's result, text = the identity service's reason
-        UNREADABLE,        // a 200/201 answer whose body cannot be read: text = the reader's error
-        SETTING            // a setting that cannot be used, found before any request: text says why
+        TRANSPORT,        // no HTTP exchange: code = CURLcode, text = libcurl's error text
+        IDENTITY_REFUSED, // no token: code = getToken's result, text = the identity service's
+                          // reason
+        UNREADABLE,       // a 200/201 answer whose body cannot be read: text = the reader's error
+        SETTING           // a setting that cannot be used, found before any request: text says why
     };
     Kind kind;
     int code;
     std::string text;
-    std::string host;  // host[:port] of the request that failed (TRANSPORT)
+    std::string host; // host[:port] of the request that failed (TRANSPORT)
 
     CallError() : kind(NONE), code(0) {}
 };
@@ -68,7 +65,7 @@ struct CallError {
 // Requests are built on the caller's stack and destroyed as the class they
 // were created as; the subclasses add no members.
 class RestReq {
-public:
+  public:
     HttpReq httpReq;
 
     RestReq();
@@ -77,26 +74,26 @@ public:
 };
 
 class SubmitJobReq : public RestReq {
-public:
+  public:
     SubmitJobReq(const std::string& sql, const std::string& currentdb,
                  const std::string& queue_name, const std::vector<std::string>& conf);
     int getMethod() const override;
 };
 
 class JobStatusReq : public RestReq {
-public:
+  public:
     explicit JobStatusReq(const std::string& jobId);
     int getMethod() const override;
 };
 
 class GetJobResuleReq : public RestReq {
-public:
+  public:
     GetJobResuleReq(const std::string& jobId, int currentPage);
     int getMethod() const override;
 };
 
 class GetDescribeTableReq : public RestReq {
-public:
+  public:
     GetDescribeTableReq(const std::string& database, const std::string& table);
     int getMethod() const override;
 };
@@ -123,19 +120,19 @@ struct ColumnInfo {
 // decodes to UTF-8 too. So the string "null" stays a text.
 constexpr std::string_view kNullCell("\xFF", 1);
 
-typedef std::vector<std::string> ResultRow;  // cell texts, kNullCell for SQL NULL
+typedef std::vector<std::string> ResultRow; // cell texts, kNullCell for SQL NULL
 typedef std::vector<ResultRow> ResultRows;
 typedef std::vector<SchemaField> SchemaList;
 typedef std::vector<ColumnInfo> ColumnInfoList;
 
 class RestResp {
-public:
+  public:
     bool isSuccess;
     int32_t httpStatus;
     std::string message;
     HttpResp httpResp;
 
-    CallError error;  // filled when the call failed
+    CallError error; // filled when the call failed
 
     RestResp();
     ~RestResp();
@@ -145,10 +142,10 @@ public:
 };
 
 class SubmitJobResp : public RestResp {
-public:
+  public:
     std::string job_id;
     std::string job_type;
-    bool hasRows;  // the answer carried a "rows" member (synchronous run)
+    bool hasRows; // the answer carried a "rows" member (synchronous run)
     SchemaList schema;
     ResultRows rows;
 
@@ -157,7 +154,7 @@ public:
 };
 
 class JobStatusResp : public RestResp {
-public:
+  public:
     std::string job_id;
     std::string job_type;
     std::string queue_name;
@@ -172,7 +169,7 @@ public:
 };
 
 class GetJobResuleResp : public RestResp {
-public:
+  public:
     std::string job_id;
     std::string job_type;
     int64_t input_size;
@@ -185,7 +182,7 @@ public:
 };
 
 class GetDescribeTableResp : public RestResp {
-public:
+  public:
     int64_t column_count;
     std::string table_type;
     ColumnInfoList columns;
@@ -226,6 +223,6 @@ void parseSchema(const boost::property_tree::ptree& node, SchemaList& schema);
 void parseRows(const boost::property_tree::ptree& node, ResultRows& rows);
 void parseColumns(const boost::property_tree::ptree& node, ColumnInfoList& columns);
 
-}  // namespace navixrest
+} // namespace navixrest
 
 #endif

@@ -34,8 +34,7 @@ struct SubmitBody {
     bool hasConf = false;
 };
 
-SubmitBody parseSubmit(const std::string& body)
-{
+SubmitBody parseSubmit(const std::string& body) {
     boost::property_tree::ptree tree;
     std::istringstream in(body);
     boost::property_tree::read_json(in, tree);
@@ -53,7 +52,7 @@ SubmitBody parseSubmit(const std::string& body)
 }
 
 class ClientIT : public ::testing::TestWithParam<int> {
-protected:
+  protected:
     EmuClient& emu = EmuClient::get();
     std::string project;
     EnvGuard identity{"VORN_IDENTITY_HOST", EmuClient::get().hostPort().c_str()};
@@ -61,25 +60,27 @@ protected:
     NavixQueryResultSet* rs = nullptr;
     DiagRecord rec;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         memset(&rec, 0, sizeof(rec));
         project = emu.uniqueProject(GetParam() == 1 ? "client-aksk" : "client-token");
         polls(0);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         delete rs;
         if (conn != nullptr) {
             NavixCloseConnection(conn);
         }
     }
 
-    void polls(int n) { emu.config("{\"project\":" + emuJsonString(project) + ",\"running_polls\":" + std::to_string(n) + "}"); }
-    void fault(const std::string& details) { emu.fault("{\"project\":" + emuJsonString(project) + "," + details + "}"); }
+    void polls(int n) {
+        emu.config("{\"project\":" + emuJsonString(project) +
+                   ",\"running_polls\":" + std::to_string(n) + "}");
+    }
+    void fault(const std::string& details) {
+        emu.fault("{\"project\":" + emuJsonString(project) + "," + details + "}");
+    }
 
-    ConnProperty property(int jobTimeout = 300, int charset = 0)
-    {
+    ConnProperty property(int jobTimeout = 300, int charset = 0) {
         ConnProperty p = clienttest::makeProperty(GetParam(), project);
         setText(p.HOST, emu.hostPort());
         setText(p.SSLCA, emu.caFile());
@@ -97,8 +98,7 @@ protected:
         return p;
     }
 
-    void open(const std::string& extra = "", int jobTimeout = 300, int charset = 0)
-    {
+    void open(const std::string& extra = "", int jobTimeout = 300, int charset = 0) {
         ConnProperty p = property(jobTimeout, charset);
         DiagRecord openRec;
         memset(&openRec, 0, sizeof(openRec));
@@ -107,22 +107,21 @@ protected:
     }
 
     // The caller owns the result set: release it before the next one arrives.
-    void drop()
-    {
+    void drop() {
         delete rs;
         rs = nullptr;
     }
 
-    int exec(const std::string& sql)
-    {
+    int exec(const std::string& sql) {
         drop();
         memset(&rec, 0, sizeof(rec));
         return NavixExecute(conn, sql.c_str(), &rs, &rec);
     }
 
-    std::vector<EmuRequest> calls(const std::string& suffix) { return emu.requests(project, suffix); }
-    std::vector<SubmitBody> submits()
-    {
+    std::vector<EmuRequest> calls(const std::string& suffix) {
+        return emu.requests(project, suffix);
+    }
+    std::vector<SubmitBody> submits() {
         std::vector<SubmitBody> out;
         for (const EmuRequest& r : calls("/jobs/submit-job")) {
             out.push_back(parseSubmit(r.body));
@@ -130,8 +129,7 @@ protected:
         return out;
     }
     // Result-page requests (GET /jobs/<id>?current-page=..).
-    std::vector<std::string> pageQueries()
-    {
+    std::vector<std::string> pageQueries() {
         std::vector<std::string> out;
         for (const EmuRequest& r : emu.requests(project)) {
             if (r.method == "GET" && r.query.find("current-page=") != std::string::npos) {
@@ -141,8 +139,7 @@ protected:
         return out;
     }
 
-    std::string cell(uint32_t col, uint32_t size = 256)
-    {
+    std::string cell(uint32_t col, uint32_t size = 256) {
         std::vector<char> buf(size);
         int32_t len = -1, isNull = -1;
         if (DBGetFieldAsCString(rs, col, buf.data(), size, &len, &isNull) != 0) {
@@ -152,8 +149,7 @@ protected:
         return isNull ? std::string("<null>") : std::string(buf.data());
     }
 
-    void expectDiag(int code, const char* state, const std::string& message)
-    {
+    void expectDiag(int code, const char* state, const std::string& message) {
         EXPECT_EQ(code, rec.nativeCode);
         EXPECT_STREQ(state, rec.sqlState);
         EXPECT_EQ(message, rec.message);
@@ -161,12 +157,13 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(AuthModes, ClientIT, ::testing::Values(1, 2),
-                         [](const ::testing::TestParamInfo<int>& i) { return i.param == 1 ? "Signing" : "Token"; });
+                         [](const ::testing::TestParamInfo<int>& i) {
+                             return i.param == 1 ? "Signing" : "Token";
+                         });
 
-}  // namespace
+} // namespace
 
-TEST_P(ClientIT, StatementTextIsPreparedBeforeSubmission)
-{
+TEST_P(ClientIT, StatementTextIsPreparedBeforeSubmission) {
     open();
     ASSERT_EQ(0, exec("  \n select 1 ;  \t"));
     ASSERT_EQ(0, exec("select \"id\" from all_types where id = 1;;"));
@@ -180,7 +177,8 @@ TEST_P(ClientIT, StatementTextIsPreparedBeforeSubmission)
     ASSERT_EQ(4u, s.size());
     EXPECT_EQ("select 1 ", s[0].sql);
     EXPECT_EQ("select `id` from all_types where id = 1;", s[1].sql);
-    EXPECT_EQ("select 'it''s \"x\"', `id`, 'a\\'\"b', `name` from all_types where id = 1", s[2].sql);
+    EXPECT_EQ("select 'it''s \"x\"', `id`, 'a\\'\"b', `name` from all_types where id = 1",
+              s[2].sql);
     EXPECT_EQ("select 'say \"hi\"'", s[3].sql);
     EXPECT_EQ("db1", s[0].currentdb);
     EXPECT_EQ("default", s[0].queue);
@@ -192,13 +190,12 @@ TEST_P(ClientIT, StatementTextIsPreparedBeforeSubmission)
     expectDiag(0, "00000", "VKL ODBC Success.");
 }
 
-TEST_P(ClientIT, SetAndUseChangeLaterSubmissions)
-{
+TEST_P(ClientIT, SetAndUseChangeLaterSubmissions) {
     open("vkl.b=2;vkl.a=0");
     ASSERT_EQ(0, exec("set vkl.a=1"));
     ASSERT_EQ(0, exec("SET spark.shuffle = 4"));
     ASSERT_EQ(0, exec("use db2"));
-    EXPECT_TRUE(calls("/jobs/submit-job").empty());  // handled inside the client
+    EXPECT_TRUE(calls("/jobs/submit-job").empty()); // handled inside the client
     ASSERT_EQ(0, exec("select count(*) from orders"));
     ASSERT_EQ(0, DBFetch(rs));
     EXPECT_EQ("3", cell(0));
@@ -209,8 +206,7 @@ TEST_P(ClientIT, SetAndUseChangeLaterSubmissions)
     EXPECT_EQ((std::vector<std::string>{"spark.shuffle=4", "vkl.a=1", "vkl.b=2"}), s[0].conf);
 }
 
-TEST_P(ClientIT, SetWithoutSpaceGoesToTheService)
-{
+TEST_P(ClientIT, SetWithoutSpaceGoesToTheService) {
     open();
     EXPECT_EQ(1, exec("SET\tvkl.a=1"));
     std::vector<SubmitBody> s = submits();
@@ -220,8 +216,7 @@ TEST_P(ClientIT, SetWithoutSpaceGoesToTheService)
     EXPECT_TRUE(conn->serverConfList.empty());
 }
 
-TEST_P(ClientIT, SynchronousQueryNeedsNoStatusOrPageRequest)
-{
+TEST_P(ClientIT, SynchronousQueryNeedsNoStatusOrPageRequest) {
     open("vkl.sql.syncMode.enabled=true");
     ASSERT_EQ(0, exec("select id, name from customers order by id"));
     EXPECT_TRUE(calls("/status").empty());
@@ -238,8 +233,7 @@ TEST_P(ClientIT, SynchronousQueryNeedsNoStatusOrPageRequest)
     EXPECT_TRUE(pageQueries().empty());
 }
 
-TEST_P(ClientIT, SyncModeSwitchedOnBySet)
-{
+TEST_P(ClientIT, SyncModeSwitchedOnBySet) {
     open();
     ASSERT_EQ(0, exec("set vkl.sql.syncMode.enabled=TRUE"));
     ASSERT_EQ(0, exec("select 7"));
@@ -254,19 +248,17 @@ TEST_P(ClientIT, SyncModeSwitchedOnBySet)
     EXPECT_EQ(2, DBFetch(rs));
 }
 
-TEST_P(ClientIT, JobIsPolledUntilFinished)
-{
+TEST_P(ClientIT, JobIsPolledUntilFinished) {
     polls(2);
     open();
     ASSERT_EQ(0, exec("select name from customers where id = 2"));
-    EXPECT_EQ(3u, calls("/status").size());  // RUNNING, RUNNING, FINISHED
+    EXPECT_EQ(3u, calls("/status").size()); // RUNNING, RUNNING, FINISHED
     EXPECT_EQ((std::vector<std::string>{"current-page=1&page-size=100"}), pageQueries());
     ASSERT_EQ(0, DBFetch(rs));
     EXPECT_EQ("\xE5\xB1\xB1\xE7\x94\xB0\xE5\xA4\xAA\xE9\x83\x8E", cell(0));
 }
 
-TEST_P(ClientIT, OtherJobsArePolledButNotPaged)
-{
+TEST_P(ClientIT, OtherJobsArePolledButNotPaged) {
     open();
     ASSERT_EQ(0, exec("insert into numbers values (999, 'x', 1)"));
     EXPECT_EQ(1u, calls("/status").size());
@@ -281,8 +273,7 @@ TEST_P(ClientIT, OtherJobsArePolledButNotPaged)
     EXPECT_TRUE(pageQueries().empty());
 }
 
-TEST_P(ClientIT, FailedAndCancelledJobs)
-{
+TEST_P(ClientIT, FailedAndCancelledJobs) {
     open();
     fault("\"match\":\"status\",\"kind\":\"job_failed\",\"message\":\"out of memory\"");
     EXPECT_EQ(1, exec("select 1"));
@@ -295,8 +286,7 @@ TEST_P(ClientIT, FailedAndCancelledJobs)
     expectDiag(4, "01000", "VKL Service response: stopped by admin");
 }
 
-TEST_P(ClientIT, JobThatNeverFinishesTimesOut)
-{
+TEST_P(ClientIT, JobThatNeverFinishesTimesOut) {
     open("", 0);
     fault("\"match\":\"submit\",\"kind\":\"never_finish\"");
     auto start = std::chrono::steady_clock::now();
@@ -310,8 +300,7 @@ TEST_P(ClientIT, JobThatNeverFinishesTimesOut)
     EXPECT_TRUE(pageQueries().empty());
 }
 
-TEST_P(ClientIT, FinishedStatusWinsOverAZeroTimeOut)
-{
+TEST_P(ClientIT, FinishedStatusWinsOverAZeroTimeOut) {
     // The first status answer is FINISHED; a time-out of 0 must not be
     // tested before the status is looked at.
     open("", 0);
@@ -322,12 +311,11 @@ TEST_P(ClientIT, FinishedStatusWinsOverAZeroTimeOut)
     EXPECT_EQ("5", cell(0));
 }
 
-TEST_P(ClientIT, TwoHundredFiftyRowsInPagesOfOneHundred)
-{
+TEST_P(ClientIT, TwoHundredFiftyRowsInPagesOfOneHundred) {
     open();
     ASSERT_EQ(0, exec("select id, label, squared from numbers order by id"));
     EXPECT_EQ(1u, pageQueries().size());
-    EXPECT_EQ(100u, rs->m_ResultRows.size());  // only the current page is held
+    EXPECT_EQ(100u, rs->m_ResultRows.size()); // only the current page is held
     for (int i = 1; i <= 250; ++i) {
         ASSERT_EQ(0, DBFetch(rs)) << i;
         int64_t id = 0;
@@ -342,14 +330,14 @@ TEST_P(ClientIT, TwoHundredFiftyRowsInPagesOfOneHundred)
     EXPECT_EQ("row 250", cell(1));
     EXPECT_EQ(2, DBFetch(rs));
     EXPECT_EQ(2, DBFetch(rs));
-    EXPECT_EQ((std::vector<std::string>{"current-page=1&page-size=100", "current-page=2&page-size=100",
-                                        "current-page=3&page-size=100", "current-page=4&page-size=100",
-                                        "current-page=4&page-size=100"}),
-              pageQueries());
+    EXPECT_EQ(
+        (std::vector<std::string>{"current-page=1&page-size=100", "current-page=2&page-size=100",
+                                  "current-page=3&page-size=100", "current-page=4&page-size=100",
+                                  "current-page=4&page-size=100"}),
+        pageQueries());
 }
 
-TEST_P(ClientIT, EmptyQueryResultKeepsItsColumns)
-{
+TEST_P(ClientIT, EmptyQueryResultKeepsItsColumns) {
     open();
     ASSERT_EQ(0, exec("select id, name from empty_table"));
     ASSERT_NE(nullptr, rs);
@@ -364,8 +352,7 @@ TEST_P(ClientIT, EmptyQueryResultKeepsItsColumns)
     EXPECT_EQ(2, DBFetch(rs));
 }
 
-TEST_P(ClientIT, EveryGetterOnEveryType)
-{
+TEST_P(ClientIT, EveryGetterOnEveryType) {
     EnvGuard tz("TZ", "UTC");
     open();
     ASSERT_EQ(0, exec("select * from all_types order by id"));
@@ -384,44 +371,78 @@ TEST_P(ClientIT, EveryGetterOnEveryType)
 
     ASSERT_EQ(0, DBFetch(rs));
     // BOOLEAN true through each numeric getter.
-    EXPECT_EQ(0, DBGetFieldAsInt(rs, 1, &i32, &n)); EXPECT_EQ(1, i32); EXPECT_EQ(0, n);
-    EXPECT_EQ(0, DBGetFieldAsI8(rs, 1, &i8, &n)); EXPECT_EQ(1, i8);
-    EXPECT_EQ(0, DBGetFieldAsLong(rs, 1, &i32, &n)); EXPECT_EQ(1, i32);
-    EXPECT_EQ(0, DBGetFieldAsULong(rs, 1, &u32, &n)); EXPECT_EQ(1u, u32);
-    EXPECT_EQ(0, DBGetFieldAsI64(rs, 1, &i64, &n)); EXPECT_EQ(1, i64);
-    EXPECT_EQ(0, DBGetFieldAsI64U(rs, 1, &u64, &n)); EXPECT_EQ(1u, u64);
-    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 1, &d, &n)); EXPECT_EQ(1.0, d);
+    EXPECT_EQ(0, DBGetFieldAsInt(rs, 1, &i32, &n));
+    EXPECT_EQ(1, i32);
+    EXPECT_EQ(0, n);
+    EXPECT_EQ(0, DBGetFieldAsI8(rs, 1, &i8, &n));
+    EXPECT_EQ(1, i8);
+    EXPECT_EQ(0, DBGetFieldAsLong(rs, 1, &i32, &n));
+    EXPECT_EQ(1, i32);
+    EXPECT_EQ(0, DBGetFieldAsULong(rs, 1, &u32, &n));
+    EXPECT_EQ(1u, u32);
+    EXPECT_EQ(0, DBGetFieldAsI64(rs, 1, &i64, &n));
+    EXPECT_EQ(1, i64);
+    EXPECT_EQ(0, DBGetFieldAsI64U(rs, 1, &u64, &n));
+    EXPECT_EQ(1u, u64);
+    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 1, &d, &n));
+    EXPECT_EQ(1.0, d);
     EXPECT_EQ("true", cell(1));
-    EXPECT_EQ(0, DBGetFieldAsI8(rs, 2, &i8, &n)); EXPECT_EQ(127, i8);
-    EXPECT_EQ(0, DBGetFieldAsInt(rs, 3, &i32, &n)); EXPECT_EQ(32767, i32);
-    EXPECT_EQ(0, DBGetFieldAsLong(rs, 4, &i32, &n)); EXPECT_EQ(2147483647, i32);
-    EXPECT_EQ(0, DBGetFieldAsULong(rs, 4, &u32, &n)); EXPECT_EQ(2147483647u, u32);
-    EXPECT_EQ(0, DBGetFieldAsI64(rs, 5, &i64, &n)); EXPECT_EQ(INT64_MAX, i64);
-    EXPECT_EQ(0, DBGetFieldAsI64U(rs, 5, &u64, &n)); EXPECT_EQ((uint64_t)INT64_MAX, u64);
-    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 6, &d, &n)); EXPECT_DOUBLE_EQ(1.5, d);
-    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 7, &d, &n)); EXPECT_DOUBLE_EQ(3.141592653589793, d);
+    EXPECT_EQ(0, DBGetFieldAsI8(rs, 2, &i8, &n));
+    EXPECT_EQ(127, i8);
+    EXPECT_EQ(0, DBGetFieldAsInt(rs, 3, &i32, &n));
+    EXPECT_EQ(32767, i32);
+    EXPECT_EQ(0, DBGetFieldAsLong(rs, 4, &i32, &n));
+    EXPECT_EQ(2147483647, i32);
+    EXPECT_EQ(0, DBGetFieldAsULong(rs, 4, &u32, &n));
+    EXPECT_EQ(2147483647u, u32);
+    EXPECT_EQ(0, DBGetFieldAsI64(rs, 5, &i64, &n));
+    EXPECT_EQ(INT64_MAX, i64);
+    EXPECT_EQ(0, DBGetFieldAsI64U(rs, 5, &u64, &n));
+    EXPECT_EQ((uint64_t)INT64_MAX, u64);
+    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 6, &d, &n));
+    EXPECT_DOUBLE_EQ(1.5, d);
+    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 7, &d, &n));
+    EXPECT_DOUBLE_EQ(3.141592653589793, d);
     EXPECT_EQ("12.50", cell(8));
-    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 8, &d, &n)); EXPECT_DOUBLE_EQ(12.5, d);
+    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 8, &d, &n));
+    EXPECT_DOUBLE_EQ(12.5, d);
     EXPECT_EQ("hello", cell(9));
-    EXPECT_EQ("hel", cell(9, 4));  // cut to the buffer
+    EXPECT_EQ("hel", cell(9, 4)); // cut to the buffer
     EXPECT_EQ("varchar text", cell(10));
     EXPECT_EQ("abc", cell(11));
     EXPECT_EQ("2024-01-15", cell(12));
     EXPECT_EQ("2024-01-15 10:30:45", cell(13));
-    EXPECT_EQ("2024-01-15 10:30:4", cell(13, 19));  // cut like any text
+    EXPECT_EQ("2024-01-15 10:30:4", cell(13, 19)); // cut like any text
 
     ASSERT_EQ(0, DBFetch(rs));
     // BOOLEAN false through each numeric getter.
-    i32 = 9; EXPECT_EQ(0, DBGetFieldAsInt(rs, 1, &i32, &n)); EXPECT_EQ(0, i32);
-    i8 = 9; EXPECT_EQ(0, DBGetFieldAsI8(rs, 1, &i8, &n)); EXPECT_EQ(0, i8);
-    i32 = 9; EXPECT_EQ(0, DBGetFieldAsLong(rs, 1, &i32, &n)); EXPECT_EQ(0, i32);
-    u32 = 9; EXPECT_EQ(0, DBGetFieldAsULong(rs, 1, &u32, &n)); EXPECT_EQ(0u, u32);
-    i64 = 9; EXPECT_EQ(0, DBGetFieldAsI64(rs, 1, &i64, &n)); EXPECT_EQ(0, i64);
-    u64 = 9; EXPECT_EQ(0, DBGetFieldAsI64U(rs, 1, &u64, &n)); EXPECT_EQ(0u, u64);
-    d = 9; EXPECT_EQ(0, DBGetFieldAsDouble(rs, 1, &d, &n)); EXPECT_EQ(0.0, d);
-    EXPECT_EQ(0, DBGetFieldAsI8(rs, 2, &i8, &n)); EXPECT_EQ(-128, i8);
-    EXPECT_EQ(0, DBGetFieldAsLong(rs, 4, &i32, &n)); EXPECT_EQ(INT32_MIN, i32);
-    EXPECT_EQ(0, DBGetFieldAsI64(rs, 5, &i64, &n)); EXPECT_EQ(INT64_MIN, i64);
+    i32 = 9;
+    EXPECT_EQ(0, DBGetFieldAsInt(rs, 1, &i32, &n));
+    EXPECT_EQ(0, i32);
+    i8 = 9;
+    EXPECT_EQ(0, DBGetFieldAsI8(rs, 1, &i8, &n));
+    EXPECT_EQ(0, i8);
+    i32 = 9;
+    EXPECT_EQ(0, DBGetFieldAsLong(rs, 1, &i32, &n));
+    EXPECT_EQ(0, i32);
+    u32 = 9;
+    EXPECT_EQ(0, DBGetFieldAsULong(rs, 1, &u32, &n));
+    EXPECT_EQ(0u, u32);
+    i64 = 9;
+    EXPECT_EQ(0, DBGetFieldAsI64(rs, 1, &i64, &n));
+    EXPECT_EQ(0, i64);
+    u64 = 9;
+    EXPECT_EQ(0, DBGetFieldAsI64U(rs, 1, &u64, &n));
+    EXPECT_EQ(0u, u64);
+    d = 9;
+    EXPECT_EQ(0, DBGetFieldAsDouble(rs, 1, &d, &n));
+    EXPECT_EQ(0.0, d);
+    EXPECT_EQ(0, DBGetFieldAsI8(rs, 2, &i8, &n));
+    EXPECT_EQ(-128, i8);
+    EXPECT_EQ(0, DBGetFieldAsLong(rs, 4, &i32, &n));
+    EXPECT_EQ(INT32_MIN, i32);
+    EXPECT_EQ(0, DBGetFieldAsI64(rs, 5, &i64, &n));
+    EXPECT_EQ(INT64_MIN, i64);
     EXPECT_EQ("-99999999.99", cell(8));
     EXPECT_EQ("M\xC3\xBCller", cell(9));
     EXPECT_EQ("1970-01-01 00:00:00", cell(13));
@@ -429,10 +450,16 @@ TEST_P(ClientIT, EveryGetterOnEveryType)
     ASSERT_EQ(0, DBFetch(rs));
     for (uint32_t c = 1; c < 14; ++c) {
         EXPECT_EQ("<null>", cell(c)) << c;
-        n = 0; i64 = 5;
-        EXPECT_EQ(0, DBGetFieldAsI64(rs, c, &i64, &n)); EXPECT_EQ(0, i64); EXPECT_EQ(1, n);
-        n = 0; d = 5;
-        EXPECT_EQ(0, DBGetFieldAsDouble(rs, c, &d, &n)); EXPECT_EQ(0.0, d); EXPECT_EQ(1, n);
+        n = 0;
+        i64 = 5;
+        EXPECT_EQ(0, DBGetFieldAsI64(rs, c, &i64, &n));
+        EXPECT_EQ(0, i64);
+        EXPECT_EQ(1, n);
+        n = 0;
+        d = 5;
+        EXPECT_EQ(0, DBGetFieldAsDouble(rs, c, &d, &n));
+        EXPECT_EQ(0.0, d);
+        EXPECT_EQ(1, n);
     }
     // Outside the columns: refused, nothing written.
     i32 = 77;
@@ -442,8 +469,7 @@ TEST_P(ClientIT, EveryGetterOnEveryType)
     EXPECT_EQ(2, DBFetch(rs));
 }
 
-TEST_P(ClientIT, AnsiApplicationTextIsConverted)
-{
+TEST_P(ClientIT, AnsiApplicationTextIsConverted) {
     EnvGuard lc("LC_ALL", "en_US.CP1252");
     open("", 300, 1);
     ASSERT_EQ(0, exec("select name, city from customers where city = 'M\xFCnchen'"));
@@ -458,8 +484,7 @@ TEST_P(ClientIT, AnsiApplicationTextIsConverted)
 // ---------------------------------------------------------------------------
 // Catalog sets
 
-TEST_P(ClientIT, TableListCellByCell)
-{
+TEST_P(ClientIT, TableListCellByCell) {
     open();
     ASSERT_EQ(0, exec("use db2"));
     drop();
@@ -483,20 +508,20 @@ TEST_P(ClientIT, TableListCellByCell)
         EXPECT_EQ("db2", cell(1));
         EXPECT_EQ(table, cell(2));
         EXPECT_EQ("TABLE", cell(3));
-        EXPECT_EQ("", cell(4));  // empty, not NULL
+        EXPECT_EQ("", cell(4)); // empty, not NULL
     }
     EXPECT_EQ(2, DBFetch(rs));
 }
 
-TEST_P(ClientIT, TableListWithoutPatternAndWithoutMatch)
-{
+TEST_P(ClientIT, TableListWithoutPatternAndWithoutMatch) {
     open();
     ASSERT_EQ(0, DBTables(conn, "", &rs, &rec));
     std::vector<std::string> tables;
     while (DBFetch(rs) == 0) {
         tables.push_back(cell(2));
     }
-    EXPECT_EQ((std::vector<std::string>{"all_types", "customers", "empty_table", "numbers"}), tables);
+    EXPECT_EQ((std::vector<std::string>{"all_types", "customers", "empty_table", "numbers"}),
+              tables);
     drop();
     ASSERT_EQ(0, DBTables(conn, "nothing_like_this", &rs, &rec));
     ASSERT_NE(nullptr, rs);
@@ -507,8 +532,7 @@ TEST_P(ClientIT, TableListWithoutPatternAndWithoutMatch)
     EXPECT_EQ("show tables like 'nothing_like_this'", s[1].sql);
 }
 
-TEST_P(ClientIT, TableListRefusalSendsNothing)
-{
+TEST_P(ClientIT, TableListRefusalSendsNothing) {
     open();
     EXPECT_EQ(1, DBTables(conn, "x' or '1'='1", &rs, &rec));
     EXPECT_EQ(nullptr, rs);
@@ -516,8 +540,7 @@ TEST_P(ClientIT, TableListRefusalSendsNothing)
     EXPECT_TRUE(calls("/jobs/submit-job").empty());
 }
 
-TEST_P(ClientIT, ColumnsOfATableCellByCell)
-{
+TEST_P(ClientIT, ColumnsOfATableCellByCell) {
     open();
     ASSERT_EQ(0, DBColumns(conn, "customers", &rs, &rec));
     expectDiag(0, "00000", "VKL ODBC Success.");
@@ -528,15 +551,16 @@ TEST_P(ClientIT, ColumnsOfATableCellByCell)
     ASSERT_EQ(0, DBGetColumnCount(rs, &count));
     EXPECT_EQ(18, count);
     const std::vector<std::vector<std::string>> expected = {
-        {"", "", "customers", "id", "4", "int", "11", "4", "<null>", "10", "1", "", "", "4", "<null>", "334", "1", "YES"},
-        {"", "", "customers", "name", "12", "string", "334", "334", "<null>", "10", "1", "customer name", "", "12", "<null>",
-         "334", "2", "YES"},
-        {"", "", "customers", "city", "0", "varchar(30)", "334", "334", "<null>", "10", "1", "Wohnort (Stadt)", "", "0",
-         "<null>", "334", "3", "YES"},
-        {"", "", "customers", "balance", "3", "decimal(12,2)", "11", "8", "<null>", "10", "1", "", "", "3", "<null>", "334",
-         "4", "YES"},
-        {"", "", "customers", "created", "93", "timestamp", "334", "334", "<null>", "10", "1", "", "", "93", "<null>", "334",
-         "5", "YES"},
+        {"", "", "customers", "id", "4", "int", "11", "4", "<null>", "10", "1", "", "", "4",
+         "<null>", "334", "1", "YES"},
+        {"", "", "customers", "name", "12", "string", "334", "334", "<null>", "10", "1",
+         "customer name", "", "12", "<null>", "334", "2", "YES"},
+        {"", "", "customers", "city", "0", "varchar(30)", "334", "334", "<null>", "10", "1",
+         "Wohnort (Stadt)", "", "0", "<null>", "334", "3", "YES"},
+        {"", "", "customers", "balance", "3", "decimal(12,2)", "11", "8", "<null>", "10", "1", "",
+         "", "3", "<null>", "334", "4", "YES"},
+        {"", "", "customers", "created", "93", "timestamp", "334", "334", "<null>", "10", "1", "",
+         "", "93", "<null>", "334", "5", "YES"},
     };
     for (const auto& row : expected) {
         ASSERT_EQ(0, DBFetch(rs));
@@ -551,8 +575,7 @@ TEST_P(ClientIT, ColumnsOfATableCellByCell)
     EXPECT_TRUE(pageQueries().empty());
 }
 
-TEST_P(ClientIT, ColumnsFollowTheCurrentDatabase)
-{
+TEST_P(ClientIT, ColumnsFollowTheCurrentDatabase) {
     open();
     ASSERT_EQ(0, exec("use db2"));
     drop();
@@ -565,8 +588,7 @@ TEST_P(ClientIT, ColumnsFollowTheCurrentDatabase)
     EXPECT_EQ(5, rows);
 }
 
-TEST_P(ClientIT, ColumnsOfAMissingTable)
-{
+TEST_P(ClientIT, ColumnsOfAMissingTable) {
     open();
     rs = reinterpret_cast<NavixQueryResultSet*>(0x1);
     EXPECT_EQ(1, DBColumns(conn, "no_such_table", &rs, &rec));
@@ -581,8 +603,7 @@ TEST_P(ClientIT, ColumnsOfAMissingTable)
 // A table name with reserved characters, a blank, "%" and UTF-8 letters
 // reaches the service as one path segment, and in signing mode the signature
 // over the encoded path is accepted.
-TEST_P(ClientIT, ColumnsOfATableWhoseNameNeedsEncoding)
-{
+TEST_P(ClientIT, ColumnsOfATableWhoseNameNeedsEncoding) {
     const std::string name = "odd name/x?y#z%41 M\xC3\xBCller";
     open();
     ASSERT_EQ(0, exec("create table `" + name + "` (id INT, label STRING)")) << rec.message;
@@ -590,7 +611,9 @@ TEST_P(ClientIT, ColumnsOfATableWhoseNameNeedsEncoding)
     ASSERT_EQ(0, DBColumns(conn, name.c_str(), &rs, &rec)) << rec.message;
     std::vector<EmuRequest> d = calls("/tables/odd%20name%2Fx%3Fy%23z%2541%20M%C3%BCller");
     ASSERT_EQ(1u, d.size());
-    EXPECT_EQ("/v1.0/" + project + "/databases/db1/tables/odd%20name%2Fx%3Fy%23z%2541%20M%C3%BCller", d[0].path);
+    EXPECT_EQ("/v1.0/" + project +
+                  "/databases/db1/tables/odd%20name%2Fx%3Fy%23z%2541%20M%C3%BCller",
+              d[0].path);
     EXPECT_EQ("", d[0].query);
     std::vector<std::string> columns;
     while (DBFetch(rs) == 0) {
@@ -603,8 +626,7 @@ TEST_P(ClientIT, ColumnsOfATableWhoseNameNeedsEncoding)
 // ---------------------------------------------------------------------------
 // Diagnostics
 
-TEST_P(ClientIT, SubmitErrorsCarryTheServiceMessage)
-{
+TEST_P(ClientIT, SubmitErrorsCarryTheServiceMessage) {
     open();
     EXPECT_EQ(1, exec("select * from no_such_table"));
     expectDiag(4, "01000", "VKL Service response: no such table: no_such_table");
@@ -613,8 +635,7 @@ TEST_P(ClientIT, SubmitErrorsCarryTheServiceMessage)
     expectDiag(4, "01000", "VKL Service response: server down");
 }
 
-TEST_P(ClientIT, StatusAndPageErrorsCarryTheServiceMessage)
-{
+TEST_P(ClientIT, StatusAndPageErrorsCarryTheServiceMessage) {
     open();
     fault("\"match\":\"status\",\"kind\":\"not_success\",\"message\":\"status broke\"");
     EXPECT_EQ(1, exec("select 1"));
@@ -624,8 +645,7 @@ TEST_P(ClientIT, StatusAndPageErrorsCarryTheServiceMessage)
     expectDiag(4, "01000", "VKL Service response: page gone");
 }
 
-TEST_P(ClientIT, PageErrorWhileFetchingCanBeRetried)
-{
+TEST_P(ClientIT, PageErrorWhileFetchingCanBeRetried) {
     open();
     ASSERT_EQ(0, exec("select id from numbers order by id"));
     for (int i = 1; i <= 100; ++i) {
@@ -638,8 +658,8 @@ TEST_P(ClientIT, PageErrorWhileFetchingCanBeRetried)
     rs->fillDiagRecord(&after);
     EXPECT_EQ(4, after.nativeCode);
     EXPECT_STREQ("VKL Service response: busy", after.message);
-    EXPECT_EQ("100", cell(0));  // the current row stays
-    ASSERT_EQ(0, DBFetch(rs));  // the same page is asked for again
+    EXPECT_EQ("100", cell(0)); // the current row stays
+    ASSERT_EQ(0, DBFetch(rs)); // the same page is asked for again
     EXPECT_EQ("101", cell(0));
 }
 
@@ -648,8 +668,7 @@ TEST_P(ClientIT, PageErrorWhileFetchingCanBeRetried)
 // the host), a refused login (the Part's "VKL ODBC System ERROR." and the
 // identity service's reason) or an answer that cannot be read (never an
 // empty success, never "no more rows").
-TEST_P(ClientIT, EveryFailedCallLeavesARecordThatSaysWhy)
-{
+TEST_P(ClientIT, EveryFailedCallLeavesARecordThatSaysWhy) {
     const std::string link = "VKL ODBC Communication link failure: ";
     const std::string unreadable = "VKL ODBC Unreadable service answer: ";
     const std::string system = "VKL ODBC System ERROR. Identity service answered 401: ";
@@ -657,61 +676,74 @@ TEST_P(ClientIT, EveryFailedCallLeavesARecordThatSaysWhy)
     const struct Row {
         const char* name;
         Action action;
-        std::string fault;  // emulator fault fields; empty for none
-        int native;         // -1: a CURLcode, any positive value
+        std::string fault; // emulator fault fields; empty for none
+        int native;        // -1: a CURLcode, any positive value
         const char* state;
-        std::string message;  // the message starts with it
-        std::string host;     // the message names this host; empty: no host
-        int statusCalls;      // status requests the call made; -1: not counted
+        std::string message; // the message starts with it
+        std::string host;    // the message names this host; empty: no host
+        int statusCalls;     // status requests the call made; -1: not counted
         bool tokenOnly;
     } rows[] = {
-        {"submit dropped", EXECUTE, "\"match\":\"submit\",\"kind\":\"drop\"", -1, "08S01", link, "emu", 0, false},
-        {"status dropped", EXECUTE, "\"match\":\"status\",\"kind\":\"drop\"", -1, "08S01", link, "emu", 1, false},
-        {"first page dropped", EXECUTE, "\"match\":\"result\",\"kind\":\"drop\"", -1, "08S01", link, "emu", 1,
+        {"submit dropped", EXECUTE, "\"match\":\"submit\",\"kind\":\"drop\"", -1, "08S01", link,
+         "emu", 0, false},
+        {"status dropped", EXECUTE, "\"match\":\"status\",\"kind\":\"drop\"", -1, "08S01", link,
+         "emu", 1, false},
+        {"first page dropped", EXECUTE, "\"match\":\"result\",\"kind\":\"drop\"", -1, "08S01", link,
+         "emu", 1, false},
+        {"later page dropped", LATER_PAGE, "\"match\":\"result\",\"kind\":\"drop\"", -1, "08S01",
+         link, "emu", -1, false},
+        {"describe dropped", COLUMNS, "\"match\":\"describe\",\"kind\":\"drop\"", -1, "08S01", link,
+         "emu", -1, false},
+        {"table list dropped", TABLES, "\"match\":\"submit\",\"kind\":\"drop\"", -1, "08S01", link,
+         "emu", -1, false},
+        {"host refuses connections", UNREACHABLE_HOST, "", 7, "08S01", link, "127.0.0.1:1", -1,
          false},
-        {"later page dropped", LATER_PAGE, "\"match\":\"result\",\"kind\":\"drop\"", -1, "08S01", link, "emu",
-         -1, false},
-        {"describe dropped", COLUMNS, "\"match\":\"describe\",\"kind\":\"drop\"", -1, "08S01", link, "emu", -1,
-         false},
-        {"table list dropped", TABLES, "\"match\":\"submit\",\"kind\":\"drop\"", -1, "08S01", link, "emu", -1,
-         false},
-        {"host refuses connections", UNREACHABLE_HOST, "", 7, "08S01", link, "127.0.0.1:1", -1, false},
-        {"submit html", EXECUTE, "\"match\":\"submit\",\"kind\":\"unreadable\"", 5, "HY000", unreadable, "", 0,
-         false},
-        {"submit truncated", EXECUTE, "\"match\":\"submit\",\"kind\":\"unreadable\",\"form\":\"truncated\"", 5,
-         "HY000", unreadable, "", 0, false},
-        {"submit empty", EXECUTE, "\"match\":\"submit\",\"kind\":\"unreadable\",\"form\":\"empty\"", 5,
-         "HY000", unreadable, "", 0, false},
-        {"submit bad UTF-8", EXECUTE, "\"match\":\"submit\",\"kind\":\"unreadable\",\"form\":\"bad_utf8\"", 5,
-         "HY000", unreadable, "", 0, false},
-        {"status html", EXECUTE, "\"match\":\"status\",\"kind\":\"unreadable\"", 5, "HY000", unreadable, "", 1,
-         false},
-        {"status empty", EXECUTE, "\"match\":\"status\",\"kind\":\"unreadable\",\"form\":\"empty\"", 5,
-         "HY000", unreadable, "", 1, false},
+        {"submit html", EXECUTE, "\"match\":\"submit\",\"kind\":\"unreadable\"", 5, "HY000",
+         unreadable, "", 0, false},
+        {"submit truncated", EXECUTE,
+         "\"match\":\"submit\",\"kind\":\"unreadable\",\"form\":\"truncated\"", 5, "HY000",
+         unreadable, "", 0, false},
+        {"submit empty", EXECUTE, "\"match\":\"submit\",\"kind\":\"unreadable\",\"form\":\"empty\"",
+         5, "HY000", unreadable, "", 0, false},
+        {"submit bad UTF-8", EXECUTE,
+         "\"match\":\"submit\",\"kind\":\"unreadable\",\"form\":\"bad_utf8\"", 5, "HY000",
+         unreadable, "", 0, false},
+        {"status html", EXECUTE, "\"match\":\"status\",\"kind\":\"unreadable\"", 5, "HY000",
+         unreadable, "", 1, false},
+        {"status empty", EXECUTE, "\"match\":\"status\",\"kind\":\"unreadable\",\"form\":\"empty\"",
+         5, "HY000", unreadable, "", 1, false},
         {"first page truncated", EXECUTE,
-         "\"match\":\"result\",\"kind\":\"unreadable\",\"form\":\"truncated\"", 5, "HY000", unreadable, "", 1,
-         false},
-        {"first page nested too deep", EXECUTE, "\"match\":\"result\",\"kind\":\"unreadable\",\"form\":\"deep\"",
-         5, "HY000", unreadable + "nesting too deep", "", 1, false},
-        {"later page html", LATER_PAGE, "\"match\":\"result\",\"kind\":\"unreadable\"", 5, "HY000", unreadable,
+         "\"match\":\"result\",\"kind\":\"unreadable\",\"form\":\"truncated\"", 5, "HY000",
+         unreadable, "", 1, false},
+        {"first page nested too deep", EXECUTE,
+         "\"match\":\"result\",\"kind\":\"unreadable\",\"form\":\"deep\"", 5, "HY000",
+         unreadable + "nesting too deep", "", 1, false},
+        {"later page html", LATER_PAGE, "\"match\":\"result\",\"kind\":\"unreadable\"", 5, "HY000",
+         unreadable, "", -1, false},
+        {"later page empty", LATER_PAGE,
+         "\"match\":\"result\",\"kind\":\"unreadable\",\"form\":\"empty\"", 5, "HY000", unreadable,
          "", -1, false},
-        {"later page empty", LATER_PAGE, "\"match\":\"result\",\"kind\":\"unreadable\",\"form\":\"empty\"", 5,
-         "HY000", unreadable, "", -1, false},
         {"describe truncated", COLUMNS,
-         "\"match\":\"describe\",\"kind\":\"unreadable\",\"form\":\"truncated\"", 5, "HY000", unreadable, "",
-         -1, false},
-        {"table list page html", TABLES, "\"match\":\"result\",\"kind\":\"unreadable\"", 5, "HY000", unreadable,
-         "", -1, false},
-        {"renewal dropped", RENEWAL, "\"match\":\"token\",\"kind\":\"drop\"", -1, "08S01", link, "emu", -1, true},
-        {"renewal refused", RENEWAL, "\"match\":\"token\",\"kind\":\"not_success\",\"message\":\"Account locked\"",
-         401, "HY000", system + "Account locked", "", -1, true},
-        {"renewal unreadable", RENEWAL, "\"match\":\"token\",\"kind\":\"unreadable\",\"form\":\"truncated\"", 5,
-         "HY000", unreadable, "", -1, true},
-        {"login dropped", CONNECT, "\"match\":\"token\",\"kind\":\"drop\"", -1, "08001", link, "emu", -1, true},
-        {"login refused", CONNECT, "\"match\":\"token\",\"kind\":\"not_success\",\"message\":\"No such user\"",
-         401, "HY000", system + "No such user", "", -1, true},
-        {"login answer unreadable", CONNECT, "\"match\":\"token\",\"kind\":\"unreadable\",\"form\":\"empty\"", 5,
-         "HY000", unreadable, "", -1, true},
+         "\"match\":\"describe\",\"kind\":\"unreadable\",\"form\":\"truncated\"", 5, "HY000",
+         unreadable, "", -1, false},
+        {"table list page html", TABLES, "\"match\":\"result\",\"kind\":\"unreadable\"", 5, "HY000",
+         unreadable, "", -1, false},
+        {"renewal dropped", RENEWAL, "\"match\":\"token\",\"kind\":\"drop\"", -1, "08S01", link,
+         "emu", -1, true},
+        {"renewal refused", RENEWAL,
+         "\"match\":\"token\",\"kind\":\"not_success\",\"message\":\"Account locked\"", 401,
+         "HY000", system + "Account locked", "", -1, true},
+        {"renewal unreadable", RENEWAL,
+         "\"match\":\"token\",\"kind\":\"unreadable\",\"form\":\"truncated\"", 5, "HY000",
+         unreadable, "", -1, true},
+        {"login dropped", CONNECT, "\"match\":\"token\",\"kind\":\"drop\"", -1, "08001", link,
+         "emu", -1, true},
+        {"login refused", CONNECT,
+         "\"match\":\"token\",\"kind\":\"not_success\",\"message\":\"No such user\"", 401, "HY000",
+         system + "No such user", "", -1, true},
+        {"login answer unreadable", CONNECT,
+         "\"match\":\"token\",\"kind\":\"unreadable\",\"form\":\"empty\"", 5, "HY000", unreadable,
+         "", -1, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -739,7 +771,7 @@ TEST_P(ClientIT, EveryFailedCallLeavesARecordThatSaysWhy)
             setText(p.HOST, "127.0.0.1:1");
             DiagRecord openRec;
             conn = NavixOpenConnection(&p, "DSN=vkl", &openRec);
-            ASSERT_NE(nullptr, conn) << openRec.message;  // the identity service is elsewhere
+            ASSERT_NE(nullptr, conn) << openRec.message; // the identity service is elsewhere
             ret = exec("select 1");
         } else {
             open();
@@ -756,7 +788,7 @@ TEST_P(ClientIT, EveryFailedCallLeavesARecordThatSaysWhy)
             statusBefore = calls("/status").size();
             switch (r.action) {
             case LATER_PAGE:
-                ret = DBFetch(rs);  // the page fails: never "no more rows"
+                ret = DBFetch(rs); // the page fails: never "no more rows"
                 EXPECT_EQ(0, DBFillDiagRecord(rs, &rec));
                 break;
             case COLUMNS:
@@ -782,11 +814,12 @@ TEST_P(ClientIT, EveryFailedCallLeavesARecordThatSaysWhy)
         const std::string message = rec.message;
         EXPECT_EQ(0u, message.find(r.message)) << message;
         if (r.message.compare(r.message.size() - 2, 2, ": ") == 0) {
-            EXPECT_GT(message.size(), r.message.size()) << message;  // a reason follows the prefix
+            EXPECT_GT(message.size(), r.message.size()) << message; // a reason follows the prefix
         }
         if (!r.host.empty()) {
             const std::string host = r.host == "emu" ? emu.hostPort() : r.host;
-            EXPECT_EQ(message.size() - host.size() - 8, message.rfind(" (host " + host + ")")) << message;
+            EXPECT_EQ(message.size() - host.size() - 8, message.rfind(" (host " + host + ")"))
+                << message;
         }
         if (r.statusCalls >= 0) {
             EXPECT_EQ(statusBefore + r.statusCalls, calls("/status").size());
@@ -805,8 +838,7 @@ TEST_P(ClientIT, EveryFailedCallLeavesARecordThatSaysWhy)
 // page's row count, fails the fetch (or the execution, for the first page):
 // never "no more rows" after part of the result. The pages are asked for as
 // for a whole result.
-TEST_P(ClientIT, ShortResultFailsTheFetch)
-{
+TEST_P(ClientIT, ShortResultFailsTheFetch) {
     auto page = [](const std::string& rowCount, const std::string& rows) {
         return "\"match\":\"result\",\"kind\":\"status\",\"status\":200,\"body\":" +
                emuJsonString(R"({"is_success":true,"message":"","job_id":"j","job_type":"QUERY",)"
@@ -815,28 +847,40 @@ TEST_P(ClientIT, ShortResultFailsTheFetch)
     };
     const struct Row {
         const char* name;
-        int firstFaultyPage;             // the faults answer this page and the next ones
+        int firstFaultyPage; // the faults answer this page and the next ones
         std::vector<std::string> faults;
-        int delivered;                   // rows fetched before the failure
+        int delivered; // rows fetched before the failure
         std::string reason;
     } rows[] = {
         {"rows an object", 2, {page("250", "{}")}, 100, "rows is not an array"},
         {"rows a text", 2, {page("250", "\"garbage\"")}, 100, "rows is not an array"},
         {"a row that is no array", 2, {page("250", "[[101],7]")}, 100, "row 2 is not an array"},
         {"no rows", 2, {page("250", "[]")}, 100, "the result ended after 100 of 250 rows"},
-        {"one row, then none", 2, {page("250", "[[101]]"), page("250", "[]")}, 101,
+        {"one row, then none",
+         2,
+         {page("250", "[[101]]"), page("250", "[]")},
+         101,
          "the result ended after 101 of 250 rows"},
-        {"rows with a count of 0", 2, {page("0", "[[101]]")}, 100,
+        {"rows with a count of 0",
+         2,
+         {page("0", "[[101]]")},
+         100,
          "the result ended after 100 of 250 rows"},
-        {"first page without rows but a count", 1, {page("250", "[]")}, 0,
+        {"first page without rows but a count",
+         1,
+         {page("250", "[]")},
+         0,
          "the result ended after 0 of 250 rows"},
         {"first page rows an object", 1, {page("250", "{}")}, 0, "rows is not an array"},
-        {"first page rows with a count of 0", 1, {page("0", "[[1],[2]]")}, 0,
+        {"first page rows with a count of 0",
+         1,
+         {page("0", "[[1],[2]]")},
+         0,
          "the first page holds 2 rows but a row count of 0"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        if (conn != nullptr) {  // a reset forgets the connection's token
+        if (conn != nullptr) { // a reset forgets the connection's token
             drop();
             NavixCloseConnection(conn);
             conn = nullptr;
@@ -845,13 +889,15 @@ TEST_P(ClientIT, ShortResultFailsTheFetch)
         polls(0);
         open();
         if (r.firstFaultyPage == 1) {
-            for (const std::string& f : r.faults) fault(f);
+            for (const std::string& f : r.faults)
+                fault(f);
         }
         int ret = exec("select id from numbers order by id");
         int delivered = 0;
         if (r.firstFaultyPage > 1) {
             ASSERT_EQ(0, ret) << rec.message;
-            for (const std::string& f : r.faults) fault(f);
+            for (const std::string& f : r.faults)
+                fault(f);
             while ((ret = DBFetch(rs)) == 0) {
                 ++delivered;
             }
@@ -872,8 +918,7 @@ TEST_P(ClientIT, ShortResultFailsTheFetch)
 
 // Counts beyond 2^31 (and 2^32) are counts: the answer is read, the row
 // count kept whole, and the rows that exist are delivered.
-TEST_P(ClientIT, LargeCountsAreReadWhole)
-{
+TEST_P(ClientIT, LargeCountsAreReadWhole) {
     open();
     fault("\"match\":\"status\",\"kind\":\"big_counts\"");
     fault("\"match\":\"result\",\"kind\":\"big_counts\"");
@@ -902,8 +947,7 @@ TEST_P(ClientIT, LargeCountsAreReadWhole)
     EXPECT_EQ(5, rows);
 }
 
-TEST_P(ClientIT, LongServiceMessageIsCutInTheRecord)
-{
+TEST_P(ClientIT, LongServiceMessageIsCutInTheRecord) {
     open();
     std::string text(1100, 'x');
     fault("\"match\":\"submit\",\"kind\":\"status\",\"status\":400,\"body\":\"" + text + "\"");
@@ -912,8 +956,7 @@ TEST_P(ClientIT, LongServiceMessageIsCutInTheRecord)
     EXPECT_EQ("VKL Service response: " + std::string(1002, 'x'), rec.message);
 }
 
-TEST_P(ClientIT, WrongCredentialsFailTheConnectInTokenModeOnly)
-{
+TEST_P(ClientIT, WrongCredentialsFailTheConnectInTokenModeOnly) {
     ConnProperty p = property();
     setText(p.PASSWORD, "wrong-password");
     setText(p.SK, "wrong-secret");
@@ -930,7 +973,8 @@ TEST_P(ClientIT, WrongCredentialsFailTheConnectInTokenModeOnly)
         EXPECT_EQ(nullptr, conn);
         EXPECT_EQ(401, openRec.nativeCode);
         EXPECT_STREQ("HY000", openRec.sqlState);
-        EXPECT_STREQ("VKL ODBC System ERROR. Identity service answered 401: The username or password is wrong.",
+        EXPECT_STREQ("VKL ODBC System ERROR. Identity service answered 401: The username or "
+                     "password is wrong.",
                      openRec.message);
     }
 }
@@ -939,8 +983,7 @@ TEST_P(ClientIT, WrongCredentialsFailTheConnectInTokenModeOnly)
 // several lives of a short-lived token: every row is right, every request
 // carries a live token, and the token is renewed once per renewal, not once
 // per thread.
-TEST(ClientThreads, EightThreadsShareOneTokenConnection)
-{
+TEST(ClientThreads, EightThreadsShareOneTokenConnection) {
     EmuClient& emu = EmuClient::get();
     EnvGuard identity("VORN_IDENTITY_HOST", emu.hostPort().c_str());
     const std::string project = emu.uniqueProject("client-threads");
@@ -971,8 +1014,9 @@ TEST(ClientThreads, EightThreadsShareOneTokenConnection)
             DiagRecord r;
             NavixQueryResultSet* rs = nullptr;
             // Settings and the current database change under the other threads.
-            const std::string local = i % 2 == 0 ? "set vkl.thread" + std::to_string(t) + "=" + std::to_string(i)
-                                                 : std::string("use db1");
+            const std::string local =
+                i % 2 == 0 ? "set vkl.thread" + std::to_string(t) + "=" + std::to_string(i)
+                           : std::string("use db1");
             if (NavixExecute(conn, local.c_str(), &rs, &r) != 0) {
                 report(local + ": " + r.message);
                 return;
@@ -982,8 +1026,9 @@ TEST(ClientThreads, EightThreadsShareOneTokenConnection)
             // Every fifth query spans two result pages.
             const int first = i % 5 == 4 ? 51 : t * 25 + 1 + i % 7;
             const int last = i % 5 == 4 ? 250 : first + 9;
-            const std::string sql = "select id, label from numbers where id between " + std::to_string(first) +
-                                    " and " + std::to_string(last) + " order by id";
+            const std::string sql = "select id, label from numbers where id between " +
+                                    std::to_string(first) + " and " + std::to_string(last) +
+                                    " order by id";
             if (NavixExecute(conn, sql.c_str(), &rs, &r) != 0) {
                 report(sql + ": " + r.message);
                 return;
@@ -1017,7 +1062,8 @@ TEST(ClientThreads, EightThreadsShareOneTokenConnection)
     for (std::thread& th : threads) {
         th.join();
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_TRUE(problems.empty()) << problems.front();
     EXPECT_GE(queries.load(), 16);
     std::vector<std::string> settings = conn->serverConfSnapshot();

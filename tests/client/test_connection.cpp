@@ -14,8 +14,7 @@ using clienttest::LogSpy;
 using clienttest::makeProperty;
 using clienttest::setText;
 
-TEST(NavixConnectionSettings, CopiesTheWholeRecord)
-{
+TEST(NavixConnectionSettings, CopiesTheWholeRecord) {
     ConnProperty p = makeProperty();
     p.jobTimeout = 17;
     p.charsetFlag = 1;
@@ -32,8 +31,7 @@ TEST(NavixConnectionSettings, CopiesTheWholeRecord)
     EXPECT_EQ("00000", c.diag.sqlstate);
 }
 
-TEST(NavixConnectionSettings, ServerSettingsInKeyOrderAndModeSwitch)
-{
+TEST(NavixConnectionSettings, ServerSettingsInKeyOrderAndModeSwitch) {
     ConnProperty p = makeProperty();
     NavixConnection c(&p, "DSN=x;vkl.sql.syncMode.enabled=TRUE;vkl.a=1");
     EXPECT_TRUE(c.syncMode);
@@ -43,8 +41,7 @@ TEST(NavixConnectionSettings, ServerSettingsInKeyOrderAndModeSwitch)
     EXPECT_EQ(0u, c.serverConfMap.count("DSN"));
 }
 
-TEST(NavixConnectionSettings, PrefixInAnyCaseKeyAndValueTrimmed)
-{
+TEST(NavixConnectionSettings, PrefixInAnyCaseKeyAndValueTrimmed) {
     ConnProperty p = makeProperty();
     NavixConnection c(&p, "Vkl.B = 2   ;vkl.e=   ;DSN=x");
     ASSERT_EQ(1u, c.serverConfMap.count("Vkl.B"));
@@ -57,8 +54,7 @@ TEST(NavixConnectionSettings, PrefixInAnyCaseKeyAndValueTrimmed)
     EXPECT_EQ("vkl.e=", c.serverConfList[1]);
 }
 
-TEST(NavixConnectionSettings, MalformedSettingsAreLoggedAndSkipped)
-{
+TEST(NavixConnectionSettings, MalformedSettingsAreLoggedAndSkipped) {
     LogSpy log;
     ConnProperty p = makeProperty();
     NavixConnection c(&p, "vkl.c;vkl.d=;vkl.f=1=2;vkl.g==3;vkl;vkl.ok=1");
@@ -71,8 +67,7 @@ TEST(NavixConnectionSettings, MalformedSettingsAreLoggedAndSkipped)
     EXPECT_EQ("vkl.ok=1", c.serverConfList[0]);
 }
 
-TEST(NavixConnectionSettings, LaterValueWinsAndModeKeyIsCaseSensitive)
-{
+TEST(NavixConnectionSettings, LaterValueWinsAndModeKeyIsCaseSensitive) {
     ConnProperty p = makeProperty();
     NavixConnection c(&p, "vkl.a=1;vkl.a=2;VKL.sql.syncMode.enabled=true");
     EXPECT_FALSE(c.syncMode);
@@ -91,8 +86,7 @@ TEST(NavixConnectionSettings, LaterValueWinsAndModeKeyIsCaseSensitive)
     EXPECT_EQ("vkl.sql.syncMode.enabled=yes", c.serverConfList[2]);
 }
 
-TEST(NavixConnectionSettings, EntriesSplitWithoutMerging)
-{
+TEST(NavixConnectionSettings, EntriesSplitWithoutMerging) {
     ConnProperty p = makeProperty();
     NavixConnection c(&p, "  a;;b; ");
     ASSERT_EQ(4u, c.connConfList.size());
@@ -103,8 +97,7 @@ TEST(NavixConnectionSettings, EntriesSplitWithoutMerging)
     EXPECT_TRUE(c.serverConfList.empty());
 }
 
-TEST(NavixConnectionSettings, NullArgumentsLeaveAnEmptyConnection)
-{
+TEST(NavixConnectionSettings, NullArgumentsLeaveAnEmptyConnection) {
     LogSpy log;
     ConnProperty p = makeProperty();
     NavixConnection a(nullptr, "vkl.a=1");
@@ -112,20 +105,22 @@ TEST(NavixConnectionSettings, NullArgumentsLeaveAnEmptyConnection)
     EXPECT_EQ(2u, log.count("NULL ptr.", clienttest::kLevelError));
     EXPECT_TRUE(a.serverConfMap.empty());
     EXPECT_STREQ("", a.connProperty.PROJECTID);
-    EXPECT_STREQ("", b.connProperty.PROJECTID);  // not copied either
+    EXPECT_STREQ("", b.connProperty.PROJECTID); // not copied either
 }
 
-TEST(NavixConnectionSettings, SecretsNeverReachTheLog)
-{
+TEST(NavixConnectionSettings, SecretsNeverReachTheLog) {
     LogSpy log;
     ConnProperty p = makeProperty();
-    NavixConnection c(&p, "DSN=x;AK=MYACCESSKEY;SK=topSecretSK;password=hunter2;USER=u;Pwd={a;vkl.b=1};vkl.a=1");
+    NavixConnection c(
+        &p, "DSN=x;AK=MYACCESSKEY;SK=topSecretSK;password=hunter2;USER=u;Pwd={a;vkl.b=1};vkl.a=1");
     std::string all = log.all();
     EXPECT_EQ(std::string::npos, all.find("topSecretSK"));
     EXPECT_EQ(std::string::npos, all.find("hunter2"));
     EXPECT_EQ(std::string::npos, all.find("vkl.b"));
-    EXPECT_EQ(1u, log.count("Conn string: DSN=x;AK=MYACCESSKEY;SK=****;password=****;USER=u;Pwd=****;vkl.a=1",
-                            clienttest::kLevelDebug));
+    EXPECT_EQ(
+        1u,
+        log.count("Conn string: DSN=x;AK=MYACCESSKEY;SK=****;password=****;USER=u;Pwd=****;vkl.a=1",
+                  clienttest::kLevelDebug));
     EXPECT_EQ(1u, log.count("Conn conf: SK=****"));
     EXPECT_EQ(1u, log.count("Conn conf: password=****"));
     EXPECT_EQ(1u, log.count("Conn conf: Pwd=****"));
@@ -141,8 +136,7 @@ TEST(NavixConnectionSettings, SecretsNeverReachTheLog)
 
 // Masking follows ODBC's connection-string grammar, so nothing of a secret
 // stays, whatever it holds.
-TEST(NavixConnectionSettings, MaskSecrets)
-{
+TEST(NavixConnectionSettings, MaskSecrets) {
     const struct {
         const char* in;
         const char* out;
@@ -173,8 +167,7 @@ TEST(NavixConnectionSettings, MaskSecrets)
     }
 }
 
-TEST(NavixConnectionSettings, ConnectionStringGrammar)
-{
+TEST(NavixConnectionSettings, ConnectionStringGrammar) {
     std::vector<clienttext::ConnStringEntry> e =
         clienttext::splitConnectionString("DSN=x;PWD={a;b=c}}d};vkl.a={1};k;=v;");
     ASSERT_EQ(6u, e.size());
@@ -199,9 +192,14 @@ TEST(NavixConnectionSettings, ConnectionStringGrammar)
     EXPECT_EQ((std::vector<std::string>{"vkl.a=1", "vkl.b=x;y"}), c.serverConfList);
 }
 
-TEST(NavixConnectionProxy, UseProxyOneBuildsHostColonPort)
-{
-    struct { const char* use; const char* host; const char* port; bool proxied; const char* text; } cases[] = {
+TEST(NavixConnectionProxy, UseProxyOneBuildsHostColonPort) {
+    struct {
+        const char* use;
+        const char* host;
+        const char* port;
+        bool proxied;
+        const char* text;
+    } cases[] = {
         {"1", "gateway", "", true, "gateway:"},
         {"01", "gw", "8080", true, "gw:8080"},
         {"1", "", "", true, ":"},
@@ -212,7 +210,7 @@ TEST(NavixConnectionProxy, UseProxyOneBuildsHostColonPort)
         {"-1", "gw", "8080", false, ""},
         {"10", "gw", "8080", false, ""},
         {"0001", "gw", "8080", true, "gw:8080"},
-        {"4294967297", "gw", "8080", false, ""},  // 2^32 + 1: not 1 however atoi wraps
+        {"4294967297", "gw", "8080", false, ""}, // 2^32 + 1: not 1 however atoi wraps
     };
     for (const auto& c : cases) {
         ConnProperty p = makeProperty(1);
@@ -220,7 +218,7 @@ TEST(NavixConnectionProxy, UseProxyOneBuildsHostColonPort)
         setText(p.PROXYHOST, c.host);
         setText(p.PROXYPORT, c.port);
         NavixConnection conn(&p, "");
-        ASSERT_EQ(0, conn.init()) << c.use;  // signing mode sends nothing
+        ASSERT_EQ(0, conn.init()) << c.use; // signing mode sends nothing
         ASSERT_NE(nullptr, conn.restApi);
         EXPECT_EQ(c.proxied, conn.restApi->httpClient.useProxy) << c.use;
         if (c.proxied) {
@@ -229,8 +227,7 @@ TEST(NavixConnectionProxy, UseProxyOneBuildsHostColonPort)
     }
 }
 
-TEST(NavixConnectionProxy, ConfigurationReachesTheProxy)
-{
+TEST(NavixConnectionProxy, ConfigurationReachesTheProxy) {
     ConnProperty p = makeProperty(1, "project-9");
     setText(p.HOST, "127.0.0.1:1");
     setText(p.SSLCA, VORN_UNRELATED_CA_FILE);
@@ -242,24 +239,22 @@ TEST(NavixConnectionProxy, ConfigurationReachesTheProxy)
     EXPECT_EQ(VORN_UNRELATED_CA_FILE, conn.restApi->httpClient.caFile);
 }
 
-TEST(NavixOpenConnectionUnit, TokenFailureReportsInitResult)
-{
-    clienttest::EnvGuard identity("VORN_IDENTITY_HOST", "127.0.0.1:1");  // nothing listens there
+TEST(NavixOpenConnectionUnit, TokenFailureReportsInitResult) {
+    clienttest::EnvGuard identity("VORN_IDENTITY_HOST", "127.0.0.1:1"); // nothing listens there
     ConnProperty p = makeProperty(2);
     setText(p.USER, "u");
     setText(p.PASSWORD, "p");
     DiagRecord rec;
     memset(&rec, 0, sizeof(rec));
     EXPECT_EQ(nullptr, NavixOpenConnection(&p, "DSN=x", &rec));
-    EXPECT_EQ(7, rec.nativeCode);  // CURLE_COULDNT_CONNECT
+    EXPECT_EQ(7, rec.nativeCode); // CURLE_COULDNT_CONNECT
     EXPECT_STREQ("08001", rec.sqlState);
     const std::string message = rec.message;
     EXPECT_EQ(0u, message.find("VKL ODBC Communication link failure: ")) << message;
     EXPECT_NE(std::string::npos, message.find(" (host 127.0.0.1:1)")) << message;
 }
 
-TEST(NavixOpenConnectionUnit, SuccessLeavesTheRecordAlone)
-{
+TEST(NavixOpenConnectionUnit, SuccessLeavesTheRecordAlone) {
     ConnProperty p = makeProperty(1);
     DiagRecord rec;
     memset(&rec, 0x5A, sizeof(rec));
@@ -271,8 +266,7 @@ TEST(NavixOpenConnectionUnit, SuccessLeavesTheRecordAlone)
     EXPECT_EQ(0, NavixCloseConnection(c));
 }
 
-TEST(NavixOpenConnectionUnit, NullArguments)
-{
+TEST(NavixOpenConnectionUnit, NullArguments) {
     LogSpy log;
     DiagRecord rec;
     memset(&rec, 0, sizeof(rec));

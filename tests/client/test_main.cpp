@@ -5,10 +5,10 @@
 #include <log4cplus/logger.h>
 #include <log4cplus/nullappender.h>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     log4cplus::Initializer logging;
-    log4cplus::Logger::getRoot().addAppender(log4cplus::SharedAppenderPtr(new log4cplus::NullAppender()));
+    log4cplus::Logger::getRoot().addAppender(
+        log4cplus::SharedAppenderPtr(new log4cplus::NullAppender()));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

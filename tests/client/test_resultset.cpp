@@ -23,9 +23,8 @@ using clienttest::makeProperty;
 namespace {
 
 // A result set holding the given columns and one current row.
-std::unique_ptr<NavixQueryResultSet> withRow(const std::vector<std::pair<std::string, std::string>>& cols,
-                                             const NavixRow& row)
-{
+std::unique_ptr<NavixQueryResultSet>
+withRow(const std::vector<std::pair<std::string, std::string>>& cols, const NavixRow& row) {
     std::unique_ptr<NavixQueryResultSet> rs(new NavixQueryResultSet());
     for (const auto& c : cols) {
         rs->m_columns.push_back(new ColumnDesc(c.first, c.second));
@@ -38,8 +37,7 @@ std::unique_ptr<NavixQueryResultSet> withRow(const std::vector<std::pair<std::st
 }
 
 std::string text(NavixQueryResultSet* rs, uint32_t col, uint32_t size = 64, int32_t* len = nullptr,
-                 int32_t* isNull = nullptr, int* ret = nullptr)
-{
+                 int32_t* isNull = nullptr, int* ret = nullptr) {
     std::vector<char> buf(size + 1, 'X');
     int32_t l = -1, n = -1;
     int r = DBGetFieldAsCString(rs, col, buf.data(), size, &l, &n);
@@ -53,11 +51,10 @@ struct UtcZone {
     EnvGuard tz{"TZ", "UTC"};
 };
 
-}  // namespace
+} // namespace
 
 // A JSON null is NULL through every getter; the text "null" is a text.
-TEST(ResultGetters, NullCellThroughEveryGetter)
-{
+TEST(ResultGetters, NullCellThroughEveryGetter) {
     const struct {
         std::string cell;
         int32_t isNull;
@@ -78,19 +75,40 @@ TEST(ResultGetters, NullCellThroughEveryGetter)
         uint32_t u = 9;
         int64_t l = 9;
         uint64_t ul = 9;
-        EXPECT_EQ(0, DBGetFieldAsDouble(rs.get(), 0, &d, &n)); EXPECT_EQ(0.0, d); EXPECT_EQ(c.isNull, n);
-        n = -1; EXPECT_EQ(0, DBGetFieldAsInt(rs.get(), 0, &i, &n)); EXPECT_EQ(0, i); EXPECT_EQ(c.isNull, n);
-        n = -1; i = 9; EXPECT_EQ(0, DBGetFieldAsLong(rs.get(), 0, &i, &n)); EXPECT_EQ(0, i); EXPECT_EQ(c.isNull, n);
-        n = -1; EXPECT_EQ(0, DBGetFieldAsI8(rs.get(), 0, &b, &n)); EXPECT_EQ(0, b); EXPECT_EQ(c.isNull, n);
-        n = -1; EXPECT_EQ(0, DBGetFieldAsULong(rs.get(), 0, &u, &n)); EXPECT_EQ(0u, u); EXPECT_EQ(c.isNull, n);
-        n = -1; EXPECT_EQ(0, DBGetFieldAsI64(rs.get(), 0, &l, &n)); EXPECT_EQ(0, l); EXPECT_EQ(c.isNull, n);
-        n = -1; EXPECT_EQ(0, DBGetFieldAsI64U(rs.get(), 0, &ul, &n)); EXPECT_EQ(0u, ul); EXPECT_EQ(c.isNull, n);
+        EXPECT_EQ(0, DBGetFieldAsDouble(rs.get(), 0, &d, &n));
+        EXPECT_EQ(0.0, d);
+        EXPECT_EQ(c.isNull, n);
+        n = -1;
+        EXPECT_EQ(0, DBGetFieldAsInt(rs.get(), 0, &i, &n));
+        EXPECT_EQ(0, i);
+        EXPECT_EQ(c.isNull, n);
+        n = -1;
+        i = 9;
+        EXPECT_EQ(0, DBGetFieldAsLong(rs.get(), 0, &i, &n));
+        EXPECT_EQ(0, i);
+        EXPECT_EQ(c.isNull, n);
+        n = -1;
+        EXPECT_EQ(0, DBGetFieldAsI8(rs.get(), 0, &b, &n));
+        EXPECT_EQ(0, b);
+        EXPECT_EQ(c.isNull, n);
+        n = -1;
+        EXPECT_EQ(0, DBGetFieldAsULong(rs.get(), 0, &u, &n));
+        EXPECT_EQ(0u, u);
+        EXPECT_EQ(c.isNull, n);
+        n = -1;
+        EXPECT_EQ(0, DBGetFieldAsI64(rs.get(), 0, &l, &n));
+        EXPECT_EQ(0, l);
+        EXPECT_EQ(c.isNull, n);
+        n = -1;
+        EXPECT_EQ(0, DBGetFieldAsI64U(rs.get(), 0, &ul, &n));
+        EXPECT_EQ(0u, ul);
+        EXPECT_EQ(c.isNull, n);
     }
 }
 
-TEST(ResultGetters, BooleanCellsReadAsOneOrZeroThroughEveryNumericGetter)
-{
-    auto rs = withRow({{"t", "BOOLEAN"}, {"f", "boolean"}, {"T", "BOOLEAN"}}, {"true", "false", "TRUE"});
+TEST(ResultGetters, BooleanCellsReadAsOneOrZeroThroughEveryNumericGetter) {
+    auto rs =
+        withRow({{"t", "BOOLEAN"}, {"f", "boolean"}, {"T", "BOOLEAN"}}, {"true", "false", "TRUE"});
     const int expected[3] = {1, 0, 0};
     for (uint32_t c = 0; c < 3; ++c) {
         int32_t n = -1, i = -1;
@@ -99,62 +117,93 @@ TEST(ResultGetters, BooleanCellsReadAsOneOrZeroThroughEveryNumericGetter)
         int64_t l = -1;
         uint64_t ul = 99;
         double d = -1;
-        EXPECT_EQ(0, DBGetFieldAsInt(rs.get(), c, &i, &n)); EXPECT_EQ(expected[c], i) << c; EXPECT_EQ(0, n);
-        EXPECT_EQ(0, DBGetFieldAsLong(rs.get(), c, &i, &n)); EXPECT_EQ(expected[c], i) << c;
-        EXPECT_EQ(0, DBGetFieldAsI8(rs.get(), c, &b, &n)); EXPECT_EQ(expected[c], b) << c;
-        EXPECT_EQ(0, DBGetFieldAsULong(rs.get(), c, &u, &n)); EXPECT_EQ((uint32_t)expected[c], u) << c;
-        EXPECT_EQ(0, DBGetFieldAsI64(rs.get(), c, &l, &n)); EXPECT_EQ(expected[c], l) << c;
-        EXPECT_EQ(0, DBGetFieldAsI64U(rs.get(), c, &ul, &n)); EXPECT_EQ((uint64_t)expected[c], ul) << c;
-        EXPECT_EQ(0, DBGetFieldAsDouble(rs.get(), c, &d, &n)); EXPECT_EQ(expected[c], d) << c;
+        EXPECT_EQ(0, DBGetFieldAsInt(rs.get(), c, &i, &n));
+        EXPECT_EQ(expected[c], i) << c;
+        EXPECT_EQ(0, n);
+        EXPECT_EQ(0, DBGetFieldAsLong(rs.get(), c, &i, &n));
+        EXPECT_EQ(expected[c], i) << c;
+        EXPECT_EQ(0, DBGetFieldAsI8(rs.get(), c, &b, &n));
+        EXPECT_EQ(expected[c], b) << c;
+        EXPECT_EQ(0, DBGetFieldAsULong(rs.get(), c, &u, &n));
+        EXPECT_EQ((uint32_t)expected[c], u) << c;
+        EXPECT_EQ(0, DBGetFieldAsI64(rs.get(), c, &l, &n));
+        EXPECT_EQ(expected[c], l) << c;
+        EXPECT_EQ(0, DBGetFieldAsI64U(rs.get(), c, &ul, &n));
+        EXPECT_EQ((uint64_t)expected[c], ul) << c;
+        EXPECT_EQ(0, DBGetFieldAsDouble(rs.get(), c, &d, &n));
+        EXPECT_EQ(expected[c], d) << c;
     }
     // As text the cell is unchanged.
     EXPECT_EQ("true", text(rs.get(), 0));
 }
 
-TEST(ResultGetters, NumericConversionsFollowTheCLibraryRules)
-{
-    auto rs = withRow({{"a", "STRING"}, {"b", "INT"}, {"c", "BIGINT"}, {"d", "DOUBLE"}, {"e", "STRING"},
-                       {"f", "STRING"}, {"g", "STRING"}},
-                      {" 42abc", "-1", "-9223372036854775808", "2.50", "abc", "99999999999", "300"});
+TEST(ResultGetters, NumericConversionsFollowTheCLibraryRules) {
+    auto rs =
+        withRow({{"a", "STRING"},
+                 {"b", "INT"},
+                 {"c", "BIGINT"},
+                 {"d", "DOUBLE"},
+                 {"e", "STRING"},
+                 {"f", "STRING"},
+                 {"g", "STRING"}},
+                {" 42abc", "-1", "-9223372036854775808", "2.50", "abc", "99999999999", "300"});
     int32_t n, i;
     int8_t b;
     uint32_t u;
     int64_t l;
     uint64_t ul;
     double d;
-    EXPECT_EQ(0, DBGetFieldAsInt(rs.get(), 0, &i, &n)); EXPECT_EQ(42, i);
-    EXPECT_EQ(0, DBGetFieldAsULong(rs.get(), 1, &u, &n)); EXPECT_EQ(4294967295u, u);
-    EXPECT_EQ(0, DBGetFieldAsI64(rs.get(), 2, &l, &n)); EXPECT_EQ(INT64_MIN, l);
-    EXPECT_EQ(0, DBGetFieldAsDouble(rs.get(), 3, &d, &n)); EXPECT_DOUBLE_EQ(2.5, d);
-    EXPECT_EQ(0, DBGetFieldAsInt(rs.get(), 4, &i, &n)); EXPECT_EQ(0, i); EXPECT_EQ(0, n);
+    EXPECT_EQ(0, DBGetFieldAsInt(rs.get(), 0, &i, &n));
+    EXPECT_EQ(42, i);
+    EXPECT_EQ(0, DBGetFieldAsULong(rs.get(), 1, &u, &n));
+    EXPECT_EQ(4294967295u, u);
+    EXPECT_EQ(0, DBGetFieldAsI64(rs.get(), 2, &l, &n));
+    EXPECT_EQ(INT64_MIN, l);
+    EXPECT_EQ(0, DBGetFieldAsDouble(rs.get(), 3, &d, &n));
+    EXPECT_DOUBLE_EQ(2.5, d);
+    EXPECT_EQ(0, DBGetFieldAsInt(rs.get(), 4, &i, &n));
+    EXPECT_EQ(0, i);
+    EXPECT_EQ(0, n);
     // Out of the 32-bit range: saturated, never undefined.
-    EXPECT_EQ(0, DBGetFieldAsLong(rs.get(), 5, &i, &n)); EXPECT_EQ(INT32_MAX, i);
-    EXPECT_EQ(0, DBGetFieldAsULong(rs.get(), 5, &u, &n)); EXPECT_EQ(UINT32_MAX, u);
-    EXPECT_EQ(0, DBGetFieldAsI64U(rs.get(), 5, &ul, &n)); EXPECT_EQ(99999999999ull, ul);
+    EXPECT_EQ(0, DBGetFieldAsLong(rs.get(), 5, &i, &n));
+    EXPECT_EQ(INT32_MAX, i);
+    EXPECT_EQ(0, DBGetFieldAsULong(rs.get(), 5, &u, &n));
+    EXPECT_EQ(UINT32_MAX, u);
+    EXPECT_EQ(0, DBGetFieldAsI64U(rs.get(), 5, &ul, &n));
+    EXPECT_EQ(99999999999ull, ul);
     // The 8-bit getter keeps the low byte.
-    EXPECT_EQ(0, DBGetFieldAsI8(rs.get(), 6, &b, &n)); EXPECT_EQ(44, b);
-    EXPECT_EQ(0, DBGetFieldAsI8(rs.get(), 1, &b, &n)); EXPECT_EQ(-1, b);
+    EXPECT_EQ(0, DBGetFieldAsI8(rs.get(), 6, &b, &n));
+    EXPECT_EQ(44, b);
+    EXPECT_EQ(0, DBGetFieldAsI8(rs.get(), 1, &b, &n));
+    EXPECT_EQ(-1, b);
 
     // Exponent and fraction forms are read as the numbers they are.
-    auto more = withRow({{"a", "DOUBLE"}, {"b", "DOUBLE"}, {"c", "DOUBLE"}}, {"2.5e3", "1e30", "-2.5e-10"});
-    EXPECT_EQ(0, DBGetFieldAsInt(more.get(), 0, &i, &n)); EXPECT_EQ(2500, i);
-    EXPECT_EQ(0, DBGetFieldAsI64(more.get(), 1, &l, &n)); EXPECT_EQ(INT64_MAX, l);
-    EXPECT_EQ(0, DBGetFieldAsLong(more.get(), 2, &i, &n)); EXPECT_EQ(0, i);
-    EXPECT_EQ(0, DBGetFieldAsDouble(more.get(), 2, &d, &n)); EXPECT_EQ(-2.5e-10, d);
+    auto more =
+        withRow({{"a", "DOUBLE"}, {"b", "DOUBLE"}, {"c", "DOUBLE"}}, {"2.5e3", "1e30", "-2.5e-10"});
+    EXPECT_EQ(0, DBGetFieldAsInt(more.get(), 0, &i, &n));
+    EXPECT_EQ(2500, i);
+    EXPECT_EQ(0, DBGetFieldAsI64(more.get(), 1, &l, &n));
+    EXPECT_EQ(INT64_MAX, l);
+    EXPECT_EQ(0, DBGetFieldAsLong(more.get(), 2, &i, &n));
+    EXPECT_EQ(0, i);
+    EXPECT_EQ(0, DBGetFieldAsDouble(more.get(), 2, &d, &n));
+    EXPECT_EQ(-2.5e-10, d);
 }
 
-TEST(ResultGetters, TextIsCutToTheBuffer)
-{
+TEST(ResultGetters, TextIsCutToTheBuffer) {
     auto rs = withRow({{"a", "STRING"}, {"b", "INT"}}, {"abcdef", "12345"});
     int32_t len;
-    EXPECT_EQ("abc", text(rs.get(), 0, 4, &len)); EXPECT_EQ(3, len);
-    EXPECT_EQ("", text(rs.get(), 0, 1, &len)); EXPECT_EQ(0, len);
-    EXPECT_EQ("abcdef", text(rs.get(), 0, 7, &len)); EXPECT_EQ(6, len);
-    EXPECT_EQ("12", text(rs.get(), 1, 3, &len)); EXPECT_EQ(2, len);
+    EXPECT_EQ("abc", text(rs.get(), 0, 4, &len));
+    EXPECT_EQ(3, len);
+    EXPECT_EQ("", text(rs.get(), 0, 1, &len));
+    EXPECT_EQ(0, len);
+    EXPECT_EQ("abcdef", text(rs.get(), 0, 7, &len));
+    EXPECT_EQ(6, len);
+    EXPECT_EQ("12", text(rs.get(), 1, 3, &len));
+    EXPECT_EQ(2, len);
 }
 
-TEST(ResultGetters, ArgumentChecksWriteNothing)
-{
+TEST(ResultGetters, ArgumentChecksWriteNothing) {
     LogSpy log;
     auto rs = withRow({{"a", "STRING"}}, {"x"});
     char buf[8] = "keep";
@@ -173,13 +222,12 @@ TEST(ResultGetters, ArgumentChecksWriteNothing)
     EXPECT_EQ(1u, log.count("Output buffer cannot have a size of zero.", clienttest::kLevelError));
 }
 
-TEST(ResultGetters, IndexOutsideColumnsOrRowAnswersOne)
-{
+TEST(ResultGetters, IndexOutsideColumnsOrRowAnswersOne) {
     LogSpy log;
-    auto rs = withRow({{"a", "STRING"}, {"b", "INT"}}, {"only"});  // row shorter than the columns
+    auto rs = withRow({{"a", "STRING"}, {"b", "INT"}}, {"only"}); // row shorter than the columns
     int32_t v = 77, n = 77, len = 77;
-    EXPECT_EQ(1, DBGetFieldAsInt(rs.get(), 2, &v, &n));  // index == column count
-    EXPECT_EQ(1, DBGetFieldAsInt(rs.get(), 1, &v, &n));  // missing cell
+    EXPECT_EQ(1, DBGetFieldAsInt(rs.get(), 2, &v, &n)); // index == column count
+    EXPECT_EQ(1, DBGetFieldAsInt(rs.get(), 1, &v, &n)); // missing cell
     EXPECT_EQ(1, DBGetFieldAsInt(rs.get(), UINT32_MAX, &v, &n));
     EXPECT_EQ(77, v);
     char buf[8];
@@ -194,10 +242,12 @@ TEST(ResultGetters, IndexOutsideColumnsOrRowAnswersOne)
     EXPECT_EQ("only", rs->getField(0));
 }
 
-TEST(ResultGetters, TimestampIsLocalTimeOfWholeSeconds)
-{
+TEST(ResultGetters, TimestampIsLocalTimeOfWholeSeconds) {
     UtcZone utc;
-    auto rs = withRow({{"ts", "TIMESTAMP"}, {"old", "timestamp"}, {"late", "TIMESTAMP"}, {"short", "TIMESTAMP"},
+    auto rs = withRow({{"ts", "TIMESTAMP"},
+                       {"old", "timestamp"},
+                       {"late", "TIMESTAMP"},
+                       {"short", "TIMESTAMP"},
                        {"neg", "TIMESTAMP"}},
                       {"1700000000123", "-86400000", "4102444800999", "12", "-1"});
     int32_t len, isNull;
@@ -205,9 +255,12 @@ TEST(ResultGetters, TimestampIsLocalTimeOfWholeSeconds)
     EXPECT_EQ(19, len);
     EXPECT_EQ(0, isNull);
     // A small buffer gets the text cut like any other.
-    EXPECT_EQ("2023-11-14 22:13:2", text(rs.get(), 0, 19, &len)); EXPECT_EQ(18, len);
-    EXPECT_EQ("2023-11-1", text(rs.get(), 0, 10, &len)); EXPECT_EQ(9, len);
-    EXPECT_EQ("2023-11-14 22:13:20", text(rs.get(), 0, 20, &len)); EXPECT_EQ(19, len);
+    EXPECT_EQ("2023-11-14 22:13:2", text(rs.get(), 0, 19, &len));
+    EXPECT_EQ(18, len);
+    EXPECT_EQ("2023-11-1", text(rs.get(), 0, 10, &len));
+    EXPECT_EQ(9, len);
+    EXPECT_EQ("2023-11-14 22:13:20", text(rs.get(), 0, 20, &len));
+    EXPECT_EQ(19, len);
     // Before 1970 and after 2038.
     EXPECT_EQ("1969-12-31 00:00:00", text(rs.get(), 1));
     EXPECT_EQ("2100-01-01 00:00:00", text(rs.get(), 2));
@@ -216,8 +269,7 @@ TEST(ResultGetters, TimestampIsLocalTimeOfWholeSeconds)
     EXPECT_EQ("1969-12-31 23:59:59", text(rs.get(), 4));
 }
 
-TEST(ResultGetters, TimestampThatIsNoNumberIsRefused)
-{
+TEST(ResultGetters, TimestampThatIsNoNumberIsRefused) {
     UtcZone utc;
     auto rs = withRow({{"ts", "TIMESTAMP"}, {"n", "TIMESTAMP"}, {"t", "TIMESTAMP"}},
                       {"yesterday", std::string(navixrest::kNullCell), "null"});
@@ -232,40 +284,40 @@ TEST(ResultGetters, TimestampThatIsNoNumberIsRefused)
     EXPECT_EQ(1, ret);
 }
 
-TEST(ResultGetters, TimestampBeforeNineteenSeventyKeepsItsSecondAndDate)
-{
+TEST(ResultGetters, TimestampBeforeNineteenSeventyKeepsItsSecondAndDate) {
     // Milliseconds before 1970 belong to the earlier whole second: half a
     // second before midnight is still 1969, not 1970-01-01 00:00:00.
     UtcZone utc;
-    auto rs = withRow({{"a", "TIMESTAMP"}, {"b", "TIMESTAMP"}, {"c", "TIMESTAMP"}, {"d", "TIMESTAMP"}},
-                      {"-500", "-1500", "-86400001", "-2000"});
+    auto rs =
+        withRow({{"a", "TIMESTAMP"}, {"b", "TIMESTAMP"}, {"c", "TIMESTAMP"}, {"d", "TIMESTAMP"}},
+                {"-500", "-1500", "-86400001", "-2000"});
     EXPECT_EQ("1969-12-31 23:59:59", text(rs.get(), 0));
     EXPECT_EQ("1969-12-31 23:59:58", text(rs.get(), 1));
     EXPECT_EQ("1969-12-30 23:59:59", text(rs.get(), 2));
-    EXPECT_EQ("1969-12-31 23:59:58", text(rs.get(), 3));  // whole seconds stay
+    EXPECT_EQ("1969-12-31 23:59:58", text(rs.get(), 3)); // whole seconds stay
 }
 
-TEST(ResultGetters, TimestampFollowsTheProcessTimeZone)
-{
+TEST(ResultGetters, TimestampFollowsTheProcessTimeZone) {
     EnvGuard tz("TZ", "Europe/Berlin");
     auto rs = withRow({{"ts", "TIMESTAMP"}}, {"1700000000000"});
     EXPECT_EQ("2023-11-14 23:13:20", text(rs.get(), 0));
 }
 
-TEST(ResultGetters, TextCellsConvertToTheAnsiCodePageWhenAsked)
-{
+TEST(ResultGetters, TextCellsConvertToTheAnsiCodePageWhenAsked) {
     EnvGuard lc("LC_ALL", "en_US.CP1252");
     ConnProperty p = makeProperty();
     p.charsetFlag = 1;
     NavixConnection conn(&p, "");
-    auto rs = withRow({{"s", "STRING"}, {"v", "VARCHAR"}, {"c", "CHAR"}, {"i", "INT"}, {"cut", "STRING"}},
-                      {"caf\xC3\xA9", "\xC3\xA9", "\xE2\x82\xAC", "\xC3\xA9", "\xC3\xA9\xC3\xA9\xC3\xA9"});
+    auto rs = withRow(
+        {{"s", "STRING"}, {"v", "VARCHAR"}, {"c", "CHAR"}, {"i", "INT"}, {"cut", "STRING"}},
+        {"caf\xC3\xA9", "\xC3\xA9", "\xE2\x82\xAC", "\xC3\xA9", "\xC3\xA9\xC3\xA9\xC3\xA9"});
     rs->m_conn = &conn;
     int32_t len;
-    EXPECT_EQ("caf\xE9", text(rs.get(), 0, 64, &len)); EXPECT_EQ(4, len);
+    EXPECT_EQ("caf\xE9", text(rs.get(), 0, 64, &len));
+    EXPECT_EQ(4, len);
     EXPECT_EQ("\xE9", text(rs.get(), 1));
     EXPECT_EQ("\x80", text(rs.get(), 2));
-    EXPECT_EQ("\xC3\xA9", text(rs.get(), 3));  // not a text type: unchanged
+    EXPECT_EQ("\xC3\xA9", text(rs.get(), 3)); // not a text type: unchanged
 
     // The ANSI form with its NUL needs 4 bytes: the UTF-8 bytes are cut instead.
     LogSpy log;
@@ -282,8 +334,7 @@ TEST(ResultGetters, TextCellsConvertToTheAnsiCodePageWhenAsked)
 // ---------------------------------------------------------------------------
 // Row advance
 
-TEST(ResultRows, AdvanceEndsAtTheRowCountWithoutAskingTheService)
-{
+TEST(ResultRows, AdvanceEndsAtTheRowCountWithoutAskingTheService) {
     NavixQueryResultSet rs;
     rs.m_columns.push_back(new ColumnDesc("n", "INT"));
     rs.m_icolNum = 1;
@@ -291,7 +342,7 @@ TEST(ResultRows, AdvanceEndsAtTheRowCountWithoutAskingTheService)
         rs.m_ResultRows.push_back({std::to_string(i)});
     }
     rs.m_irowNum = 30;
-    rs.m_jobId = "job-without-connection";  // a page request would fail with 1
+    rs.m_jobId = "job-without-connection"; // a page request would fail with 1
     for (int i = 0; i < 30; ++i) {
         ASSERT_EQ(0, DBFetch(&rs)) << i;
         EXPECT_EQ(std::to_string(i), rs.getField(0));
@@ -305,8 +356,7 @@ TEST(ResultRows, AdvanceEndsAtTheRowCountWithoutAskingTheService)
     EXPECT_EQ(1, has);
 }
 
-TEST(ResultRows, FailedPageRequestKeepsTheCurrentRow)
-{
+TEST(ResultRows, FailedPageRequestKeepsTheCurrentRow) {
     NavixQueryResultSet rs;
     rs.m_columns.push_back(new ColumnDesc("n", "INT"));
     rs.m_icolNum = 1;
@@ -314,14 +364,13 @@ TEST(ResultRows, FailedPageRequestKeepsTheCurrentRow)
     rs.m_irowNum = 150;
     rs.m_jobId = "job-1";
     ASSERT_EQ(0, rs.fetchNext());
-    EXPECT_EQ(1, rs.fetchNext());  // no connection to ask for page 2
+    EXPECT_EQ(1, rs.fetchNext()); // no connection to ask for page 2
     EXPECT_EQ(1, rs.fetchNext());
     EXPECT_EQ("last", rs.getField(0));
     EXPECT_EQ(1u, rs.m_fetch_idx);
 }
 
-TEST(ResultRows, BuiltRowsWithoutAJobEndWithoutPaging)
-{
+TEST(ResultRows, BuiltRowsWithoutAJobEndWithoutPaging) {
     // A row count larger than the rows held, and no job to page from.
     NavixQueryResultSet rs;
     rs.m_ResultRows.push_back({"a"});
@@ -330,8 +379,7 @@ TEST(ResultRows, BuiltRowsWithoutAJobEndWithoutPaging)
     EXPECT_EQ(2, rs.fetchNext());
 }
 
-TEST(ResultRows, EmptyResultAndNullArguments)
-{
+TEST(ResultRows, EmptyResultAndNullArguments) {
     LogSpy log;
     NavixQueryResultSet rs;
     int32_t has = -1, count = -1;
@@ -355,8 +403,7 @@ TEST(ResultRows, EmptyResultAndNullArguments)
     EXPECT_EQ(5u, log.count("Vorn resultset cannot be NULL.", clienttest::kLevelError));
 }
 
-TEST(ResultJobFlow, SynchronousAnswerIsUsedOnlyWhenItCarriesRows)
-{
+TEST(ResultJobFlow, SynchronousAnswerIsUsedOnlyWhenItCarriesRows) {
     // No REST proxy: taking the polling path fails at once with "get job
     // status error", which tells the two paths apart.
     ConnProperty p = makeProperty();
@@ -371,13 +418,14 @@ TEST(ResultJobFlow, SynchronousAnswerIsUsedOnlyWhenItCarriesRows)
         rs.m_conn = &conn;
         resp.hasRows = false;
         EXPECT_EQ(1, rs.procQueryStatement(resp));
-        EXPECT_EQ(1u, log.count("procQueryStatement][get job status error", clienttest::kLevelError));
+        EXPECT_EQ(1u,
+                  log.count("procQueryStatement][get job status error", clienttest::kLevelError));
     }
     {
         LogSpy log;
         NavixQueryResultSet rs;
         rs.m_conn = &conn;
-        resp.hasRows = true;  // present but empty: no rows, yet the columns it describes
+        resp.hasRows = true; // present but empty: no rows, yet the columns it describes
         resp.schema.push_back(navixrest::SchemaField{"n", "INT"});
         EXPECT_EQ(2, rs.procQueryStatement(resp));
         EXPECT_EQ(1u, log.count("Do not have result."));
@@ -404,12 +452,12 @@ TEST(ResultJobFlow, SynchronousAnswerIsUsedOnlyWhenItCarriesRows)
         NavixQueryResultSet rs;
         rs.m_conn = &conn;
         EXPECT_EQ(1, rs.procQueryStatement(resp));
-        EXPECT_EQ(1u, log.count("procQueryStatement][get job status error", clienttest::kLevelError));
+        EXPECT_EQ(1u,
+                  log.count("procQueryStatement][get job status error", clienttest::kLevelError));
     }
 }
 
-TEST(ResultJobFlow, SubmitAnswerWithoutAUsableJobIdFailsAtOnce)
-{
+TEST(ResultJobFlow, SubmitAnswerWithoutAUsableJobIdFailsAtOnce) {
     ConnProperty p = makeProperty();
     NavixConnection conn(&p, "");
     for (const char* id : {"", ".", ".."}) {
@@ -429,7 +477,7 @@ TEST(ResultJobFlow, SubmitAnswerWithoutAUsableJobIdFailsAtOnce)
 // Statements handled inside the client
 
 class LocalStatements : public ::testing::Test {
-protected:
+  protected:
     ConnProperty prop = makeProperty();
     NavixConnection conn{&prop, ""};
     DiagRecord rec;
@@ -437,16 +485,14 @@ protected:
 
     void SetUp() override { memset(&rec, 0, sizeof(rec)); }
     void TearDown() override { delete rs; }
-    int exec(const char* sql)
-    {
+    int exec(const char* sql) {
         delete rs;
         rs = nullptr;
         return NavixExecute(&conn, sql, &rs, &rec);
     }
 };
 
-TEST_F(LocalStatements, UseStoresTheLastWordAfterPreparation)
-{
+TEST_F(LocalStatements, UseStoresTheLastWordAfterPreparation) {
     EXPECT_EQ(0, exec("use sales"));
     EXPECT_EQ("sales", conn.database());
     ASSERT_NE(nullptr, rs);
@@ -459,7 +505,7 @@ TEST_F(LocalStatements, UseStoresTheLastWordAfterPreparation)
     EXPECT_EQ("`db`", conn.database());
     EXPECT_EQ(0, exec("Use x;;"));
     EXPECT_EQ("x;", conn.database());
-    EXPECT_STREQ("", conn.connProperty.DATABASE);  // the record keeps the connect-time value
+    EXPECT_STREQ("", conn.connProperty.DATABASE); // the record keeps the connect-time value
 }
 
 // A comment after the argument of SET or USE is no part of it.
@@ -499,21 +545,19 @@ TEST_F(LocalStatements, CommentsAreNoPartOfTheArgument) {
     EXPECT_STREQ("01000", rec.sqlState);
 }
 
-TEST_F(LocalStatements, UseNameIsKeptWhole)
-{
+TEST_F(LocalStatements, UseNameIsKeptWhole) {
     // A name cut to a fixed field would send later jobs to another database.
     std::string name(300, 'd');
     EXPECT_EQ(0, exec(("use " + name).c_str()));
     EXPECT_EQ(name, conn.database());
 }
 
-TEST_F(LocalStatements, SetChangesTheServerSettings)
-{
+TEST_F(LocalStatements, SetChangesTheServerSettings) {
     EXPECT_EQ(0, exec("set vkl.sql.syncMode.enabled = true ;"));
     EXPECT_TRUE(conn.syncMode);
     ASSERT_EQ(1u, conn.serverConfList.size());
     EXPECT_EQ("vkl.sql.syncMode.enabled=true", conn.serverConfList[0]);
-    EXPECT_EQ(0, exec("SET spark.x=1"));  // no prefix needed here
+    EXPECT_EQ(0, exec("SET spark.x=1")); // no prefix needed here
     ASSERT_EQ(2u, conn.serverConfList.size());
     EXPECT_EQ("spark.x=1", conn.serverConfList[0]);
     // Without a space the statement is a job for the service (none here).
@@ -524,24 +568,23 @@ TEST_F(LocalStatements, SetChangesTheServerSettings)
     EXPECT_STREQ("VKL ODBC System ERROR.", rec.message);
 }
 
-TEST_F(LocalStatements, RejectedSetGivesInvalidSyntax)
-{
+TEST_F(LocalStatements, RejectedSetGivesInvalidSyntax) {
     LogSpy log;
-    rs = reinterpret_cast<NavixQueryResultSet*>(0x1);  // must be overwritten
+    rs = reinterpret_cast<NavixQueryResultSet*>(0x1); // must be overwritten
     EXPECT_EQ(1, NavixExecute(&conn, "set novalue", &rs, &rec));
     EXPECT_EQ(nullptr, rs);
     EXPECT_EQ(1, rec.nativeCode);
     EXPECT_STREQ("01000", rec.sqlState);
     EXPECT_STREQ("VKL ODBC Invalid SQL syntax.", rec.message);
     EXPECT_EQ(1u, log.count("conf format error.", clienttest::kLevelError));
-    EXPECT_EQ(1u, log.count("Call NavixQueryResultSet::runSql error, ret = 1", clienttest::kLevelError));
+    EXPECT_EQ(
+        1u, log.count("Call NavixQueryResultSet::runSql error, ret = 1", clienttest::kLevelError));
     EXPECT_EQ(1, exec("set a=1=2"));
     EXPECT_EQ(1, exec("set =1"));
     EXPECT_TRUE(conn.serverConfList.empty());
 }
 
-TEST_F(LocalStatements, EmptyStatementReachesRunSqlAndFails)
-{
+TEST_F(LocalStatements, EmptyStatementReachesRunSqlAndFails) {
     LogSpy log;
     EXPECT_EQ(1, exec("   ;"));
     EXPECT_EQ(1u, log.count("query_str cannot be NULL", clienttest::kLevelError));
@@ -550,8 +593,7 @@ TEST_F(LocalStatements, EmptyStatementReachesRunSqlAndFails)
     EXPECT_STREQ("VKL ODBC Empty statement.", rec.message);
 }
 
-TEST_F(LocalStatements, ArgumentChecksComeFirst)
-{
+TEST_F(LocalStatements, ArgumentChecksComeFirst) {
     LogSpy log;
     NavixQueryResultSet* keep = reinterpret_cast<NavixQueryResultSet*>(0x1);
     rec.nativeCode = 42;
@@ -568,22 +610,21 @@ TEST_F(LocalStatements, ArgumentChecksComeFirst)
     EXPECT_EQ(1u, log.count("Diag message cannot be NULL."));
 }
 
-TEST_F(LocalStatements, AnsiStatementIsConvertedWhateverItsLength)
-{
+TEST_F(LocalStatements, AnsiStatementIsConvertedWhateverItsLength) {
     EnvGuard lc("LC_ALL", "en_US.CP1252");
     conn.connProperty.charsetFlag = 1;
     // Euro signs take three UTF-8 bytes each: more than twice the ANSI length.
     std::string euros(40, '\x80');
     EXPECT_EQ(0, exec(("use " + euros).c_str()));
     std::string expected;
-    for (int i = 0; i < 40; ++i) expected += "\xE2\x82\xAC";
+    for (int i = 0; i < 40; ++i)
+        expected += "\xE2\x82\xAC";
     EXPECT_EQ(expected, conn.database());
 }
 
 // Double quotes that quote identifiers become backticks; literals, comments
 // and backtick names are copied as they are.
-TEST(StatementText, IdentifierQuotesBecomeBackticks)
-{
+TEST(StatementText, IdentifierQuotesBecomeBackticks) {
     const struct {
         const char* in;
         const char* out;
@@ -628,15 +669,13 @@ TEST(StatementText, IdentifierQuotesBecomeBackticks)
 // ---------------------------------------------------------------------------
 // Catalog sets
 
-TEST(CatalogSets, TableListStatement)
-{
+TEST(CatalogSets, TableListStatement) {
     EXPECT_EQ("show tables", NavixTableResultSet::buildStatement(""));
     EXPECT_EQ("show tables like 'ab*c*'", NavixTableResultSet::buildStatement("ab%c%"));
     EXPECT_EQ("show tables like 'a_b\"c'", NavixTableResultSet::buildStatement("a_b\"c"));
 }
 
-TEST(CatalogSets, TableListRefusesQuoteAndBackslash)
-{
+TEST(CatalogSets, TableListRefusesQuoteAndBackslash) {
     ConnProperty p = makeProperty();
     NavixConnection conn(&p, "");
     for (const char* pattern : {"a'b", "x\\", "'; drop table t; --"}) {
@@ -651,8 +690,7 @@ TEST(CatalogSets, TableListRefusesQuoteAndBackslash)
     }
 }
 
-TEST(CatalogSets, TableListCellsAndShortRows)
-{
+TEST(CatalogSets, TableListCellsAndShortRows) {
     NavixTableResultSet rs;
     int32_t count = 0;
     EXPECT_EQ(0, rs.getColumnCount(&count));
@@ -676,11 +714,10 @@ TEST(CatalogSets, TableListCellsAndShortRows)
     EXPECT_EQ("", text(&rs, 9));
     ASSERT_EQ(0, rs.fetchNext());
     EXPECT_EQ("db1", text(&rs, 0));
-    EXPECT_EQ("", text(&rs, 2));  // the row lacks its second cell
+    EXPECT_EQ("", text(&rs, 2)); // the row lacks its second cell
 }
 
-TEST(CatalogSets, ColumnRowsFromTheTypeTable)
-{
+TEST(CatalogSets, ColumnRowsFromTheTypeTable) {
     NavixColumnResultSet rs;
     rs.tableName = "t1";
     rs.addColumnRow("price", "decimal(10,2)", "the price", 1);
@@ -690,16 +727,20 @@ TEST(CatalogSets, ColumnRowsFromTheTypeTable)
     rs.addColumnRow("l", "long", "", 5);
     ASSERT_EQ(5u, rs.m_ResultRows.size());
     const std::string null(navixrest::kNullCell);
-    NavixRow first = {"", "", "t1", "price", "3", "decimal(10,2)", "11", "8", null, "10", "1", "the price",
-                      "", "3", null, "334", "1", "YES"};
+    NavixRow first = {"",   "",  "t1", "price", "3", "decimal(10,2)",
+                      "11", "8", null, "10",    "1", "the price",
+                      "",   "3", null, "334",   "1", "YES"};
     EXPECT_EQ(first, rs.m_ResultRows[0]);
     auto pick = [&](int r, std::vector<int> idx) {
         std::vector<std::string> out;
-        for (int i : idx) out.push_back(rs.m_ResultRows[r][i]);
+        for (int i : idx)
+            out.push_back(rs.m_ResultRows[r][i]);
         return out;
     };
-    EXPECT_EQ((std::vector<std::string>{"4", "int", "11", "4", "4", "334", "2"}), pick(1, {4, 5, 6, 7, 13, 15, 16}));
-    EXPECT_EQ((std::vector<std::string>{"0", "varchar(20)", "334", "334", "0"}), pick(2, {4, 5, 6, 7, 13}));
+    EXPECT_EQ((std::vector<std::string>{"4", "int", "11", "4", "4", "334", "2"}),
+              pick(1, {4, 5, 6, 7, 13, 15, 16}));
+    EXPECT_EQ((std::vector<std::string>{"0", "varchar(20)", "334", "334", "0"}),
+              pick(2, {4, 5, 6, 7, 13}));
     EXPECT_EQ((std::vector<std::string>{"4", "6", "2"}), pick(3, {4, 6, 7}));
     EXPECT_EQ((std::vector<std::string>{"-5", "11", "4"}), pick(4, {4, 6, 7}));
     int32_t count = 0;
@@ -711,8 +752,7 @@ TEST(CatalogSets, ColumnRowsFromTheTypeTable)
     EXPECT_EQ("", rs.getColumnName(18));
 }
 
-TEST(CatalogSets, TypeInfoRowsCellByCell)
-{
+TEST(CatalogSets, TypeInfoRowsCellByCell) {
     DiagRecord rec;
     memset(&rec, 0, sizeof(rec));
     NavixQueryResultSet* rs = nullptr;
@@ -723,21 +763,36 @@ TEST(CatalogSets, TypeInfoRowsCellByCell)
     EXPECT_EQ(0, DBGetColumnCount(rs, &count));
     EXPECT_EQ(19, count);
     const char* expected[15][19] = {
-        {"INT", "4", "4", "null", "null", "null", "1", "1", "3", "1", "0", "0", "INT", "null", "null", "4", "null", "null", "null"},
-        {"STRING", "12", "334", "null", "null", "null", "1", "1", "3", "null", "0", "null", "STRING", "null", "null", "12", "null", "null", "null"},
-        {"DOUBLE", "8", "8", "null", "null", "null", "1", "1", "3", "1", "0", "0", "DOUBLE", "null", "null", "8", "null", "null", "null"},
-        {"DECIMAL", "3", "8", "null", "null", "null", "1", "1", "3", "1", "0", "0", "DECIMAL", "null", "null", "3", "null", "null", "null"},
-        {"BOOLEAN", "5", "4", "null", "null", "null", "1", "1", "3", "null", "0", "null", "BOOLEAN", "null", "null", "5", "null", "null", "null"},
-        {"SHORT", "4", "2", "null", "null", "null", "1", "1", "3", "1", "0", "0", "SHORT", "null", "null", "4", "null", "null", "null"},
-        {"SMALLINT", "5", "2", "null", "null", "null", "1", "1", "3", "1", "0", "0", "SMALLINT", "null", "null", "5", "null", "null", "null"},
-        {"BIGINT", "-5", "8", "null", "null", "null", "1", "1", "3", "1", "0", "0", "BIGINT", "null", "null", "-5", "null", "null", "null"},
-        {"LONG", "-5", "4", "null", "null", "null", "1", "1", "3", "1", "0", "0", "LONG", "null", "null", "-5", "null", "null", "null"},
-        {"TIMESTAMP", "93", "334", "null", "null", "null", "1", "1", "3", "null", "0", "null", "TIMESTAMP", "null", "null", "93", "null", "null", "null"},
-        {"CHAR", "12", "334", "null", "null", "null", "1", "1", "3", "null", "0", "null", "CHAR", "null", "null", "12", "null", "null", "null"},
-        {"VARCHAR", "12", "334", "null", "null", "null", "1", "1", "3", "null", "0", "null", "VARCHAR", "null", "null", "12", "null", "null", "null"},
-        {"DATE", "91", "334", "null", "null", "null", "1", "1", "3", "null", "0", "null", "DATE", "null", "null", "91", "null", "null", "null"},
-        {"TINYINT", "-6", "1", "null", "null", "null", "1", "1", "3", "1", "0", "0", "TINYINT", "null", "null", "-6", "null", "null", "null"},
-        {"FLOAT", "6", "4", "null", "null", "null", "1", "1", "3", "1", "0", "0", "FLOAT", "null", "null", "6", "null", "null", "null"},
+        {"INT", "4", "4", "null", "null", "null", "1", "1", "3", "1", "0", "0", "INT", "null",
+         "null", "4", "null", "null", "null"},
+        {"STRING", "12", "334", "null", "null", "null", "1", "1", "3", "null", "0", "null",
+         "STRING", "null", "null", "12", "null", "null", "null"},
+        {"DOUBLE", "8", "8", "null", "null", "null", "1", "1", "3", "1", "0", "0", "DOUBLE", "null",
+         "null", "8", "null", "null", "null"},
+        {"DECIMAL", "3", "8", "null", "null", "null", "1", "1", "3", "1", "0", "0", "DECIMAL",
+         "null", "null", "3", "null", "null", "null"},
+        {"BOOLEAN", "5", "4", "null", "null", "null", "1", "1", "3", "null", "0", "null", "BOOLEAN",
+         "null", "null", "5", "null", "null", "null"},
+        {"SHORT", "4", "2", "null", "null", "null", "1", "1", "3", "1", "0", "0", "SHORT", "null",
+         "null", "4", "null", "null", "null"},
+        {"SMALLINT", "5", "2", "null", "null", "null", "1", "1", "3", "1", "0", "0", "SMALLINT",
+         "null", "null", "5", "null", "null", "null"},
+        {"BIGINT", "-5", "8", "null", "null", "null", "1", "1", "3", "1", "0", "0", "BIGINT",
+         "null", "null", "-5", "null", "null", "null"},
+        {"LONG", "-5", "4", "null", "null", "null", "1", "1", "3", "1", "0", "0", "LONG", "null",
+         "null", "-5", "null", "null", "null"},
+        {"TIMESTAMP", "93", "334", "null", "null", "null", "1", "1", "3", "null", "0", "null",
+         "TIMESTAMP", "null", "null", "93", "null", "null", "null"},
+        {"CHAR", "12", "334", "null", "null", "null", "1", "1", "3", "null", "0", "null", "CHAR",
+         "null", "null", "12", "null", "null", "null"},
+        {"VARCHAR", "12", "334", "null", "null", "null", "1", "1", "3", "null", "0", "null",
+         "VARCHAR", "null", "null", "12", "null", "null", "null"},
+        {"DATE", "91", "334", "null", "null", "null", "1", "1", "3", "null", "0", "null", "DATE",
+         "null", "null", "91", "null", "null", "null"},
+        {"TINYINT", "-6", "1", "null", "null", "null", "1", "1", "3", "1", "0", "0", "TINYINT",
+         "null", "null", "-6", "null", "null", "null"},
+        {"FLOAT", "6", "4", "null", "null", "null", "1", "1", "3", "1", "0", "0", "FLOAT", "null",
+         "null", "6", "null", "null", "null"},
     };
     for (int r = 0; r < 15; ++r) {
         ASSERT_EQ(0, DBFetch(rs)) << r;
@@ -757,8 +812,7 @@ TEST(CatalogSets, TypeInfoRowsCellByCell)
     delete rs;
 }
 
-TEST(CatalogSets, TypeInfoOnlyForAllTypes)
-{
+TEST(CatalogSets, TypeInfoOnlyForAllTypes) {
     LogSpy log;
     DiagRecord rec;
     memset(&rec, 0, sizeof(rec));
@@ -767,19 +821,21 @@ TEST(CatalogSets, TypeInfoOnlyForAllTypes)
     EXPECT_EQ(nullptr, rs);
     EXPECT_STREQ("HYC00", rec.sqlState);
     EXPECT_STREQ("VKL ODBC Only support to GetTypeInfo for SQL_ALL_TYPES", rec.message);
-    EXPECT_EQ(1u, log.count("Only support to GetTypeInfo for SQL_ALL_TYPES", clienttest::kLevelError));
-    EXPECT_EQ(1u, log.count("Call NavixTypeInfoResultSet::getTypeInfo error, ret = 1", clienttest::kLevelError));
+    EXPECT_EQ(1u,
+              log.count("Only support to GetTypeInfo for SQL_ALL_TYPES", clienttest::kLevelError));
+    EXPECT_EQ(1u, log.count("Call NavixTypeInfoResultSet::getTypeInfo error, ret = 1",
+                            clienttest::kLevelError));
     EXPECT_EQ(1, DBGetTypeInfo(0, nullptr, &rec));
     EXPECT_EQ(1, DBGetTypeInfo(0, &rs, nullptr));
 }
 
-TEST(CatalogSets, DestroyedAsTheirOwnClassThroughTheBasePointer)
-{
+TEST(CatalogSets, DestroyedAsTheirOwnClassThroughTheBasePointer) {
     // Long texts live on the heap: a destructor that skipped the subclass
     // would leak them (caught under the address sanitizer).
     NavixQueryResultSet* rs = new NavixColumnResultSet();
     static_cast<NavixColumnResultSet*>(rs)->tableName = std::string(200, 't');
-    static_cast<NavixColumnResultSet*>(rs)->addColumnRow(std::string(100, 'c'), "INT", std::string(100, 'r'), 1);
+    static_cast<NavixColumnResultSet*>(rs)->addColumnRow(std::string(100, 'c'), "INT",
+                                                         std::string(100, 'r'), 1);
     rs->m_columns.push_back(new ColumnDesc(std::string(64, 'n'), "STRING"));
     delete rs;
     NavixQueryResultSet* t = new NavixTableResultSet();
@@ -788,8 +844,7 @@ TEST(CatalogSets, DestroyedAsTheirOwnClassThroughTheBasePointer)
     SUCCEED();
 }
 
-TEST(CatalogSets, CatalogArgumentChecks)
-{
+TEST(CatalogSets, CatalogArgumentChecks) {
     LogSpy log;
     ConnProperty p = makeProperty();
     NavixConnection conn(&p, "");

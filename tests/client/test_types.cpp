@@ -15,21 +15,38 @@
 #include "RestMessage.h"
 #include "navixclient.h"
 
-TEST(ClientTypes, ServiceTypeNamesMapToCodes)
-{
-    struct { const char* name; int code; } cases[] = {
-        {"INT", 4}, {"int", 4}, {"STRING", 8}, {"double", 7}, {"DECIMAL", 17}, {"Decimal(10,2)", 17},
-        {"decimal(38, 0)", 17}, {"BOOLEAN", 1}, {"short", 3}, {"SMALLINT", 3}, {"BigInt", 5}, {"LONG", 5},
-        {"timestamp", 11}, {"CHAR", 16}, {"VarChar", 15}, {"DATE", 9}, {"TINYINT", 2}, {"Float", 6},
+TEST(ClientTypes, ServiceTypeNamesMapToCodes) {
+    struct {
+        const char* name;
+        int code;
+    } cases[] = {
+        {"INT", 4},
+        {"int", 4},
+        {"STRING", 8},
+        {"double", 7},
+        {"DECIMAL", 17},
+        {"Decimal(10,2)", 17},
+        {"decimal(38, 0)", 17},
+        {"BOOLEAN", 1},
+        {"short", 3},
+        {"SMALLINT", 3},
+        {"BigInt", 5},
+        {"LONG", 5},
+        {"timestamp", 11},
+        {"CHAR", 16},
+        {"VarChar", 15},
+        {"DATE", 9},
+        {"TINYINT", 2},
+        {"Float", 6},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.code, clientTypeCodeOf(c.name)) << c.name;
     }
 }
 
-TEST(ClientTypes, DecoratedOrUnknownNamesGetTheUnknownCode)
-{
-    for (const char* name : {"integer", "varchar(20)", "char(3)", "", "INT ", "array<int>", "map"}) {
+TEST(ClientTypes, DecoratedOrUnknownNamesGetTheUnknownCode) {
+    for (const char* name :
+         {"integer", "varchar(20)", "char(3)", "", "INT ", "array<int>", "map"}) {
         ClientTypeCode code = clientTypeCodeOf(name);
         EXPECT_EQ(CLIENT_TYPE_UNKNOWN, code) << name;
     }
@@ -39,16 +56,14 @@ TEST(ClientTypes, DecoratedOrUnknownNamesGetTheUnknownCode)
     }
 }
 
-TEST(ClientTypes, ColumnDescKeepsNameAndTypeText)
-{
+TEST(ClientTypes, ColumnDescKeepsNameAndTypeText) {
     ColumnDesc d("price", "decimal(10,2)");
     EXPECT_EQ("price", d.name);
     EXPECT_EQ("decimal(10,2)", d.typeName);
     EXPECT_EQ(CLIENT_TYPE_DECIMAL, d.typeCode);
 }
 
-TEST(ClientTypes, StrcasecmpAscii)
-{
+TEST(ClientTypes, StrcasecmpAscii) {
     EXPECT_EQ(0, strcasecmpAscii("Timestamp", "TIMESTAMP"));
     EXPECT_EQ(0, strcasecmpAscii("", ""));
     EXPECT_LT(strcasecmpAscii("INT", "INTEGER"), 0);
@@ -59,12 +74,14 @@ TEST(ClientTypes, StrcasecmpAscii)
     EXPECT_NE(0, strcasecmpAscii("\xC9", "\xE9"));
 }
 
-TEST(ClientTypes, DisplaySizeAndOctetLength)
-{
-    struct { int code, display, octet; } cases[] = {
-        {1, 1, 1}, {2, 4, 1}, {3, 6, 2}, {4, 11, 4}, {5, 20, 8}, {6, 16, 4}, {7, 24, 8}, {17, 24, 8},
-        {8, 334, 334}, {9, 334, 334}, {11, 334, 334}, {15, 334, 334}, {16, 334, 334},
-        {0, 334, 334}, {10, 334, 334}, {-1, 334, 334}, {INT_MIN, 334, 334}, {1000, 334, 334},
+TEST(ClientTypes, DisplaySizeAndOctetLength) {
+    struct {
+        int code, display, octet;
+    } cases[] = {
+        {1, 1, 1},      {2, 4, 1},           {3, 6, 2},        {4, 11, 4},    {5, 20, 8},
+        {6, 16, 4},     {7, 24, 8},          {17, 24, 8},      {8, 334, 334}, {9, 334, 334},
+        {11, 334, 334}, {15, 334, 334},      {16, 334, 334},   {0, 334, 334}, {10, 334, 334},
+        {-1, 334, 334}, {INT_MIN, 334, 334}, {1000, 334, 334},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.display, DBGetTypeDisplaySize(c.code)) << c.code;
@@ -72,8 +89,7 @@ TEST(ClientTypes, DisplaySizeAndOctetLength)
     }
 }
 
-TEST(ServiceTypeTable, LookupIsExactAndFallsBackToUnknow)
-{
+TEST(ServiceTypeTable, LookupIsExactAndFallsBackToUnknow) {
     EXPECT_STREQ("SHORT", findServiceType("SHORT").typeName);
     EXPECT_STREQ("UNKNOW", findServiceType("short").typeName);
     EXPECT_STREQ("UNKNOW", findServiceType("VARCHAR(20)").typeName);
@@ -82,28 +98,41 @@ TEST(ServiceTypeTable, LookupIsExactAndFallsBackToUnknow)
     EXPECT_EQ(&serviceTypeTable[3], &findServiceType("DECIMAL"));
 }
 
-TEST(CatalogColumns, StaticColumnTables)
-{
-    struct { const char* name; const char* type; int code; } cols[] = {
-        {"TABLE_CAT", "STRING", 8},        {"TABLE_SCHEM", "STRING", 8},      {"TABLE_NAME", "STRING", 8},
-        {"COLUMN_NAME", "STRING", 8},      {"DATA_TYPE", "SMALLINT", 3},      {"TYPE_NAME", "STRING", 8},
-        {"COLUMN_SIZE", "INT", 4},         {"BUFFER_LENGTH", "INT", 4},       {"DECIMAL_DIGITS", "SMALLINT", 3},
-        {"NUM_PREC_RADIX", "SMALLINT", 3}, {"NULLABLE", "SMALLINT", 3},       {"REMARKS", "STRING", 8},
-        {"COLUMN_DEF", "STRING", 8},       {"SQL_DATA_TYPE", "SMALLINT", 3},  {"SQL_DATETIME_SUB", "SMALLINT", 3},
-        {"CHAR_OCTET_LENGTH", "INT", 4},   {"ORDINAL_POSITION", "INT", 4},    {"IS_NULLABLE", "STRING", 8},
+TEST(CatalogColumns, StaticColumnTables) {
+    struct {
+        const char* name;
+        const char* type;
+        int code;
+    } cols[] = {
+        {"TABLE_CAT", "STRING", 8},          {"TABLE_SCHEM", "STRING", 8},
+        {"TABLE_NAME", "STRING", 8},         {"COLUMN_NAME", "STRING", 8},
+        {"DATA_TYPE", "SMALLINT", 3},        {"TYPE_NAME", "STRING", 8},
+        {"COLUMN_SIZE", "INT", 4},           {"BUFFER_LENGTH", "INT", 4},
+        {"DECIMAL_DIGITS", "SMALLINT", 3},   {"NUM_PREC_RADIX", "SMALLINT", 3},
+        {"NULLABLE", "SMALLINT", 3},         {"REMARKS", "STRING", 8},
+        {"COLUMN_DEF", "STRING", 8},         {"SQL_DATA_TYPE", "SMALLINT", 3},
+        {"SQL_DATETIME_SUB", "SMALLINT", 3}, {"CHAR_OCTET_LENGTH", "INT", 4},
+        {"ORDINAL_POSITION", "INT", 4},      {"IS_NULLABLE", "STRING", 8},
     };
     for (int i = 0; i < 18; ++i) {
         EXPECT_EQ(cols[i].name, columnResultColumns[i].name) << i;
         EXPECT_EQ(cols[i].type, columnResultColumns[i].typeName) << i;
         EXPECT_EQ(cols[i].code, columnResultColumns[i].typeCode) << i;
     }
-    struct { const char* name; const char* type; int code; } info[] = {
-        {"TYPE_NAME", "STRING", 8},           {"DATA_TYPE", "SMALLINT", 3},       {"COLUMN_SIZE", "INT", 4},
-        {"LITERAL_PREFIX", "STRING", 8},      {"LITERAL_SUFFIX", "STRING", 8},    {"CREATE_PARAMS", "STRING", 8},
-        {"NULLABLE", "SMALLINT", 3},          {"CASE_SENSITIVE", "SMALLINT", 3},  {"SEARCHABLE", "SMALLINT", 3},
-        {"UNSIGNED_ATTRIBUTE", "SMALLINT", 3}, {"FIXED_PREC_SCALE", "SMALLINT", 3}, {"AUTO_UNIQUE_VALUE", "SMALLINT", 3},
-        {"LOCAL_TYPE_NAME", "STRING", 8},     {"MINIMUM_SCALE", "SMALLINT", 3},   {"MAXIMUM_SCALE", "SMALLINT", 3},
-        {"SQL_DATA_TYPE", "SMALLINT", 3},     {"SQL_DATETIME_SUB", "SMALLINT", 3}, {"NUM_PREC_RADIX", "INT", 4},
+    struct {
+        const char* name;
+        const char* type;
+        int code;
+    } info[] = {
+        {"TYPE_NAME", "STRING", 8},          {"DATA_TYPE", "SMALLINT", 3},
+        {"COLUMN_SIZE", "INT", 4},           {"LITERAL_PREFIX", "STRING", 8},
+        {"LITERAL_SUFFIX", "STRING", 8},     {"CREATE_PARAMS", "STRING", 8},
+        {"NULLABLE", "SMALLINT", 3},         {"CASE_SENSITIVE", "SMALLINT", 3},
+        {"SEARCHABLE", "SMALLINT", 3},       {"UNSIGNED_ATTRIBUTE", "SMALLINT", 3},
+        {"FIXED_PREC_SCALE", "SMALLINT", 3}, {"AUTO_UNIQUE_VALUE", "SMALLINT", 3},
+        {"LOCAL_TYPE_NAME", "STRING", 8},    {"MINIMUM_SCALE", "SMALLINT", 3},
+        {"MAXIMUM_SCALE", "SMALLINT", 3},    {"SQL_DATA_TYPE", "SMALLINT", 3},
+        {"SQL_DATETIME_SUB", "SMALLINT", 3}, {"NUM_PREC_RADIX", "INT", 4},
         {"INTERVAL_PRECISION", "INT", 4},
     };
     for (int i = 0; i < 19; ++i) {
@@ -116,14 +145,32 @@ TEST(CatalogColumns, StaticColumnTables)
 // ---------------------------------------------------------------------------
 // Data-source keys and records
 
-TEST(DataSourceKeys, TableInResolutionOrder)
-{
-    struct { const char* name; int required; const char* def; } keys[] = {
-        {"DRIVER", 1, nullptr}, {"DSN", 1, nullptr},      {"HOST", 0, ""},       {"PORT", 0, ""},
-        {"DATABASE", 0, ""},    {"PROJECTID", 1, nullptr}, {"QUEUENAME", 0, "default"}, {"AK", 0, ""},
-        {"SK", 0, ""},          {"REGION", 1, nullptr},   {"AUTHMODE", 1, nullptr}, {"SVCNAME", 0, "VKL"},
-        {"PROXYHOST", 0, ""},   {"PROXYPORT", 0, ""},     {"USEPROXY", 0, "0"},  {"ACCOUNT", 0, ""},
-        {"USER", 0, ""},        {"PASSWORD", 0, ""},      {"CHARSET", 0, "ANSI"}, {"JOBTIMEOUT", 0, "300"},
+TEST(DataSourceKeys, TableInResolutionOrder) {
+    struct {
+        const char* name;
+        int required;
+        const char* def;
+    } keys[] = {
+        {"DRIVER", 1, nullptr},
+        {"DSN", 1, nullptr},
+        {"HOST", 0, ""},
+        {"PORT", 0, ""},
+        {"DATABASE", 0, ""},
+        {"PROJECTID", 1, nullptr},
+        {"QUEUENAME", 0, "default"},
+        {"AK", 0, ""},
+        {"SK", 0, ""},
+        {"REGION", 1, nullptr},
+        {"AUTHMODE", 1, nullptr},
+        {"SVCNAME", 0, "VKL"},
+        {"PROXYHOST", 0, ""},
+        {"PROXYPORT", 0, ""},
+        {"USEPROXY", 0, "0"},
+        {"ACCOUNT", 0, ""},
+        {"USER", 0, ""},
+        {"PASSWORD", 0, ""},
+        {"CHARSET", 0, "ANSI"},
+        {"JOBTIMEOUT", 0, "300"},
         {"SSLCA", 0, ""},
     };
     ASSERT_EQ(21, DSKEY_COUNT);
@@ -139,8 +186,7 @@ TEST(DataSourceKeys, TableInResolutionOrder)
     }
 }
 
-TEST(DataSourceKeys, TextFieldsOfTheRecord)
-{
+TEST(DataSourceKeys, TextFieldsOfTheRecord) {
     ConnProperty p;
     memset(&p, 0, sizeof(p));
     EXPECT_EQ(p.DRIVER, connPropertyTextField(&p, DSKEY_DRIVER));
@@ -162,8 +208,7 @@ TEST(DataSourceKeys, TextFieldsOfTheRecord)
     EXPECT_EQ(nullptr, connPropertyTextField(nullptr, DSKEY_DSN));
 }
 
-TEST(DataSourceKeys, DecimalValuesReadLikeAtoi)
-{
+TEST(DataSourceKeys, DecimalValuesReadLikeAtoi) {
     EXPECT_EQ(1, connPropertyDecimal("1"));
     EXPECT_EQ(1, connPropertyDecimal("01"));
     EXPECT_EQ(42, connPropertyDecimal("  42abc"));
@@ -176,8 +221,7 @@ TEST(DataSourceKeys, DecimalValuesReadLikeAtoi)
     EXPECT_EQ(INT_MIN, connPropertyDecimal("-99999999999999999999"));
 }
 
-TEST(DataSourceKeys, CharsetFlag)
-{
+TEST(DataSourceKeys, CharsetFlag) {
     EXPECT_EQ(0, connPropertyCharsetFlag("UTF-8"));
     EXPECT_EQ(0, connPropertyCharsetFlag("utf-8"));
     EXPECT_EQ(1, connPropertyCharsetFlag("UTF8"));
@@ -192,70 +236,112 @@ TEST(DataSourceKeys, CharsetFlag)
 namespace {
 
 // The size that a fixed-size C type writes.
-size_t fixedSize(SQLSMALLINT cType)
-{
+size_t fixedSize(SQLSMALLINT cType) {
     switch (cType) {
-    case SQL_C_TINYINT: case SQL_C_STINYINT: case SQL_C_UTINYINT: return 1;
-    case SQL_C_SHORT: case SQL_C_SSHORT: case SQL_C_USHORT: return 2;
-    case SQL_C_LONG: case SQL_C_SLONG: case SQL_C_ULONG: case SQL_C_FLOAT: return 4;
-    case SQL_C_SBIGINT: case SQL_C_UBIGINT: case SQL_C_DOUBLE: return 8;
-    case SQL_C_DATE: case SQL_C_TYPE_DATE: return sizeof(SQL_DATE_STRUCT);
-    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP: return sizeof(SQL_TIMESTAMP_STRUCT);
-    default: return 16;
+    case SQL_C_TINYINT:
+    case SQL_C_STINYINT:
+    case SQL_C_UTINYINT:
+        return 1;
+    case SQL_C_SHORT:
+    case SQL_C_SSHORT:
+    case SQL_C_USHORT:
+        return 2;
+    case SQL_C_LONG:
+    case SQL_C_SLONG:
+    case SQL_C_ULONG:
+    case SQL_C_FLOAT:
+        return 4;
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT:
+    case SQL_C_DOUBLE:
+        return 8;
+    case SQL_C_DATE:
+    case SQL_C_TYPE_DATE:
+        return sizeof(SQL_DATE_STRUCT);
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP:
+        return sizeof(SQL_TIMESTAMP_STRUCT);
+    default:
+        return 16;
     }
 }
 
 // The written value as text, so that a row can name it.
-template <typename T> std::string num(const unsigned char* p)
-{
+template <typename T> std::string num(const unsigned char* p) {
     T v;
     memcpy(&v, p, sizeof(v));
     return std::to_string(v);
 }
 
-std::string shown(SQLSMALLINT cType, const unsigned char* p, size_t size)
-{
+std::string shown(SQLSMALLINT cType, const unsigned char* p, size_t size) {
     char buf[80];
     switch (cType) {
-    case SQL_C_TINYINT: case SQL_C_STINYINT: return num<int8_t>(p);
-    case SQL_C_UTINYINT: return num<uint8_t>(p);
-    case SQL_C_SHORT: case SQL_C_SSHORT: return num<int16_t>(p);
-    case SQL_C_USHORT: return num<uint16_t>(p);
-    case SQL_C_LONG: case SQL_C_SLONG: return num<int32_t>(p);
-    case SQL_C_ULONG: return num<uint32_t>(p);
-    case SQL_C_SBIGINT: return num<int64_t>(p);
-    case SQL_C_UBIGINT: return num<uint64_t>(p);
-    case SQL_C_FLOAT: { float f; memcpy(&f, p, 4); snprintf(buf, sizeof buf, "%.9g", f); return buf; }
-    case SQL_C_DOUBLE: { double d; memcpy(&d, p, 8); snprintf(buf, sizeof buf, "%.17g", d); return buf; }
-    case SQL_C_DATE: case SQL_C_TYPE_DATE: {
-        SQL_DATE_STRUCT d; memcpy(&d, p, sizeof d);
-        snprintf(buf, sizeof buf, "%d-%u-%u", d.year, d.month, d.day); return buf;
-    }
-    case SQL_C_TIMESTAMP: case SQL_C_TYPE_TIMESTAMP: {
-        SQL_TIMESTAMP_STRUCT t; memcpy(&t, p, sizeof t);
-        snprintf(buf, sizeof buf, "%d-%u-%u %u:%u:%u.%u", t.year, t.month, t.day, t.hour,
-                 t.minute, t.second, (unsigned)t.fraction);
+    case SQL_C_TINYINT:
+    case SQL_C_STINYINT:
+        return num<int8_t>(p);
+    case SQL_C_UTINYINT:
+        return num<uint8_t>(p);
+    case SQL_C_SHORT:
+    case SQL_C_SSHORT:
+        return num<int16_t>(p);
+    case SQL_C_USHORT:
+        return num<uint16_t>(p);
+    case SQL_C_LONG:
+    case SQL_C_SLONG:
+        return num<int32_t>(p);
+    case SQL_C_ULONG:
+        return num<uint32_t>(p);
+    case SQL_C_SBIGINT:
+        return num<int64_t>(p);
+    case SQL_C_UBIGINT:
+        return num<uint64_t>(p);
+    case SQL_C_FLOAT: {
+        float f;
+        memcpy(&f, p, 4);
+        snprintf(buf, sizeof buf, "%.9g", f);
         return buf;
     }
-    default: return std::string((const char*)p, strnlen((const char*)p, size));
+    case SQL_C_DOUBLE: {
+        double d;
+        memcpy(&d, p, 8);
+        snprintf(buf, sizeof buf, "%.17g", d);
+        return buf;
+    }
+    case SQL_C_DATE:
+    case SQL_C_TYPE_DATE: {
+        SQL_DATE_STRUCT d;
+        memcpy(&d, p, sizeof d);
+        snprintf(buf, sizeof buf, "%d-%u-%u", d.year, d.month, d.day);
+        return buf;
+    }
+    case SQL_C_TIMESTAMP:
+    case SQL_C_TYPE_TIMESTAMP: {
+        SQL_TIMESTAMP_STRUCT t;
+        memcpy(&t, p, sizeof t);
+        snprintf(buf, sizeof buf, "%d-%u-%u %u:%u:%u.%u", t.year, t.month, t.day, t.hour, t.minute,
+                 t.second, (unsigned)t.fraction);
+        return buf;
+    }
+    default:
+        return std::string((const char*)p, strnlen((const char*)p, size));
     }
 }
 
 struct ConvertRow {
     const char* cell;
-    int32_t type;      // client type code
+    int32_t type; // client type code
     SQLSMALLINT cType;
-    SQLLEN bufLen;     // 0: the C type's own size (text: a zero length)
+    SQLLEN bufLen; // 0: the C type's own size (text: a zero length)
     CellStatus status;
-    SQLLEN length = 0;        // length/indicator (when the status writes)
-    const char* value = "";   // the written value, as shown()
+    SQLLEN length = 0;      // length/indicator (when the status writes)
+    const char* value = ""; // the written value, as shown()
 };
 
 const int32_t B = CLIENT_TYPE_BOOLEAN, I = CLIENT_TYPE_INT, BI = CLIENT_TYPE_BIGINT,
               D = CLIENT_TYPE_DOUBLE, S = CLIENT_TYPE_STRING, DT = CLIENT_TYPE_DATE,
               TS = CLIENT_TYPE_TIMESTAMP, DEC = CLIENT_TYPE_DECIMAL;
 const SQLLEN NUL = SQL_NULL_DATA;
-const char* const JSON_NULL = navixrest::kNullCell.data();  // the cell of a JSON null
+const char* const JSON_NULL = navixrest::kNullCell.data(); // the cell of a JSON null
 
 const ConvertRow kRows[] = {
     // Integer widths at their range edges.
@@ -404,8 +490,7 @@ const ConvertRow kRows[] = {
 
 // Converts a row's cell into a buffer with 0xFF guard bytes on both sides.
 CellStatus convertGuarded(const ConvertRow& r, SQLLEN* length, std::string* value,
-                          bool* guardsIntact, bool* untouched)
-{
+                          bool* guardsIntact, bool* untouched) {
     const size_t guard = 16;
     const size_t size = r.bufLen > 0 ? (size_t)r.bufLen : fixedSize(r.cType);
     std::vector<unsigned char> mem(guard + size + guard, 0xFF);
@@ -433,8 +518,7 @@ CellStatus convertGuarded(const ConvertRow& r, SQLLEN* length, std::string* valu
 
 } // namespace
 
-TEST(CellConvert, EveryCTypeAgainstTheInterestingCells)
-{
+TEST(CellConvert, EveryCTypeAgainstTheInterestingCells) {
     clienttest::EnvGuard utc("TZ", "UTC");
     for (const ConvertRow& r : kRows) {
         SCOPED_TRACE(std::string(r.cell) + " type " + std::to_string(r.type) + " as C type " +
@@ -458,15 +542,15 @@ TEST(CellConvert, EveryCTypeAgainstTheInterestingCells)
     }
 }
 
-TEST(CellConvert, TimestampTextCutToEverySmallBuffer)
-{
+TEST(CellConvert, TimestampTextCutToEverySmallBuffer) {
     clienttest::EnvGuard utc("TZ", "UTC");
     const std::string cell = "1705314645123";
     const std::string whole = "2024-01-15 10:30:45";
     char stamp[CELL_STAMP_SIZE];
     std::string scratch;
     std::string_view text;
-    ASSERT_EQ(CELL_OK, cellText(cell, CLIENT_TYPE_TIMESTAMP, false, stamp, scratch, &text, nullptr));
+    ASSERT_EQ(CELL_OK,
+              cellText(cell, CLIENT_TYPE_TIMESTAMP, false, stamp, scratch, &text, nullptr));
     ASSERT_EQ(whole, text);
     for (SQLLEN size = 1; size <= 25; ++size) {
         SCOPED_TRACE("buffer of " + std::to_string(size));
@@ -484,9 +568,12 @@ TEST(CellConvert, TimestampTextCutToEverySmallBuffer)
               cellText("12:00", CLIENT_TYPE_TIMESTAMP, false, stamp, scratch, &text, nullptr));
 }
 
-TEST(CellConvert, StatusTable)
-{
-    struct { CellStatus status; const char* state; SQLRETURN rc; } rows[] = {
+TEST(CellConvert, StatusTable) {
+    struct {
+        CellStatus status;
+        const char* state;
+        SQLRETURN rc;
+    } rows[] = {
         {CELL_OK, "00000", SQL_SUCCESS},
         {CELL_TRUNCATED, "01004", SQL_SUCCESS_WITH_INFO},
         {CELL_FRACTION_CUT, "01S07", SQL_SUCCESS_WITH_INFO},

@@ -113,12 +113,18 @@ std::string sanitize(std::string s) {
 
 } // namespace
 
-const std::string& driverPath() { return g_driverPath; }
-const std::string& hostPort() { return g_hostPort; }
+const std::string& driverPath() {
+    return g_driverPath;
+}
+const std::string& hostPort() {
+    return g_hostPort;
+}
 const std::string& caFile() {
     return g_caFile;
 }
-EmuClient& emulator() { return EmuClient::get(); }
+EmuClient& emulator() {
+    return EmuClient::get();
+}
 
 std::string testProject() {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -157,8 +163,9 @@ Diag diag(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT bufLen) {
     d.ret = SQLGetDiagRec(type, h, rec, state, &d.native, msg.data(), bufLen, &d.textLen);
     if (SQL_SUCCEEDED(d.ret)) {
         d.state = reinterpret_cast<char*>(state);
-        if (bufLen > 0) d.text = std::string(reinterpret_cast<char*>(msg.data()),
-                                             strnlen(reinterpret_cast<char*>(msg.data()), bufLen));
+        if (bufLen > 0)
+            d.text = std::string(reinterpret_cast<char*>(msg.data()),
+                                 strnlen(reinterpret_cast<char*>(msg.data()), bufLen));
     }
     return d;
 }
@@ -191,9 +198,9 @@ SQLRETURN Connection::driverConnect(const std::string& connStr, std::string* out
                                     SQLSMALLINT outBufLen, SQLSMALLINT* outLen) {
     std::vector<SQLCHAR> out(outBufLen > 0 ? outBufLen : 1, 0);
     SQLSMALLINT len = -1;
-    SQLRETURN rc = SQLDriverConnect(
-        dbc, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(connStr.c_str())), SQL_NTS,
-        out.data(), outBufLen, &len, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc = SQLDriverConnect(dbc, nullptr,
+                                    reinterpret_cast<SQLCHAR*>(const_cast<char*>(connStr.c_str())),
+                                    SQL_NTS, out.data(), outBufLen, &len, SQL_DRIVER_NOPROMPT);
     if (SQL_SUCCEEDED(rc)) connected = true;
     if (outConnStr) *outConnStr = reinterpret_cast<char*>(out.data());
     if (outLen) *outLen = len;
@@ -202,11 +209,10 @@ SQLRETURN Connection::driverConnect(const std::string& connStr, std::string* out
 
 SQLRETURN Connection::connect(const std::string& dsn, const std::string& user,
                               const std::string& password) {
-    SQLRETURN rc = SQLConnect(dbc, reinterpret_cast<SQLCHAR*>(const_cast<char*>(dsn.c_str())),
-                              SQL_NTS, reinterpret_cast<SQLCHAR*>(const_cast<char*>(user.c_str())),
-                              SQL_NTS,
-                              reinterpret_cast<SQLCHAR*>(const_cast<char*>(password.c_str())),
-                              SQL_NTS);
+    SQLRETURN rc =
+        SQLConnect(dbc, reinterpret_cast<SQLCHAR*>(const_cast<char*>(dsn.c_str())), SQL_NTS,
+                   reinterpret_cast<SQLCHAR*>(const_cast<char*>(user.c_str())), SQL_NTS,
+                   reinterpret_cast<SQLCHAR*>(const_cast<char*>(password.c_str())), SQL_NTS);
     if (SQL_SUCCEEDED(rc)) connected = true;
     return rc;
 }
@@ -222,7 +228,9 @@ Statement::Statement(Connection& conn) {
         throw std::runtime_error("SQLAllocHandle(STMT) failed");
 }
 
-Statement::~Statement() { release(); }
+Statement::~Statement() {
+    release();
+}
 
 void Statement::release() {
     if (h) SQLFreeHandle(SQL_HANDLE_STMT, h);
@@ -239,7 +247,9 @@ SQLSMALLINT Statement::numCols() {
     return n;
 }
 
-std::string Statement::diagText() { return e2e::diagText(SQL_HANDLE_STMT, h); }
+std::string Statement::diagText() {
+    return e2e::diagText(SQL_HANDLE_STMT, h);
+}
 
 std::string getText(SQLHSTMT h, SQLUSMALLINT col, SQLLEN bufLen) {
     std::vector<char> buf(bufLen, 0);
@@ -261,7 +271,8 @@ std::vector<std::vector<std::string>> Statement::fetchAllText(SQLSMALLINT maxCol
             break;
         }
         std::vector<std::string> row;
-        for (SQLSMALLINT c = 1; c <= n; ++c) row.push_back(getText(h, c));
+        for (SQLSMALLINT c = 1; c <= n; ++c)
+            row.push_back(getText(h, c));
         rows.push_back(row);
     }
     return rows;
@@ -271,8 +282,8 @@ std::string columnName(SQLHSTMT h, SQLUSMALLINT col) {
     SQLCHAR name[256] = {0};
     SQLSMALLINT len = 0, type = 0, digits = 0, nullable = 0;
     SQLULEN size = 0;
-    if (!SQL_SUCCEEDED(SQLDescribeCol(h, col, name, sizeof name, &len, &type, &size, &digits,
-                                      &nullable)))
+    if (!SQL_SUCCEEDED(
+            SQLDescribeCol(h, col, name, sizeof name, &len, &type, &size, &digits, &nullable)))
         return "";
     return reinterpret_cast<char*>(name);
 }
@@ -295,16 +306,16 @@ size_t countRequests(const std::string& project, const std::string& method,
 
 void fault(const std::string& project, const std::string& match, const std::string& kind,
            const std::string& extraJson) {
-    std::string json = "{\"project\":\"" + project + "\",\"match\":\"" + match +
-                       "\",\"kind\":\"" + kind + "\"";
+    std::string json =
+        "{\"project\":\"" + project + "\",\"match\":\"" + match + "\",\"kind\":\"" + kind + "\"";
     if (!extraJson.empty()) json += "," + extraJson;
     json += "}";
     emulator().fault(json);
 }
 
 void runningPolls(const std::string& project, int polls) {
-    emulator().config("{\"project\":\"" + project + "\",\"running_polls\":" + std::to_string(polls) +
-                 "}");
+    emulator().config("{\"project\":\"" + project +
+                      "\",\"running_polls\":" + std::to_string(polls) + "}");
 }
 
 size_t submitRequests(const std::string& project) {

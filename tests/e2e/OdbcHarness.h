@@ -66,7 +66,7 @@ std::string diagText(SQLSMALLINT type, SQLHANDLE h);
 
 // One environment and one connection handle, freed in the right order.
 class Connection {
-public:
+  public:
     Connection();
     ~Connection();
     Connection(const Connection&) = delete;
@@ -85,7 +85,7 @@ public:
 
 // A statement on a connection, freed on destruction.
 class Statement {
-public:
+  public:
     explicit Statement(Connection& conn);
     ~Statement();
     Statement(const Statement&) = delete;
@@ -133,17 +133,17 @@ std::vector<std::string> submittedSql(const std::string& project);
 } // namespace e2e
 
 // Connects with the given string and stops the test unless it succeeded.
-#define E2E_CONNECT(conn, cs)                                                               \
-    do {                                                                                    \
-        SQLRETURN _rc = (conn).driverConnect(cs);                                           \
-        ASSERT_TRUE(SQL_SUCCEEDED(_rc))                                                     \
-            << "connect failed rc=" << _rc << ": " << e2e::diagText(SQL_HANDLE_DBC, (conn).dbc); \
+#define E2E_CONNECT(conn, cs)                                                                      \
+    do {                                                                                           \
+        SQLRETURN _rc = (conn).driverConnect(cs);                                                  \
+        ASSERT_TRUE(SQL_SUCCEEDED(_rc))                                                            \
+            << "connect failed rc=" << _rc << ": " << e2e::diagText(SQL_HANDLE_DBC, (conn).dbc);   \
     } while (0)
 
-#define E2E_EXEC(stmt, sql)                                                                 \
-    do {                                                                                    \
-        SQLRETURN _rc = (stmt).exec(sql);                                                   \
-        ASSERT_EQ(SQL_SUCCESS, _rc) << "exec failed: " << (sql) << ": " << (stmt).diagText(); \
+#define E2E_EXEC(stmt, sql)                                                                        \
+    do {                                                                                           \
+        SQLRETURN _rc = (stmt).exec(sql);                                                          \
+        ASSERT_EQ(SQL_SUCCESS, _rc) << "exec failed: " << (sql) << ": " << (stmt).diagText();      \
     } while (0)
 
 #endif

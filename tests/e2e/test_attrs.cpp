@@ -13,7 +13,7 @@ using namespace e2e;
 namespace {
 
 class Attrs : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         E2E_CONNECT(conn, akskConnStr(testProject()));
         st = std::make_unique<Statement>(conn);
@@ -30,8 +30,8 @@ TEST_F(Attrs, ConnectionAttributesAcceptedWithoutEffect) {
     // The service has no transactions: switching autocommit off is refused.
     EXPECT_EQ(SQL_ERROR,
               SQLSetConnectAttr(conn.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_OFF, 0));
-    EXPECT_EQ(SQL_ERROR, SQLSetConnectAttr(conn.dbc, SQL_ATTR_ACCESS_MODE,
-                                           (SQLPOINTER)SQL_MODE_READ_ONLY, 0));
+    EXPECT_EQ(SQL_ERROR,
+              SQLSetConnectAttr(conn.dbc, SQL_ATTR_ACCESS_MODE, (SQLPOINTER)SQL_MODE_READ_ONLY, 0));
     SQLUINTEGER v = 0xABCD;
     EXPECT_EQ(SQL_ERROR, SQLGetConnectAttr(conn.dbc, SQL_ATTR_CONNECTION_TIMEOUT, &v, 0, nullptr));
     EXPECT_EQ(0xABCDu, v);
@@ -131,8 +131,8 @@ TEST_F(Attrs, UnsupportedCallsFailCleanly) {
     SQLINTEGER value = 1;
     SQLLEN ind = 0;
     ASSERT_EQ(SQL_SUCCESS, SQLPrepare(st->h, (SQLCHAR*)"select ?", SQL_NTS));
-    EXPECT_EQ(SQL_ERROR, SQLBindParameter(st->h, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0,
-                                          0, &value, 0, &ind));
+    EXPECT_EQ(SQL_ERROR, SQLBindParameter(st->h, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                          &value, 0, &ind));
     char out[64];
     SQLINTEGER outLen = 0;
     EXPECT_EQ(SQL_ERROR, SQLNativeSql(conn.dbc, (SQLCHAR*)"select 1", SQL_NTS, (SQLCHAR*)out,

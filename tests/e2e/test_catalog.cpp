@@ -9,7 +9,7 @@ using namespace e2e;
 namespace {
 
 class Catalog : public ::testing::Test {
-protected:
+  protected:
     void open(const std::string& database = "db1") {
         project = testProject();
         emulator().reset(project);
@@ -25,18 +25,20 @@ protected:
     // Column names of the current result.
     std::vector<std::string> names() {
         std::vector<std::string> out;
-        for (SQLSMALLINT c = 1; c <= st->numCols(); ++c) out.push_back(columnName(st->h, c));
+        for (SQLSMALLINT c = 1; c <= st->numCols(); ++c)
+            out.push_back(columnName(st->h, c));
         return out;
     }
     // One column of every row, as text.
     std::vector<std::string> column(const std::vector<std::vector<std::string>>& rows, size_t i) {
         std::vector<std::string> out;
-        for (const auto& r : rows) out.push_back(r.at(i));
+        for (const auto& r : rows)
+            out.push_back(r.at(i));
         return out;
     }
     SQLRETURN tables(const char* pattern, const char* types = nullptr) {
-        return SQLTables(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)pattern,
-                         pattern ? SQL_NTS : 0, (SQLCHAR*)types, types ? SQL_NTS : 0);
+        return SQLTables(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)pattern, pattern ? SQL_NTS : 0,
+                         (SQLCHAR*)types, types ? SQL_NTS : 0);
     }
 
     std::string project;
@@ -73,7 +75,8 @@ TEST_F(Catalog, TablePatternBecomesTheServicesWildcard) {
     // An underscore goes to the service as it is, where it matches only itself.
     ASSERT_EQ(SQL_SUCCESS, tables("sales_%", "TABLE")) << st->diagText();
     EXPECT_EQ((Names{"sales_2023", "sales_2024"}), column(st->fetchAllText(), 2));
-    EXPECT_EQ((Names{"show tables like 'sales*'", "show tables like 'sales_*'"}), submittedSql(project));
+    EXPECT_EQ((Names{"show tables like 'sales*'", "show tables like 'sales_*'"}),
+              submittedSql(project));
 }
 
 TEST_F(Catalog, TablePatternWithAQuoteIsRefused) {
@@ -98,8 +101,8 @@ TEST_F(Catalog, TablesAfterUseListTheNewDatabase) {
 }
 
 TEST_F(Catalog, ColumnsOfATable) {
-    ASSERT_EQ(SQL_SUCCESS, SQLColumns(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"customers",
-                                      SQL_NTS, nullptr, 0))
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLColumns(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"customers", SQL_NTS, nullptr, 0))
         << st->diagText();
     EXPECT_EQ((Names{"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "COLUMN_NAME", "DATA_TYPE",
                      "TYPE_NAME", "COLUMN_SIZE", "BUFFER_LENGTH", "DECIMAL_DIGITS",
@@ -111,14 +114,20 @@ TEST_F(Catalog, ColumnsOfATable) {
     // TABLE_CAT .. IS_NULLABLE for each column, as text; SQL_DATETIME_SUB is
     // NULL for these types.
     const Rows expected = {
-        {"", "", "customers", "id", "4", "int", "11", "4", "<null>", "10", "1", "", "", "4", "<null>", "334", "1", "YES"},
-        {"", "", "customers", "name", "12", "string", "334", "334", "<null>", "10", "1", "customer name", "", "12", "<null>", "334", "2", "YES"},
+        {"", "", "customers", "id", "4", "int", "11", "4", "<null>", "10", "1", "", "", "4",
+         "<null>", "334", "1", "YES"},
+        {"", "", "customers", "name", "12", "string", "334", "334", "<null>", "10", "1",
+         "customer name", "", "12", "<null>", "334", "2", "YES"},
         // A type with a length is not in the service's type table.
-        {"", "", "customers", "city", "0", "varchar(30)", "334", "334", "<null>", "10", "1", "Wohnort (Stadt)", "", "0", "<null>", "334", "3", "YES"},
-        {"", "", "customers", "balance", "3", "decimal(12,2)", "11", "8", "<null>", "10", "1", "", "", "3", "<null>", "334", "4", "YES"},
-        {"", "", "customers", "created", "93", "timestamp", "334", "334", "<null>", "10", "1", "", "", "93", "<null>", "334", "5", "YES"},
+        {"", "", "customers", "city", "0", "varchar(30)", "334", "334", "<null>", "10", "1",
+         "Wohnort (Stadt)", "", "0", "<null>", "334", "3", "YES"},
+        {"", "", "customers", "balance", "3", "decimal(12,2)", "11", "8", "<null>", "10", "1", "",
+         "", "3", "<null>", "334", "4", "YES"},
+        {"", "", "customers", "created", "93", "timestamp", "334", "334", "<null>", "10", "1", "",
+         "", "93", "<null>", "334", "5", "YES"},
     };
-    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(expected[i], rows[i]) << "row " << i;
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(expected[i], rows[i]) << "row " << i;
     // The description was asked for in the current database.
     bool described = false;
     for (const EmuRequest& r : emulator().requests(project))
@@ -128,8 +137,8 @@ TEST_F(Catalog, ColumnsOfATable) {
 }
 
 TEST_F(Catalog, ColumnsReadWithTypedGetters) {
-    ASSERT_EQ(SQL_SUCCESS, SQLColumns(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"all_types", 9,
-                                      nullptr, 0))
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLColumns(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"all_types", 9, nullptr, 0))
         << st->diagText();
     SQLSMALLINT dataType = 0, decimalDigits = 0;
     SQLINTEGER columnSize = 0, ordinal = 0;
@@ -176,7 +185,8 @@ TEST_F(Catalog, ColumnsOfAnUnknownTableFail) {
     EXPECT_EQ(0u, d.text.find("VKL Service response: ")) << d.text;
     // A missing or too long name is refused before the service is asked.
     size_t before = emulator().requests(project).size();
-    EXPECT_EQ(SQL_ERROR, SQLColumns(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"", SQL_NTS, nullptr, 0));
+    EXPECT_EQ(SQL_ERROR,
+              SQLColumns(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"", SQL_NTS, nullptr, 0));
     std::string tooLong(513, 't');
     EXPECT_EQ(SQL_ERROR, SQLColumns(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)tooLong.c_str(), 513,
                                     nullptr, 0));
@@ -190,12 +200,14 @@ TEST_F(Catalog, TypeInfoForAllTypes) {
     EXPECT_EQ("INTERVAL_PRECISION", columnName(st->h, 19));
     Rows rows = st->fetchAllText();
     ASSERT_EQ(15u, rows.size());
-    EXPECT_EQ((Names{"INT", "STRING", "DOUBLE", "DECIMAL", "BOOLEAN", "SHORT", "SMALLINT",
-                     "BIGINT", "LONG", "TIMESTAMP", "CHAR", "VARCHAR", "DATE", "TINYINT", "FLOAT"}),
+    EXPECT_EQ((Names{"INT", "STRING", "DOUBLE", "DECIMAL", "BOOLEAN", "SHORT", "SMALLINT", "BIGINT",
+                     "LONG", "TIMESTAMP", "CHAR", "VARCHAR", "DATE", "TINYINT", "FLOAT"}),
               column(rows, 0));
-    EXPECT_EQ((Names{"4", "12", "8", "3", "5", "4", "5", "-5", "-5", "93", "12", "12", "91", "-6", "6"}),
-              column(rows, 1));
-    EXPECT_EQ((Names{"4", "334", "8", "8", "4", "2", "2", "8", "4", "334", "334", "334", "334", "1", "4"}),
+    EXPECT_EQ(
+        (Names{"4", "12", "8", "3", "5", "4", "5", "-5", "-5", "93", "12", "12", "91", "-6", "6"}),
+        column(rows, 1));
+    EXPECT_EQ((Names{"4", "334", "8", "8", "4", "2", "2", "8", "4", "334", "334", "334", "334", "1",
+                     "4"}),
               column(rows, 2));
     // INT: signed attribute and auto-unique given; STRING: both NULL.
     EXPECT_EQ((Names{"INT", "4", "4", "<null>", "<null>", "<null>", "1", "1", "3", "1", "0", "0",
@@ -212,7 +224,8 @@ TEST_F(Catalog, TypeInfoForOneTypeIsRefused) {
 }
 
 TEST_F(Catalog, PrimaryAndForeignKeysAreEmpty) {
-    ASSERT_EQ(SQL_SUCCESS, SQLPrimaryKeys(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"customers", SQL_NTS))
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLPrimaryKeys(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"customers", SQL_NTS))
         << st->diagText();
     EXPECT_EQ(0, st->numCols());
     EXPECT_EQ(SQL_NO_DATA, SQLFetch(st->h));

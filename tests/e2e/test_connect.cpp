@@ -20,7 +20,9 @@ std::string withoutManagerPrefix(const std::string& text) {
     return text.compare(0, dm.size(), dm) == 0 ? text.substr(dm.size()) : text;
 }
 
-bool startsWith(const std::string& s, const std::string& p) { return s.compare(0, p.size(), p) == 0; }
+bool startsWith(const std::string& s, const std::string& p) {
+    return s.compare(0, p.size(), p) == 0;
+}
 
 // Every service request of the project carries the given header; returns how many there were.
 size_t serviceRequestsWith(const std::string& project, const std::string& header,
@@ -78,8 +80,8 @@ TEST(Connect, TokenModePasswordWithQuoteAndBackslash) {
     std::string project = testProject();
     emulator().reset(project);
     Connection conn;
-    std::string cs = "DRIVER=" + driverPath() + ";DSN=e2e;HOST=" + hostPort() + ";REGION=" +
-                     kRegion + ";PROJECTID=" + project +
+    std::string cs = "DRIVER=" + driverPath() + ";DSN=e2e;HOST=" + hostPort() +
+                     ";REGION=" + kRegion + ";PROJECTID=" + project +
                      ";AUTHMODE=0;ACCOUNT=emuaccount;USER=quoteuser;PASSWORD=pa\"ss\\word";
     ASSERT_EQ(SQL_SUCCESS, conn.driverConnect(cs)) << diagText(SQL_HANDLE_DBC, conn.dbc);
     expectSelectOne(conn);
@@ -149,7 +151,8 @@ TEST(Connect, DataSourceNamedInConnectionString) {
     SQLSMALLINT outLen = -1;
     // Only the data source is named; the driver reads every other key from odbc.ini,
     // and its out connection string names the driver entry of the section.
-    ASSERT_TRUE(SQL_SUCCEEDED(conn.driverConnect(std::string("DSN=") + kDsnAksk, &out, 1024, &outLen)))
+    ASSERT_TRUE(
+        SQL_SUCCEEDED(conn.driverConnect(std::string("DSN=") + kDsnAksk, &out, 1024, &outLen)))
         << diagText(SQL_HANDLE_DBC, conn.dbc);
     EXPECT_EQ("DRIVER=VKL", out);
     EXPECT_EQ(10, outLen);
@@ -204,8 +207,9 @@ TEST(Connect, WrongPasswordThroughDataSource) {
     EXPECT_EQ("HY000", d.state);
     // A failed SQLConnect unloads the driver, so the driver manager keeps its
     // own copy of the record and puts its name in front of the text.
-    EXPECT_EQ("VKL ODBC System ERROR. Identity service answered 401: The username or password is wrong.",
-              withoutManagerPrefix(d.text));
+    EXPECT_EQ(
+        "VKL ODBC System ERROR. Identity service answered 401: The username or password is wrong.",
+        withoutManagerPrefix(d.text));
     EXPECT_EQ(401, d.native);
 }
 
@@ -245,9 +249,8 @@ TEST(Connect, SecondConnectOnConnectedHandleIsRefused) {
     std::string project = testProject();
     Connection conn;
     E2E_CONNECT(conn, akskConnStr(project));
-    SQLRETURN rc = SQLDriverConnect(conn.dbc, nullptr,
-                                    (SQLCHAR*)tokenConnStr(project).c_str(), SQL_NTS, nullptr,
-                                    0, nullptr, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc = SQLDriverConnect(conn.dbc, nullptr, (SQLCHAR*)tokenConnStr(project).c_str(),
+                                    SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     EXPECT_EQ(SQL_ERROR, rc);
     expectSelectOne(conn);
 }
@@ -319,8 +322,8 @@ TEST(Connect, GetInfoDescribesTheOpenConnection) {
 TEST(Connect, SurplusEntriesAndOverlongValues) {
     std::string project = testProject();
     emulator().reset(project);
-    std::string base = "DRIVER=" + driverPath() + ";DSN=e2e;HOST=" + hostPort() + ";REGION=" +
-                       kRegion + ";AUTHMODE=1;AK=" + kAk + ";SK=" + kSk;
+    std::string base = "DRIVER=" + driverPath() + ";DSN=e2e;HOST=" + hostPort() +
+                       ";REGION=" + kRegion + ";AUTHMODE=1;AK=" + kAk + ";SK=" + kSk;
     auto fillers = [](int n) {
         std::string f;
         for (int i = 0; i < n; ++i)

@@ -35,7 +35,7 @@ const Expected kColumns[] = {
 };
 
 class Describe : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         E2E_CONNECT(conn, akskConnStr(testProject()));
         st = std::make_unique<Statement>(conn);
@@ -53,7 +53,8 @@ protected:
         SQLSMALLINT len = -1;
         SQLRETURN rc = SQLColAttribute(st->h, col, field, buf, sizeof buf, &len, nullptr);
         EXPECT_EQ(SQL_SUCCESS, rc) << "column " << col << " field " << field;
-        EXPECT_EQ(static_cast<SQLSMALLINT>(strlen(buf)), len) << "column " << col << " field " << field;
+        EXPECT_EQ(static_cast<SQLSMALLINT>(strlen(buf)), len)
+            << "column " << col << " field " << field;
         return buf;
     }
     Connection conn;
@@ -70,8 +71,8 @@ TEST_F(Describe, DescribeColEveryType) {
         SQLCHAR name[64];
         SQLSMALLINT nameLen = -1, type = -1, digits = -1, nullable = -1;
         SQLULEN size = 0;
-        ASSERT_EQ(SQL_SUCCESS,
-                  SQLDescribeCol(st->h, c, name, sizeof name, &nameLen, &type, &size, &digits, &nullable));
+        ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(st->h, c, name, sizeof name, &nameLen, &type, &size,
+                                              &digits, &nullable));
         EXPECT_STREQ(e.name, (char*)name);
         EXPECT_EQ(static_cast<SQLSMALLINT>(strlen(e.name)), nameLen);
         EXPECT_EQ(e.sqlType, type);
@@ -137,7 +138,8 @@ TEST_F(Describe, CutNamesAndBadColumns) {
                                         nullptr, nullptr));
     SQLLEN v = 0;
     EXPECT_EQ(SQL_ERROR, SQLColAttribute(st->h, 15, SQL_DESC_TYPE, nullptr, 0, nullptr, &v));
-    EXPECT_EQ(SQL_ERROR, SQLColAttribute(st->h, 1, SQL_DESC_MINIMUM_SCALE, nullptr, 0, nullptr, &v));
+    EXPECT_EQ(SQL_ERROR,
+              SQLColAttribute(st->h, 1, SQL_DESC_MINIMUM_SCALE, nullptr, 0, nullptr, &v));
 }
 
 TEST_F(Describe, ResultWithoutColumns) {
@@ -158,8 +160,8 @@ TEST_F(Describe, ExpressionColumnsTakeTheirTypeFromTheService) {
     for (SQLUSMALLINT c = 1; c <= 4; ++c) {
         SQLCHAR name[32];
         SQLSMALLINT type = 0;
-        ASSERT_EQ(SQL_SUCCESS,
-                  SQLDescribeCol(expr.h, c, name, sizeof name, nullptr, &type, nullptr, nullptr, nullptr));
+        ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(expr.h, c, name, sizeof name, nullptr, &type, nullptr,
+                                              nullptr, nullptr));
         EXPECT_STREQ(names[c - 1], (char*)name);
         EXPECT_EQ(types[c - 1], type) << names[c - 1];
     }

@@ -12,7 +12,7 @@ namespace {
 const std::string kPrefix = "VKL Service response: ";
 
 class Diagnostics : public ::testing::Test {
-protected:
+  protected:
     void connect(const std::string& extra = "") {
         project = testProject();
         emulator().reset(project);
@@ -127,7 +127,8 @@ TEST_F(Diagnostics, TimeOutAndItsTruncatedMessage) {
 TEST_F(Diagnostics, LongServiceMessageIsCutTo1024Characters) {
     connect();
     std::string longText(1100, 'x');
-    for (size_t i = 0; i < longText.size(); i += 10) longText[i] = static_cast<char>('a' + (i / 10) % 26);
+    for (size_t i = 0; i < longText.size(); i += 10)
+        longText[i] = static_cast<char>('a' + (i / 10) % 26);
     fault(project, "submit", "not_success", "\"message\":\"" + longText + "\"");
     EXPECT_EQ(SQL_ERROR, st->exec("select 1"));
     Diag d = stmtDiag(2048);

@@ -13,15 +13,27 @@ namespace {
 
 // Columns of all_types, in order.
 enum Col : SQLUSMALLINT {
-    ID = 1, C_BOOLEAN, C_TINYINT, C_SMALLINT, C_INT, C_BIGINT, C_FLOAT, C_DOUBLE, C_DECIMAL,
-    C_STRING, C_VARCHAR, C_CHAR, C_DATE, C_TIMESTAMP
+    ID = 1,
+    C_BOOLEAN,
+    C_TINYINT,
+    C_SMALLINT,
+    C_INT,
+    C_BIGINT,
+    C_FLOAT,
+    C_DOUBLE,
+    C_DECIMAL,
+    C_STRING,
+    C_VARCHAR,
+    C_CHAR,
+    C_DATE,
+    C_TIMESTAMP
 };
 const SQLUSMALLINT kAllCols[] = {ID,        C_BOOLEAN, C_TINYINT, C_SMALLINT, C_INT,
                                  C_BIGINT,  C_FLOAT,   C_DOUBLE,  C_DECIMAL,  C_STRING,
                                  C_VARCHAR, C_CHAR,    C_DATE,    C_TIMESTAMP};
 
 class Fetch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { open(); }
 
     void open(const std::string& extra = "") {
@@ -204,16 +216,42 @@ TEST_F(Fetch, IntegersOfEveryWidth) {
         ASSERT_EQ(r.ind, ind);
         long long v = 0;
         switch (r.cType) {
-        case SQL_C_UTINYINT: v = target[0]; break;
+        case SQL_C_UTINYINT:
+            v = target[0];
+            break;
         case SQL_C_TINYINT:
-        case SQL_C_STINYINT: v = static_cast<SQLSCHAR>(target[0]); break;
-        case SQL_C_USHORT: { SQLUSMALLINT x; memcpy(&x, target, 2); v = x; break; }
+        case SQL_C_STINYINT:
+            v = static_cast<SQLSCHAR>(target[0]);
+            break;
+        case SQL_C_USHORT: {
+            SQLUSMALLINT x;
+            memcpy(&x, target, 2);
+            v = x;
+            break;
+        }
         case SQL_C_SHORT:
-        case SQL_C_SSHORT: { SQLSMALLINT x; memcpy(&x, target, 2); v = x; break; }
-        case SQL_C_ULONG: { SQLUINTEGER x; memcpy(&x, target, 4); v = x; break; }
+        case SQL_C_SSHORT: {
+            SQLSMALLINT x;
+            memcpy(&x, target, 2);
+            v = x;
+            break;
+        }
+        case SQL_C_ULONG: {
+            SQLUINTEGER x;
+            memcpy(&x, target, 4);
+            v = x;
+            break;
+        }
         case SQL_C_LONG:
-        case SQL_C_SLONG: { SQLINTEGER x; memcpy(&x, target, 4); v = x; break; }
-        default: memcpy(&v, target, 8); break;
+        case SQL_C_SLONG: {
+            SQLINTEGER x;
+            memcpy(&x, target, 4);
+            v = x;
+            break;
+        }
+        default:
+            memcpy(&v, target, 8);
+            break;
         }
         EXPECT_EQ(r.value, v);
         EXPECT_EQ(0x5A, target[ind]) << "written past the value";

@@ -53,7 +53,8 @@ TEST(Lifecycle, ManyStatementsFreedInAnyOrder) {
     Connection conn;
     E2E_CONNECT(conn, akskConnStr(testProject()));
     SQLHSTMT st[4];
-    for (auto& s : st) ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, conn.dbc, &s));
+    for (auto& s : st)
+        ASSERT_EQ(SQL_SUCCESS, SQLAllocHandle(SQL_HANDLE_STMT, conn.dbc, &s));
     for (int i = 0; i < 4; ++i) {
         std::string sql = "select " + std::to_string(i + 10);
         ASSERT_EQ(SQL_SUCCESS, SQLExecDirect(st[i], (SQLCHAR*)sql.c_str(), SQL_NTS));
@@ -63,7 +64,8 @@ TEST(Lifecycle, ManyStatementsFreedInAnyOrder) {
         ASSERT_EQ(SQL_SUCCESS, SQLFetch(st[i]));
         EXPECT_EQ(std::to_string(i + 10), getText(st[i], 1));
     }
-    for (int i : {1, 3, 0}) EXPECT_EQ(SQL_SUCCESS, SQLFreeHandle(SQL_HANDLE_STMT, st[i]));
+    for (int i : {1, 3, 0})
+        EXPECT_EQ(SQL_SUCCESS, SQLFreeHandle(SQL_HANDLE_STMT, st[i]));
     EXPECT_EQ(SQL_ERROR, SQLDisconnect(conn.dbc));
     EXPECT_EQ(SQL_SUCCESS, SQLFreeHandle(SQL_HANDLE_STMT, st[2]));
     EXPECT_EQ(SQL_SUCCESS, conn.disconnect());

@@ -60,7 +60,8 @@ TEST(Rows, ShortResultNeedsOnePageOnly) {
     Statement st(conn);
     E2E_EXEC(st, "select id from numbers where id <= 30 order by id");
     int n = 0;
-    while (SQLFetch(st.h) == SQL_SUCCESS) ++n;
+    while (SQLFetch(st.h) == SQL_SUCCESS)
+        ++n;
     EXPECT_EQ(30, n);
     EXPECT_EQ(SQL_NO_DATA, SQLFetch(st.h));
     EXPECT_EQ(1u, pageRequests(project));
@@ -138,7 +139,8 @@ TEST(Rows, LongTextWrittenAndReadBackInParts) {
     // Multi-byte characters cut at arbitrary byte boundaries must join again.
     std::string unit = "K\xC3\xB6ln-\xE6\x9D\xB1\xE4\xBA\xAC-";
     std::string text;
-    while (text.size() < 5000) text += unit;
+    while (text.size() < 5000)
+        text += unit;
     E2E_EXEC(st, "create table notes (id INT, body STRING)");
     E2E_EXEC(st, "insert into notes values (1, '" + text + "')");
     E2E_EXEC(st, "select body from notes where id = 1");
@@ -164,7 +166,8 @@ TEST(Rows, RefusedLaterPageFailsTheFetchWithTheServiceText) {
     Statement st(conn);
     E2E_EXEC(st, "select id from numbers order by id");
     fault(project, "result", "not_success", "\"message\":\"page 2 is gone\"");
-    for (int i = 1; i <= 100; ++i) ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.h)) << "row " << i;
+    for (int i = 1; i <= 100; ++i)
+        ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.h)) << "row " << i;
     EXPECT_EQ(SQL_ERROR, SQLFetch(st.h));
     Diag d = diag(SQL_HANDLE_STMT, st.h);
     EXPECT_EQ("01000", d.state);

@@ -10,7 +10,7 @@ using namespace e2e;
 namespace {
 
 class Statements : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         project = testProject();
         emulator().reset(project);
@@ -87,7 +87,8 @@ TEST_F(Statements, DoubleQuotesInsideTextLiteralsAreData) {
     EXPECT_EQ("3", scalar("select id from customers where name = 'Zo\xC3\xAB \"Zed\" O''Neil'"));
     ASSERT_EQ(SQL_SUCCESS, st->exec("create table quotes (id INT, body STRING)")) << st->diagText();
     ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st->h, SQL_CLOSE));
-    ASSERT_EQ(SQL_SUCCESS, st->exec("insert into quotes values (1, 'say \"hi\"')")) << st->diagText();
+    ASSERT_EQ(SQL_SUCCESS, st->exec("insert into quotes values (1, 'say \"hi\"')"))
+        << st->diagText();
     EXPECT_EQ("say \"hi\"", scalar("select body from quotes where id = 1"));
     // Outside literals they still quote identifiers.
     EXPECT_EQ("1", scalar("select \"id\" from quotes"));

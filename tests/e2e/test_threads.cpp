@@ -59,8 +59,10 @@ TEST(Threads, ConnectionsOnSeveralThreads) {
             }
         });
     }
-    for (auto& th : threads) th.join();
-    for (int t = 0; t < kThreads; ++t) EXPECT_EQ("", errors[t]) << "thread " << t;
+    for (auto& th : threads)
+        th.join();
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ("", errors[t]) << "thread " << t;
     EXPECT_EQ(kThreads * kQueries, good.load());
 }
 

@@ -11,7 +11,8 @@ namespace {
 
 std::string tokenBody(const std::string& user, const std::string& password,
                       const std::string& project) {
-    return std::string("{\"auth\":{\"identity\":{\"methods\":[\"password\"],\"password\":{\"user\":{") +
+    return std::string(
+               "{\"auth\":{\"identity\":{\"methods\":[\"password\"],\"password\":{\"user\":{") +
            "\"name\":" + emuJsonString(user) + ",\"password\":" + emuJsonString(password) +
            ",\"domain\":{\"name\":\"emuaccount\"}}}},\"scope\":{\"project\":{\"id\":" +
            emuJsonString(project) + "}}}}";
@@ -24,7 +25,7 @@ std::string getToken(EmuClient& emu, const std::string& project) {
     return r.header("X-Subject-Token");
 }
 
-}  // namespace
+} // namespace
 
 TEST(EmuClient, RecordsRequestsInWireOrderPerProject) {
     EmuClient& emu = EmuClient::get();
@@ -72,7 +73,8 @@ TEST(EmuClient, RecordsPostBodyAndTokenRequestUnderItsProject) {
     EmuClient& emu = EmuClient::get();
     std::string p = emu.uniqueProject("body");
     std::string body = "{\"sql\":\"select 'Müller'\"}";
-    emu.send("POST", "/v1.0/" + p + "/jobs/submit-job", {{"Content-Type", "application/json"}}, body);
+    emu.send("POST", "/v1.0/" + p + "/jobs/submit-job", {{"Content-Type", "application/json"}},
+             body);
     getToken(emu, p);
     auto records = emu.requests(p);
     ASSERT_EQ(2u, records.size());
@@ -111,7 +113,8 @@ TEST(EmuClient, RejectsBadControlBodies) {
     EXPECT_THROW(emu.fault("{\"project\":\"" + p + "\",\"match\":\"status\",\"kind\":\"boom\"}"),
                  std::runtime_error);
     EXPECT_THROW(emu.fault("{\"match\":\"status\",\"kind\":\"drop\"}"), std::runtime_error);
-    EXPECT_THROW(emu.config("{\"project\":\"" + p + "\",\"running_polls\":-1}"), std::runtime_error);
+    EXPECT_THROW(emu.config("{\"project\":\"" + p + "\",\"running_polls\":-1}"),
+                 std::runtime_error);
     EXPECT_THROW(emu.config("not json"), std::runtime_error);
 }
 
@@ -134,12 +137,20 @@ TEST(EmuClient, TokensAreCheckedForCredentialsProjectAndLifetime) {
     std::string token = getToken(emu, p);
     ASSERT_NE("", token);
     // Authorised: an unknown job is a 404, not a 401.
-    EXPECT_EQ(404, emu.send("GET", "/v1.0/" + p + "/jobs/none/status", {{"X-Auth-Token", token}}, "").status);
-    EXPECT_EQ(401, emu.send("GET", "/v1.0/" + other + "/jobs/none/status", {{"X-Auth-Token", token}}, "").status)
+    EXPECT_EQ(
+        404,
+        emu.send("GET", "/v1.0/" + p + "/jobs/none/status", {{"X-Auth-Token", token}}, "").status);
+    EXPECT_EQ(401,
+              emu.send("GET", "/v1.0/" + other + "/jobs/none/status", {{"X-Auth-Token", token}}, "")
+                  .status)
         << "a token is valid only for its own project";
-    EXPECT_EQ(401, emu.send("GET", "/v1.0/" + p + "/jobs/none/status", {{"X-Auth-Token", token + "x"}}, "").status);
+    EXPECT_EQ(401, emu.send("GET", "/v1.0/" + p + "/jobs/none/status",
+                            {{"X-Auth-Token", token + "x"}}, "")
+                       .status);
 
     emu.config("{\"project\":" + emuJsonString(p) + ",\"token_ttl\":0}");
     std::string expired = getToken(emu, p);
-    EXPECT_EQ(401, emu.send("GET", "/v1.0/" + p + "/jobs/none/status", {{"X-Auth-Token", expired}}, "").status);
+    EXPECT_EQ(401,
+              emu.send("GET", "/v1.0/" + p + "/jobs/none/status", {{"X-Auth-Token", expired}}, "")
+                  .status);
 }

@@ -11,14 +11,13 @@
 #include <vector>
 
 struct ChildResult {
-    int exitCode = -1;      // -1 when the child did not exit normally
-    int signal = 0;         // the signal that ended it, if one did
+    int exitCode = -1; // -1 when the child did not exit normally
+    int signal = 0;    // the signal that ended it, if one did
     std::string out;
     std::string err;
 };
 
-inline ChildResult runChild(const std::vector<std::string>& argv)
-{
+inline ChildResult runChild(const std::vector<std::string>& argv) {
     ChildResult result;
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {

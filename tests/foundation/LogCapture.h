@@ -19,32 +19,29 @@ struct CapturedEntry {
 };
 
 class CaptureAppender : public log4cplus::Appender {
-public:
+  public:
     std::vector<CapturedEntry> entries;
 
     ~CaptureAppender() override { destructorImpl(); }
     void close() override { closed = true; }
 
-protected:
-    void append(const log4cplus::spi::InternalLoggingEvent& event) override
-    {
+  protected:
+    void append(const log4cplus::spi::InternalLoggingEvent& event) override {
         entries.push_back(CapturedEntry{event.getLogLevel(), event.getMessage(), event.getFile(),
                                         event.getLine(), event.getFunction()});
     }
 };
 
 class LogCapture {
-public:
+  public:
     explicit LogCapture(log4cplus::LogLevel rootLevel = log4cplus::TRACE_LOG_LEVEL)
-        : appender_(new CaptureAppender), shared_(appender_)
-    {
+        : appender_(new CaptureAppender), shared_(appender_) {
         log4cplus::Logger root = log4cplus::Logger::getRoot();
         previousLevel_ = root.getLogLevel();
         root.addAppender(shared_);
         root.setLogLevel(rootLevel);
     }
-    ~LogCapture()
-    {
+    ~LogCapture() {
         log4cplus::Logger root = log4cplus::Logger::getRoot();
         root.removeAppender(shared_);
         root.setLogLevel(previousLevel_);
@@ -56,8 +53,7 @@ public:
     void clear() { appender_->entries.clear(); }
 
     // Entries whose message contains `text`.
-    size_t count(const std::string& text) const
-    {
+    size_t count(const std::string& text) const {
         size_t n = 0;
         for (const CapturedEntry& e : appender_->entries) {
             if (e.message.find(text) != std::string::npos) {
@@ -67,7 +63,7 @@ public:
         return n;
     }
 
-private:
+  private:
     CaptureAppender* appender_;
     log4cplus::SharedAppenderPtr shared_;
     log4cplus::LogLevel previousLevel_;

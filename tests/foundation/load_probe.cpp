@@ -8,8 +8,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 2) {
         fprintf(stderr, "usage: %s LIBRARY [SYMBOL...]\n", argv[0]);
         return 1;

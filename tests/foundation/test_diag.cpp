@@ -10,15 +10,13 @@
 static const char kPrefix[] = "VKL Service response: ";
 
 // A record as a handle might hold it after earlier use: every byte dirty.
-static DiagRecord dirtyRecord()
-{
+static DiagRecord dirtyRecord() {
     DiagRecord r;
     memset(&r, 'Q', sizeof(r));
     return r;
 }
 
-static bool tailIsNul(const char* field, size_t from, size_t size)
-{
+static bool tailIsNul(const char* field, size_t from, size_t size) {
     for (size_t i = from; i < size; i++) {
         if (field[i] != '\0') {
             return false;
@@ -27,16 +25,14 @@ static bool tailIsNul(const char* field, size_t from, size_t size)
     return true;
 }
 
-TEST(DiagInfo, DefaultIsSuccess)
-{
+TEST(DiagInfo, DefaultIsSuccess) {
     DiagInfo d;
     EXPECT_EQ(d.code, 0);
     EXPECT_EQ(d.sqlstate, "00000");
     EXPECT_EQ(d.message, "VKL ODBC Success.");
 }
 
-TEST(DiagInfo, SetWithNullMessageKeepsTheEarlierMessage)
-{
+TEST(DiagInfo, SetWithNullMessageKeepsTheEarlierMessage) {
     DiagInfo d;
     d.set(3, "HY000", "VKL Service Response Time Out.");
     d.set(1, "01000", NULL);
@@ -49,8 +45,7 @@ TEST(DiagInfo, SetWithNullMessageKeepsTheEarlierMessage)
     EXPECT_EQ(d.message, "VKL ODBC System ERROR.");
 }
 
-TEST(DiagInfo, ServiceErrorPrefixesTheServiceText)
-{
+TEST(DiagInfo, ServiceErrorPrefixesTheServiceText) {
     DiagInfo d;
     d.setServiceError("table not found");
     EXPECT_EQ(d.code, 4);
@@ -67,8 +62,7 @@ TEST(DiagInfo, ServiceErrorPrefixesTheServiceText)
     EXPECT_EQ(d.message, "kept");
 }
 
-TEST(FillDiagRecord, CopiesAndPadsWithNul)
-{
+TEST(FillDiagRecord, CopiesAndPadsWithNul) {
     DiagInfo d;
     DiagRecord r = dirtyRecord();
     fillDiagRecordFrom(d, &r);
@@ -79,8 +73,7 @@ TEST(FillDiagRecord, CopiesAndPadsWithNul)
     EXPECT_EQ(r.sqlState[5], '\0');
 }
 
-TEST(FillDiagRecord, LongServiceErrorIsCutTo1024Characters)
-{
+TEST(FillDiagRecord, LongServiceErrorIsCutTo1024Characters) {
     std::string service;
     for (int i = 0; i < 1100; i++) {
         service.push_back(static_cast<char>('a' + i % 26));
@@ -98,8 +91,7 @@ TEST(FillDiagRecord, LongServiceErrorIsCutTo1024Characters)
     EXPECT_EQ(r.message[1024], '\0');
 }
 
-TEST(FillDiagRecord, SqlstateIsCutToFiveCharacters)
-{
+TEST(FillDiagRecord, SqlstateIsCutToFiveCharacters) {
     DiagInfo d;
     d.set(1, "HY0001234", "m");
     DiagRecord r = dirtyRecord();
@@ -113,8 +105,7 @@ TEST(FillDiagRecord, SqlstateIsCutToFiveCharacters)
     EXPECT_TRUE(tailIsNul(r.sqlState, 2, sizeof(r.sqlState)));
 }
 
-TEST(FillDiagRecord, MessageOfExactly1024CharactersFitsWhole)
-{
+TEST(FillDiagRecord, MessageOfExactly1024CharactersFitsWhole) {
     DiagInfo d;
     d.set(2, "HY000", std::string(1024, 'm').c_str());
     DiagRecord r = dirtyRecord();

@@ -13,8 +13,7 @@
 
 namespace {
 
-bool logHas(const std::vector<std::string>& lines, const std::string& text)
-{
+bool logHas(const std::vector<std::string>& lines, const std::string& text) {
     for (const std::string& line : lines) {
         if (line.find(text) != std::string::npos) {
             return true;
@@ -23,10 +22,9 @@ bool logHas(const std::vector<std::string>& lines, const std::string& text)
     return false;
 }
 
-}  // namespace
+} // namespace
 
-TEST(DriverManager, LoadsAllocatesAndFreesThroughTheDriver)
-{
+TEST(DriverManager, LoadsAllocatesAndFreesThroughTheDriver) {
     TempDir dir;
     ScopedChdir cwd(dir.path());
     std::string lib = dir.file("libvornodbc.so");
@@ -39,9 +37,11 @@ TEST(DriverManager, LoadsAllocatesAndFreesThroughTheDriver)
     writeFile(dir.file("log.properties"),
               "log4cplus.rootLogger=TRACE, F\n"
               "log4cplus.appender.F=log4cplus::FileAppender\n"
-              "log4cplus.appender.F.File=" + dir.file("driver.log") + "\n"
-              "log4cplus.appender.F.layout=log4cplus::PatternLayout\n"
-              "log4cplus.appender.F.layout.ConversionPattern=%m%n\n");
+              "log4cplus.appender.F.File=" +
+                  dir.file("driver.log") +
+                  "\n"
+                  "log4cplus.appender.F.layout=log4cplus::PatternLayout\n"
+                  "log4cplus.appender.F.layout.ConversionPattern=%m%n\n");
 
     SQLHENV env = SQL_NULL_HENV;
     SQLHDBC dbc = SQL_NULL_HDBC;

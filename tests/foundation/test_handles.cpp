@@ -21,26 +21,24 @@ namespace {
 // statement destroys what it holds, and as its own class.
 int gDestroyed = 0;
 class TrackedResultSet : public NavixQueryResultSet {
-public:
+  public:
     ~TrackedResultSet() override { gDestroyed++; }
 };
 
 // Handle tests write message logs into the current directory: keep them in a
 // scratch directory of their own.
 class HandleTest : public testing::Test {
-protected:
+  protected:
     TempDir dir;
     ScopedChdir cwd{dir.path()};
     SQLHENV henv = SQL_NULL_HENV;
     SQLHDBC hdbc = SQL_NULL_HDBC;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv), SQL_SUCCESS);
         ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, henv, &hdbc), SQL_SUCCESS);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (hdbc != SQL_NULL_HDBC) {
             EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_DBC, hdbc), SQL_SUCCESS);
         }
@@ -50,16 +48,14 @@ protected:
     }
     EnvHandle* env() { return static_cast<EnvHandle*>(henv); }
     DbcHandle* dbc() { return static_cast<DbcHandle*>(hdbc); }
-    SQLHSTMT newStmt()
-    {
+    SQLHSTMT newStmt() {
         SQLHSTMT h = SQL_NULL_HSTMT;
         EXPECT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &h), SQL_SUCCESS);
         return h;
     }
 };
 
-bool allZero(const void* p, size_t n)
-{
+bool allZero(const void* p, size_t n) {
     const unsigned char* b = static_cast<const unsigned char*>(p);
     for (size_t i = 0; i < n; i++) {
         if (b[i] != 0) {
@@ -69,10 +65,9 @@ bool allZero(const void* p, size_t n)
     return true;
 }
 
-}  // namespace
+} // namespace
 
-TEST_F(HandleTest, NewRecordsStartEmpty)
-{
+TEST_F(HandleTest, NewRecordsStartEmpty) {
     EXPECT_EQ(env()->firstDbc, dbc());
     EXPECT_EQ(env()->lastDbc, dbc());
     EXPECT_EQ(env()->odbcVersion, 0);
@@ -106,8 +101,7 @@ TEST_F(HandleTest, NewRecordsStartEmpty)
     EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, h), SQL_SUCCESS);
 }
 
-TEST_F(HandleTest, CursorNameCarriesTheWholeHandleValue)
-{
+TEST_F(HandleTest, CursorNameCarriesTheWholeHandleValue) {
     SQLHSTMT h = newStmt();
     char expected[64];
     snprintf(expected, sizeof(expected), "CUR_%08lX", (unsigned long)(uintptr_t)h);
@@ -120,8 +114,7 @@ TEST_F(HandleTest, CursorNameCarriesTheWholeHandleValue)
     SQLFreeHandle(SQL_HANDLE_STMT, h);
 }
 
-TEST_F(HandleTest, StatementsFreedMiddleLastFirst)
-{
+TEST_F(HandleTest, StatementsFreedMiddleLastFirst) {
     SQLHSTMT a = newStmt(), b = newStmt(), c = newStmt();
     StmtHandle* sa = static_cast<StmtHandle*>(a);
     StmtHandle* sb = static_cast<StmtHandle*>(b);
@@ -156,8 +149,7 @@ TEST_F(HandleTest, StatementsFreedMiddleLastFirst)
     EXPECT_EQ(env()->lastDbc, nullptr);
 }
 
-TEST_F(HandleTest, ConnectionsFreedMiddleLastFirst)
-{
+TEST_F(HandleTest, ConnectionsFreedMiddleLastFirst) {
     SQLHDBC b = SQL_NULL_HDBC, c = SQL_NULL_HDBC;
     ASSERT_EQ(SQLAllocConnect(henv, &b), SQL_SUCCESS);
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, henv, &c), SQL_SUCCESS);
@@ -181,8 +173,7 @@ TEST_F(HandleTest, ConnectionsFreedMiddleLastFirst)
     EXPECT_EQ(env()->lastDbc, nullptr);
 }
 
-TEST_F(HandleTest, FreeConnectRefusesWhileStatementsRemain)
-{
+TEST_F(HandleTest, FreeConnectRefusesWhileStatementsRemain) {
     LogCapture capture;
     SQLHSTMT h = SQL_NULL_HSTMT;
     ASSERT_EQ(SQLAllocStmt(hdbc, &h), SQL_SUCCESS);
@@ -194,8 +185,7 @@ TEST_F(HandleTest, FreeConnectRefusesWhileStatementsRemain)
     hdbc = SQL_NULL_HDBC;
 }
 
-TEST_F(HandleTest, FreeConnectRefusesWhileConnected)
-{
+TEST_F(HandleTest, FreeConnectRefusesWhileConnected) {
     LogCapture capture;
     dbc()->connected = 1;
     EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_DBC, hdbc), SQL_ERROR);
@@ -211,8 +201,7 @@ TEST_F(HandleTest, FreeConnectRefusesWhileConnected)
     EXPECT_EQ(env()->firstDbc, dbc());
 }
 
-TEST_F(HandleTest, FreeEnvRefusesWhileConnectionsRemain)
-{
+TEST_F(HandleTest, FreeEnvRefusesWhileConnectionsRemain) {
     LogCapture capture;
     EXPECT_EQ(SQLFreeEnv(henv), SQL_ERROR);
     EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_ENV, henv), SQL_ERROR);
@@ -224,8 +213,7 @@ TEST_F(HandleTest, FreeEnvRefusesWhileConnectionsRemain)
     EXPECT_EQ(SQLFreeConnect(second), SQL_SUCCESS);
 }
 
-TEST_F(HandleTest, FreeingAStatementReleasesItsResults)
-{
+TEST_F(HandleTest, FreeingAStatementReleasesItsResults) {
     SQLHSTMT h = newStmt();
     StmtHandle* s = static_cast<StmtHandle*>(h);
     s->sqlText = strdup("select 1");
@@ -240,15 +228,13 @@ TEST_F(HandleTest, FreeingAStatementReleasesItsResults)
     // The leak checker of the sanitizer build sees the rest (texts, headers).
 }
 
-TEST_F(HandleTest, FreeingAConnectionFreesItsConnectionInfo)
-{
+TEST_F(HandleTest, FreeingAConnectionFreesItsConnectionInfo) {
     dbc()->extras->connInfo = static_cast<ConnInfo*>(calloc(1, sizeof(ConnInfo)));
     EXPECT_EQ(SQLFreeConnect(hdbc), SQL_SUCCESS);
     hdbc = SQL_NULL_HDBC;
 }
 
-TEST_F(HandleTest, FreeStmtOptions)
-{
+TEST_F(HandleTest, FreeStmtOptions) {
     LogCapture capture;
     SQLHSTMT h = newStmt();
     StmtHandle* s = static_cast<StmtHandle*>(h);
@@ -291,8 +277,7 @@ TEST_F(HandleTest, FreeStmtOptions)
     EXPECT_EQ(dbc()->firstStmt, nullptr);
 }
 
-TEST_F(HandleTest, AllocHandleTypes)
-{
+TEST_F(HandleTest, AllocHandleTypes) {
     LogCapture capture;
     SQLHANDLE out = reinterpret_cast<SQLHANDLE>(0x1234);
     EXPECT_EQ(SQLAllocHandle(SQL_HANDLE_DESC, hdbc, &out), SQL_SUCCESS);
@@ -309,8 +294,7 @@ TEST_F(HandleTest, AllocHandleTypes)
     EXPECT_EQ(env()->firstDbc, dbc()) << "an unknown type frees nothing";
 }
 
-TEST_F(HandleTest, NullHandlesAndNullOutputs)
-{
+TEST_F(HandleTest, NullHandlesAndNullOutputs) {
     LogCapture capture;
     EXPECT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, NULL), SQL_INVALID_HANDLE);
     EXPECT_EQ(SQLAllocEnv(NULL), SQL_INVALID_HANDLE);
@@ -339,8 +323,7 @@ TEST_F(HandleTest, NullHandlesAndNullOutputs)
     EXPECT_EQ(SQLFreeStmt(SQL_NULL_HSTMT, 7), SQL_INVALID_HANDLE);
 }
 
-TEST_F(HandleTest, TracesAtTheirLevels)
-{
+TEST_F(HandleTest, TracesAtTheirLevels) {
     LogCapture capture;
     SQLHSTMT h = SQL_NULL_HSTMT;
     ASSERT_EQ(SQLAllocStmt(hdbc, &h), SQL_SUCCESS);

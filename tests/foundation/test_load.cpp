@@ -26,18 +26,16 @@ const std::string kMap = VORN_EXPORT_MAP;
 const std::string kNm = VORN_NM;
 const std::string kLoadedLine = "VKL odbc loaded by application or driver manager.";
 
-const char* const kFoundationEntryPoints[] = {
-    "SQLAllocHandle", "SQLAllocEnv",    "SQLAllocConnect", "SQLAllocStmt", "SQLFreeHandle",
-    "SQLFreeEnv",     "SQLFreeConnect", "SQLFreeStmt",     "DllMain",      "ConfigDSN",
-    "ConfigDriver"};
+const char* const kFoundationEntryPoints[] = {"SQLAllocHandle", "SQLAllocEnv",   "SQLAllocConnect",
+                                              "SQLAllocStmt",   "SQLFreeHandle", "SQLFreeEnv",
+                                              "SQLFreeConnect", "SQLFreeStmt",   "DllMain",
+                                              "ConfigDSN",      "ConfigDriver"};
 
-std::string baseName(const std::string& path)
-{
+std::string baseName(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
 }
 
-void copyFile(const std::string& from, const std::string& to)
-{
+void copyFile(const std::string& from, const std::string& to) {
     std::ifstream in(from, std::ios::binary);
     ASSERT_TRUE(in.good()) << from;
     std::ofstream out(to, std::ios::binary | std::ios::trunc);
@@ -46,8 +44,7 @@ void copyFile(const std::string& from, const std::string& to)
 }
 
 // The global names of the version script.
-std::set<std::string> mapNames()
-{
+std::set<std::string> mapNames() {
     std::set<std::string> names;
     std::istringstream in(readFile(kMap));
     std::string line;
@@ -75,8 +72,7 @@ std::set<std::string> mapNames()
 }
 
 // Defined dynamic symbols of the library, version suffix removed.
-std::set<std::string> definedExports(const std::string& lib)
-{
+std::set<std::string> definedExports(const std::string& lib) {
     std::set<std::string> names;
     ChildResult nm = runChild({kNm, "-D", "--defined-only", lib});
     EXPECT_EQ(nm.exitCode, 0) << nm.err;
@@ -89,7 +85,7 @@ std::set<std::string> definedExports(const std::string& lib)
             continue;
         }
         if (type == "A") {
-            continue;  // the version node itself
+            continue; // the version node itself
         }
         size_t at = name.find('@');
         names.insert(at == std::string::npos ? name : name.substr(0, at));
@@ -97,16 +93,14 @@ std::set<std::string> definedExports(const std::string& lib)
     return names;
 }
 
-std::string consoleFor(const std::string& dir)
-{
+std::string consoleFor(const std::string& dir) {
     return "VKL ODBC Driver path = " + dir + "\n" + kLoadedLine + "\nVKL odbc is being unloaded.\n";
 }
 
 // What the library printed: the probe's standard error without the probe's
 // own first line ("pid N") and without log4cplus's complaints about a
 // missing configuration, which share the stream.
-std::string libraryConsole(const ChildResult& probe)
-{
+std::string libraryConsole(const ChildResult& probe) {
     std::istringstream in(probe.err);
     std::string line, console;
     std::getline(in, line);
@@ -119,17 +113,15 @@ std::string libraryConsole(const ChildResult& probe)
 }
 
 // A copy of the library alone in a scratch directory.
-std::string copyLibraryTo(const std::string& dir)
-{
+std::string copyLibraryTo(const std::string& dir) {
     std::string lib = dir + "/" + baseName(kLibrary);
     copyFile(kLibrary, lib);
     return lib;
 }
 
-}  // namespace
+} // namespace
 
-TEST(DriverLibrary, ExportsOnlyTheMapNames)
-{
+TEST(DriverLibrary, ExportsOnlyTheMapNames) {
     std::set<std::string> allowed = mapNames();
     ASSERT_GT(allowed.size(), 60u) << "export map not read";
     std::set<std::string> exported = definedExports(kLibrary);
@@ -148,8 +140,7 @@ TEST(DriverLibrary, ExportsOnlyTheMapNames)
     EXPECT_EQ(probe.exitCode, 0) << probe.err;
 }
 
-TEST(DriverLibrary, LoadsWithoutLogPropertiesAndPrintsTwoLinesOnStandardError)
-{
+TEST(DriverLibrary, LoadsWithoutLogPropertiesAndPrintsTwoLinesOnStandardError) {
     TempDir dir;
     std::string lib = copyLibraryTo(dir.path());
     ChildResult probe = runChild({kProbe, lib, "SQLAllocHandle"});
@@ -159,16 +150,17 @@ TEST(DriverLibrary, LoadsWithoutLogPropertiesAndPrintsTwoLinesOnStandardError)
     EXPECT_EQ(probe.out, "");
 }
 
-TEST(DriverLibrary, FirstLogEntryFollowsLogPropertiesBesideTheLibrary)
-{
+TEST(DriverLibrary, FirstLogEntryFollowsLogPropertiesBesideTheLibrary) {
     TempDir dir;
     std::string lib = copyLibraryTo(dir.path());
     writeFile(dir.file("log.properties"),
               "log4cplus.rootLogger=TRACE, F\n"
               "log4cplus.appender.F=log4cplus::FileAppender\n"
-              "log4cplus.appender.F.File=" + dir.file("driver.log") + "\n"
-              "log4cplus.appender.F.layout=log4cplus::PatternLayout\n"
-              "log4cplus.appender.F.layout.ConversionPattern=%p|%m|%b|%M%n\n");
+              "log4cplus.appender.F.File=" +
+                  dir.file("driver.log") +
+                  "\n"
+                  "log4cplus.appender.F.layout=log4cplus::PatternLayout\n"
+                  "log4cplus.appender.F.layout.ConversionPattern=%p|%m|%b|%M%n\n");
     ChildResult probe = runChild({kProbe, lib});
     ASSERT_EQ(probe.exitCode, 0) << probe.err;
     EXPECT_EQ(libraryConsole(probe), consoleFor(dir.path()));
@@ -180,12 +172,11 @@ TEST(DriverLibrary, FirstLogEntryFollowsLogPropertiesBesideTheLibrary)
     EXPECT_NE(lines[0].find("NavixLogging"), std::string::npos) << lines[0];
 }
 
-TEST(DriverLibrary, ShippedConfigurationLogsBesideTheBuild)
-{
+TEST(DriverLibrary, ShippedConfigurationLogsBesideTheBuild) {
     std::string dir = kLibrary.substr(0, kLibrary.rfind('/'));
     struct stat st;
-    ASSERT_EQ(stat((dir + "/log.properties").c_str(), &st), 0) << "no log.properties beside "
-                                                                  << kLibrary;
+    ASSERT_EQ(stat((dir + "/log.properties").c_str(), &st), 0)
+        << "no log.properties beside " << kLibrary;
     ChildResult probe = runChild({kProbe, kLibrary});
     ASSERT_EQ(probe.exitCode, 0) << probe.err;
     // The probe names its pid first; the shipped layout carries it.
@@ -203,8 +194,7 @@ TEST(DriverLibrary, ShippedConfigurationLogsBesideTheBuild)
     EXPECT_TRUE(found) << "no entry of pid " << pid << " in " << dir << "/vornodbc.log";
 }
 
-TEST(DriverLibrary, DirectoryTooLongForTheConfigPathStillLoads)
-{
+TEST(DriverLibrary, DirectoryTooLongForTheConfigPathStillLoads) {
     TempDir base;
     // The library's name fits its 260-byte buffer, the configuration path
     // (directory + "/log.properties") does not fit its 256 bytes.
@@ -213,10 +203,10 @@ TEST(DriverLibrary, DirectoryTooLongForTheConfigPathStillLoads)
     ASSERT_EQ(dir.size(), 243u);
     ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
     std::string lib = copyLibraryTo(dir);
-    writeFile(dir + "/log.properties",
-              "log4cplus.rootLogger=TRACE, F\n"
-              "log4cplus.appender.F=log4cplus::FileAppender\n"
-              "log4cplus.appender.F.File=" + base.file("long.log") + "\n");
+    writeFile(dir + "/log.properties", "log4cplus.rootLogger=TRACE, F\n"
+                                       "log4cplus.appender.F=log4cplus::FileAppender\n"
+                                       "log4cplus.appender.F.File=" +
+                                           base.file("long.log") + "\n");
     ChildResult probe = runChild({kProbe, lib});
     ASSERT_EQ(probe.exitCode, 0) << probe.err;
     EXPECT_EQ(libraryConsole(probe), consoleFor(dir));
@@ -225,8 +215,7 @@ TEST(DriverLibrary, DirectoryTooLongForTheConfigPathStillLoads)
         << "a cut configuration path must not be read";
 }
 
-TEST(DriverLibrary, NameLongerThanItsBufferStillLoads)
-{
+TEST(DriverLibrary, NameLongerThanItsBufferStillLoads) {
     TempDir base;
     std::string outer = base.path() + "/" + std::string(200, 'a');
     ASSERT_EQ(mkdir(outer.c_str(), 0700), 0);
@@ -237,10 +226,10 @@ TEST(DriverLibrary, NameLongerThanItsBufferStillLoads)
     // separator names the outer one: a configuration there is not the
     // library's and must not be read.
     ASSERT_LT(outer.size() + 1 + 15, 256u);
-    writeFile(outer + "/log.properties",
-              "log4cplus.rootLogger=TRACE, F\n"
-              "log4cplus.appender.F=log4cplus::FileAppender\n"
-              "log4cplus.appender.F.File=" + base.file("wrong.log") + "\n");
+    writeFile(outer + "/log.properties", "log4cplus.rootLogger=TRACE, F\n"
+                                         "log4cplus.appender.F=log4cplus::FileAppender\n"
+                                         "log4cplus.appender.F.File=" +
+                                             base.file("wrong.log") + "\n");
     ChildResult probe = runChild({kProbe, lib});
     ASSERT_EQ(probe.exitCode, 0) << probe.err;
     std::string console = libraryConsole(probe);

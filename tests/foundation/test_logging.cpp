@@ -12,8 +12,7 @@
 
 using log4cplus::LogLevel;
 
-TEST(NavixLogging, EntryIsFunctionNameThenMessage)
-{
+TEST(NavixLogging, EntryIsFunctionNameThenMessage) {
     LogCapture capture;
     NavixLogging(NAVIX_INFO, "some/file.cpp", "NavixQueryResultSet::runSql", 42, "job %s in %d s",
                  "abc", 7);
@@ -28,8 +27,7 @@ TEST(NavixLogging, EntryIsFunctionNameThenMessage)
     EXPECT_EQ(e.function.find("runSql"), std::string::npos);
 }
 
-TEST(NavixLogging, EachLevelMapsToItsLog4cplusLevel)
-{
+TEST(NavixLogging, EachLevelMapsToItsLog4cplusLevel) {
     LogCapture capture;
     const LogLevel expected[] = {log4cplus::TRACE_LOG_LEVEL, log4cplus::DEBUG_LOG_LEVEL,
                                  log4cplus::INFO_LOG_LEVEL,  log4cplus::WARN_LOG_LEVEL,
@@ -44,8 +42,7 @@ TEST(NavixLogging, EachLevelMapsToItsLog4cplusLevel)
     }
 }
 
-TEST(NavixLogging, LevelsOutsideTheTableLogNothing)
-{
+TEST(NavixLogging, LevelsOutsideTheTableLogNothing) {
     LogCapture capture(log4cplus::ALL_LOG_LEVEL);
     NavixLogging(-1, __FILE__, "f", __LINE__, "minus one");
     NavixLogging(6, __FILE__, "f", __LINE__, "six");
@@ -55,8 +52,7 @@ TEST(NavixLogging, LevelsOutsideTheTableLogNothing)
     EXPECT_EQ(capture.entries().size(), 1u);
 }
 
-TEST(NavixLogging, LevelBelowTheRootThresholdIsDropped)
-{
+TEST(NavixLogging, LevelBelowTheRootThresholdIsDropped) {
     LogCapture capture(log4cplus::WARN_LOG_LEVEL);
     NavixLogging(NAVIX_INFO, __FILE__, "f", __LINE__, "progress");
     NavixLogging(NAVIX_DEBUG, __FILE__, "f", __LINE__, "detail");
@@ -65,8 +61,7 @@ TEST(NavixLogging, LevelBelowTheRootThresholdIsDropped)
     EXPECT_EQ(capture.entries()[0].message, "f][unsupported");
 }
 
-TEST(NavixLogging, LongMessageIsCutToFitTheBuffer)
-{
+TEST(NavixLogging, LongMessageIsCutToFitTheBuffer) {
     LogCapture capture;
     std::string longText(5000, 'x');
     NAVIX_LOG(NAVIX_ERROR, "DllMain", "%s", longText.c_str());
@@ -84,8 +79,7 @@ TEST(NavixLogging, LongMessageIsCutToFitTheBuffer)
     EXPECT_EQ(capture.entries()[0].message, "DllMain][" + fits);
 }
 
-TEST(NavixLogging, SeparatorInsideTheMessageIsKept)
-{
+TEST(NavixLogging, SeparatorInsideTheMessageIsKept) {
     LogCapture capture;
     NAVIX_LOG(NAVIX_INFO, "A::b", "x][y][%s", "z][");
     ASSERT_EQ(capture.entries().size(), 1u);
@@ -98,8 +92,7 @@ TEST(NavixLogging, SeparatorInsideTheMessageIsKept)
     EXPECT_EQ(capture.entries()[0].message, "A::b][100%s done");
 }
 
-TEST(NavixLogging, OversizedFunctionNameStaysInsideTheBuffer)
-{
+TEST(NavixLogging, OversizedFunctionNameStaysInsideTheBuffer) {
     LogCapture capture;
     for (size_t len : {2045u, 2046u, 2047u, 3000u}) {
         capture.clear();
@@ -113,8 +106,7 @@ TEST(NavixLogging, OversizedFunctionNameStaysInsideTheBuffer)
     }
 }
 
-TEST(NavixLogging, NullArgumentsDoNotCrash)
-{
+TEST(NavixLogging, NullArgumentsDoNotCrash) {
     LogCapture capture;
     NavixLogging(NAVIX_INFO, NULL, NULL, 0, NULL);
     ASSERT_EQ(capture.entries().size(), 1u);
@@ -123,8 +115,7 @@ TEST(NavixLogging, NullArgumentsDoNotCrash)
 }
 
 // The attach handler keeps process-wide state, so its whole story is one test.
-TEST(DllMain, AttachDetachAndModuleHandle)
-{
+TEST(DllMain, AttachDetachAndModuleHandle) {
     ASSERT_EQ(ghModule, (HINSTANCE)NULL);
 
     // A handle that names no module gives no path: attach fails.
@@ -171,8 +162,7 @@ TEST(DllMain, AttachDetachAndModuleHandle)
     EXPECT_EQ(ghModule, self);
 }
 
-TEST(GetModuleFileNameA, NamesTheModuleAndCutsToTheBuffer)
-{
+TEST(GetModuleFileNameA, NamesTheModuleAndCutsToTheBuffer) {
     Dl_info info;
     ASSERT_NE(dladdr(reinterpret_cast<void*>(&GetModuleFileNameA), &info), 0);
     char full[MAX_PATH];

@@ -14,8 +14,7 @@
 namespace {
 
 // Texts of the kept messages, oldest first.
-std::vector<std::string> keptTexts(const MsgLog* log)
-{
+std::vector<std::string> keptTexts(const MsgLog* log) {
     std::vector<std::string> texts;
     for (MsgListItem* it = log->list->first; it != NULL; it = it->next) {
         if (msgListVisible(it)) {
@@ -26,8 +25,7 @@ std::vector<std::string> keptTexts(const MsgLog* log)
 }
 
 // Walks the links both ways and checks that they agree with the count.
-void expectConsistent(const MsgList* list)
-{
+void expectConsistent(const MsgList* list) {
     int forward = 0;
     const MsgListItem* prev = NULL;
     for (const MsgListItem* it = list->first; it != NULL; it = it->next) {
@@ -41,33 +39,29 @@ void expectConsistent(const MsgList* list)
 }
 
 class MsgLogTest : public testing::Test {
-protected:
+  protected:
     TempDir dir;
     ScopedChdir cwd{dir.path()};
     MsgLog* log = NULL;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(msgLogOpen(&log, NULL), 1);
         ASSERT_NE(log, nullptr);
         log->on = 1;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (log != NULL) {
             EXPECT_EQ(msgLogClose(log), 1);
         }
     }
-    int push(const char* text, int line = 7)
-    {
+    int push(const char* text, int line = 7) {
         return msgLogPush(log, "src/A.cpp", "src/A.cpp", line, 1, 1, text);
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(MsgLogTest, OpenSetsDefaults)
-{
+TEST_F(MsgLogTest, OpenSetsDefaults) {
     EXPECT_STREQ(log->programName, "[template]");
     EXPECT_STREQ(log->fileName, "vorn_odbc.log");
     EXPECT_EQ(log->cap, 50);
@@ -86,9 +80,9 @@ TEST_F(MsgLogTest, OpenSetsDefaults)
     EXPECT_EQ(msgLogClose(NULL), 0);
 }
 
-TEST_F(MsgLogTest, PushWritesOneFormattedLine)
-{
-    EXPECT_EQ(msgLogPush(log, "vorn/SQLFetch.cpp", "vorn/SQLFetch.cpp", 120, 0, 0, "SQL_SUCCESS"), 1);
+TEST_F(MsgLogTest, PushWritesOneFormattedLine) {
+    EXPECT_EQ(msgLogPush(log, "vorn/SQLFetch.cpp", "vorn/SQLFetch.cpp", 120, 0, 0, "SQL_SUCCESS"),
+              1);
     EXPECT_EQ(readFile("vorn_odbc.log"),
               "[[template]][vorn/SQLFetch.cpp][vorn/SQLFetch.cpp][120]SQL_SUCCESS\n");
     ASSERT_EQ(log->list->count, 1);
@@ -99,16 +93,14 @@ TEST_F(MsgLogTest, PushWritesOneFormattedLine)
     EXPECT_EQ(m->code, 0);
 }
 
-TEST_F(MsgLogTest, PushCopiesTheTexts)
-{
+TEST_F(MsgLogTest, PushCopiesTheTexts) {
     char text[] = "SQL_ERROR first";
     ASSERT_EQ(push(text), 1);
     strcpy(text, "overwritten!!!!");
     EXPECT_EQ(keptTexts(log), std::vector<std::string>{"SQL_ERROR first"});
 }
 
-TEST_F(MsgLogTest, FiftyFirstPushDropsTheOldestButTheFileKeepsAll)
-{
+TEST_F(MsgLogTest, FiftyFirstPushDropsTheOldestButTheFileKeepsAll) {
     for (int i = 1; i <= 51; i++) {
         ASSERT_EQ(push(("message " + std::to_string(i)).c_str(), i), 1);
     }
@@ -125,8 +117,7 @@ TEST_F(MsgLogTest, FiftyFirstPushDropsTheOldestButTheFileKeepsAll)
     EXPECT_EQ(lines[50], "[[template]][src/A.cpp][src/A.cpp][51]message 51");
 }
 
-TEST_F(MsgLogTest, NullTextAtTheCapChangesNothing)
-{
+TEST_F(MsgLogTest, NullTextAtTheCapChangesNothing) {
     for (int i = 1; i <= 50; i++) {
         ASSERT_EQ(push(("m" + std::to_string(i)).c_str()), 1);
     }
@@ -138,8 +129,7 @@ TEST_F(MsgLogTest, NullTextAtTheCapChangesNothing)
     EXPECT_EQ(readLines("vorn_odbc.log").size(), 50u);
 }
 
-TEST_F(MsgLogTest, LogThatIsOffAcceptsAndIgnores)
-{
+TEST_F(MsgLogTest, LogThatIsOffAcceptsAndIgnores) {
     log->on = 0;
     EXPECT_EQ(push("ignored"), 1);
     EXPECT_EQ(push(NULL), 1);
@@ -148,8 +138,7 @@ TEST_F(MsgLogTest, LogThatIsOffAcceptsAndIgnores)
     EXPECT_NE(stat("vorn_odbc.log", &st), 0) << "nothing written while off";
 }
 
-TEST_F(MsgLogTest, ChangedDirectoryWritesToANewFile)
-{
+TEST_F(MsgLogTest, ChangedDirectoryWritesToANewFile) {
     TempDir second;
     ASSERT_EQ(push("in the first"), 1);
     {
@@ -162,23 +151,21 @@ TEST_F(MsgLogTest, ChangedDirectoryWritesToANewFile)
               std::vector<std::string>{"[[template]][src/A.cpp][src/A.cpp][7]in the second"});
 }
 
-TEST_F(MsgLogTest, LineBreakInTextIsWrittenUnchanged)
-{
+TEST_F(MsgLogTest, LineBreakInTextIsWrittenUnchanged) {
     ASSERT_EQ(push("first line\nsecond line"), 1);
     EXPECT_EQ(readFile("vorn_odbc.log"),
               "[[template]][src/A.cpp][src/A.cpp][7]first line\nsecond line\n");
 }
 
-TEST_F(MsgLogTest, AppendsToAnExistingFile)
-{
+TEST_F(MsgLogTest, AppendsToAnExistingFile) {
     writeFile("vorn_odbc.log", "earlier process\n");
     ASSERT_EQ(push("later"), 1);
     EXPECT_EQ(readLines("vorn_odbc.log"),
-              (std::vector<std::string>{"earlier process", "[[template]][src/A.cpp][src/A.cpp][7]later"}));
+              (std::vector<std::string>{"earlier process",
+                                        "[[template]][src/A.cpp][src/A.cpp][7]later"}));
 }
 
-TEST_F(MsgLogTest, UnwritableFileKeepsTheMessage)
-{
+TEST_F(MsgLogTest, UnwritableFileKeepsTheMessage) {
     free(log->fileName);
     log->fileName = strdup("no-such-dir/vorn_odbc.log");
     EXPECT_EQ(push("kept anyway"), 0);
@@ -191,8 +178,7 @@ TEST_F(MsgLogTest, UnwritableFileKeepsTheMessage)
     EXPECT_EQ(log->list->count, 2);
 }
 
-TEST_F(MsgLogTest, PopRemovesOldestAndReportsEmpty)
-{
+TEST_F(MsgLogTest, PopRemovesOldestAndReportsEmpty) {
     EXPECT_EQ(msgLogPop(log), 2);
     push("a");
     push("b");
@@ -208,8 +194,7 @@ TEST_F(MsgLogTest, PopRemovesOldestAndReportsEmpty)
     EXPECT_EQ(msgLogPop(NULL), 0);
 }
 
-TEST(MsgLogNoList, PushesFail)
-{
+TEST(MsgLogNoList, PushesFail) {
     MsgLog* log = NULL;
     ASSERT_EQ(msgLogOpen(&log, NULL), 1);
     log->on = 1;
@@ -225,8 +210,7 @@ TEST(MsgLogNoList, PushesFail)
 
 namespace {
 
-MsgList* listOf(std::vector<const char*> items)
-{
+MsgList* listOf(std::vector<const char*> items) {
     MsgList* list = msgListOpen();
     for (const char* s : items) {
         EXPECT_EQ(msgListAppend(list, strdup(s)), 1);
@@ -234,15 +218,13 @@ MsgList* listOf(std::vector<const char*> items)
     return list;
 }
 
-const char* dataOf(const MsgListItem* item)
-{
+const char* dataOf(const MsgListItem* item) {
     return item != NULL ? static_cast<const char*>(item->data) : "(none)";
 }
 
-}  // namespace
+} // namespace
 
-TEST(MsgList, AppendLinksAtTheTailAndBecomesCurrent)
-{
+TEST(MsgList, AppendLinksAtTheTailAndBecomesCurrent) {
     MsgList* list = listOf({"a", "b", "c"});
     EXPECT_EQ(list->freeFn, &free);
     EXPECT_STREQ(dataOf(list->first), "a");
@@ -253,10 +235,9 @@ TEST(MsgList, AppendLinksAtTheTailAndBecomesCurrent)
     EXPECT_EQ(msgListClose(list), 1);
 }
 
-TEST(MsgList, DeletingTheCurrentItemMovesBackwardsFirst)
-{
+TEST(MsgList, DeletingTheCurrentItemMovesBackwardsFirst) {
     MsgList* list = listOf({"a", "b", "c"});
-    list->current = list->first->next;  // "b"
+    list->current = list->first->next; // "b"
     EXPECT_EQ(msgListDelete(list), 1);
     EXPECT_STREQ(dataOf(list->current), "a");
     EXPECT_EQ(list->count, 2);
@@ -274,8 +255,7 @@ TEST(MsgList, DeletingTheCurrentItemMovesBackwardsFirst)
     msgListClose(list);
 }
 
-TEST(MsgList, FreeingAnotherItemKeepsTheCurrentPosition)
-{
+TEST(MsgList, FreeingAnotherItemKeepsTheCurrentPosition) {
     MsgList* list = listOf({"a", "b", "c"});
     MsgListItem* c = list->last;
     msgListFreeItem(list, list->first);
@@ -286,8 +266,7 @@ TEST(MsgList, FreeingAnotherItemKeepsTheCurrentPosition)
     msgListClose(list);
 }
 
-TEST(MsgList, CloseWaitsForTheLastReference)
-{
+TEST(MsgList, CloseWaitsForTheLastReference) {
     MsgList* list = listOf({"a"});
     list->refCount = 2;
     EXPECT_EQ(msgListClose(list), 1);

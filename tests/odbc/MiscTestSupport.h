@@ -27,34 +27,31 @@ struct MiscLogEntry {
 };
 
 class MiscCaptureAppender : public log4cplus::Appender {
-public:
+  public:
     std::vector<MiscLogEntry> entries;
     ~MiscCaptureAppender() override { destructorImpl(); }
     void close() override { closed = true; }
 
-protected:
-    void append(const log4cplus::spi::InternalLoggingEvent& event) override
-    {
+  protected:
+    void append(const log4cplus::spi::InternalLoggingEvent& event) override {
         entries.push_back(MiscLogEntry{event.getLogLevel(), event.getMessage()});
     }
 };
 
 // "$%08lX" as the driver prints handle values.
-inline std::string hexValue(const void* p)
-{
+inline std::string hexValue(const void* p) {
     char buf[32];
     snprintf(buf, sizeof(buf), "$%08lX", (unsigned long)(uintptr_t)p);
     return buf;
 }
 
 class MiscOdbcTest : public ::testing::Test {
-protected:
+  protected:
     EnvHandle* env = nullptr;
     DbcHandle* dbc = nullptr;
     StmtHandle* stmt = nullptr;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         char tmpl[] = "/tmp/vorn-odbc-misc-XXXXXX";
         char* made = mkdtemp(tmpl);
         ASSERT_NE(made, nullptr);
@@ -80,8 +77,7 @@ protected:
         clearLog();
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         if (stmt != nullptr) {
             EXPECT_EQ(_ReleaseStmt(stmt), SQL_SUCCESS);
         }
@@ -107,8 +103,7 @@ protected:
     void clearLog() { appender_->entries.clear(); }
 
     // How many captured entries at `level` contain `text`.
-    size_t logged(int level, const std::string& text) const
-    {
+    size_t logged(int level, const std::string& text) const {
         size_t n = 0;
         for (const MiscLogEntry& e : appender_->entries) {
             if (e.level == level && e.message.find(text) != std::string::npos) {
@@ -117,8 +112,7 @@ protected:
         }
         return n;
     }
-    size_t loggedAnyLevel(const std::string& text) const
-    {
+    size_t loggedAnyLevel(const std::string& text) const {
         size_t n = 0;
         for (const MiscLogEntry& e : appender_->entries) {
             if (e.message.find(text) != std::string::npos) {
@@ -129,8 +123,7 @@ protected:
     }
 
     // Lines of the message-log file in the scratch directory.
-    std::vector<std::string> msgLogLines() const
-    {
+    std::vector<std::string> msgLogLines() const {
         std::vector<std::string> lines;
         std::ifstream in(dir_ + "/vorn_odbc.log");
         std::string line;
@@ -143,8 +136,7 @@ protected:
     // The text part of each message-log line from `fromLine` on, checking on
     // the way that the line names the expected source file as module and
     // function.
-    std::vector<std::string> msgLogTexts(const std::string& sourceFile, size_t fromLine = 0) const
-    {
+    std::vector<std::string> msgLogTexts(const std::string& sourceFile, size_t fromLine = 0) const {
         std::vector<std::string> texts;
         std::vector<std::string> lines = msgLogLines();
         for (size_t i = fromLine; i < lines.size(); i++) {
@@ -164,14 +156,15 @@ protected:
             EXPECT_EQ(module, function) << line;
             EXPECT_GE(module.size(), sourceFile.size() + 1) << line;
             if (module.size() > sourceFile.size()) {
-                EXPECT_EQ(module.substr(module.size() - sourceFile.size() - 1), "/" + sourceFile) << line;
+                EXPECT_EQ(module.substr(module.size() - sourceFile.size() - 1), "/" + sourceFile)
+                    << line;
             }
             texts.push_back(line.substr(lineEnd + 1));
         }
         return texts;
     }
 
-private:
+  private:
     std::string dir_;
     std::string oldDir_;
     MiscCaptureAppender* appender_ = nullptr;

@@ -16,23 +16,21 @@
 namespace {
 
 class EmuStatementTest : public ::testing::Test {
-protected:
+  protected:
     // The message-log file of each test process stays in its own directory.
     TempDir dir;
     ScopedChdir cwd{dir.path()};
     SQLHANDLE env = NULL, dbc = NULL, hstmt = NULL;
     std::string project;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         EmuClient& emu = EmuClient::get();
         setenv("VORN_IDENTITY_HOST", emu.hostPort().c_str(), 1);
         project = emu.uniqueProject("odbcstmt");
         ASSERT_EQ(_AllocEnv(&env), SQL_SUCCESS);
         ASSERT_EQ(_AllocConnect(env, &dbc), SQL_SUCCESS);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (hstmt != NULL) {
             EXPECT_EQ(_ReleaseStmt((StmtHandle*)hstmt), SQL_SUCCESS);
         }
@@ -42,15 +40,13 @@ protected:
         EXPECT_EQ(_FreeConnect(dbc), SQL_SUCCESS);
         EXPECT_EQ(_FreeEnv(env), SQL_SUCCESS);
     }
-    std::string akskString(const std::string& extra = "")
-    {
+    std::string akskString(const std::string& extra = "") {
         return "DRIVER=vorn;DSN=emu;SSLCA=" + EmuClient::get().caFile() +
                ";HOST=" + EmuClient::get().hostPort() + ";REGION=r1;PROJECTID=" + project +
                ";AUTHMODE=1;AK=" + emu::kAk + ";SK=" + emu::kSk + ";DATABASE=db1;CHARSET=UTF-8" +
                extra;
     }
-    void connectAndAlloc(const std::string& extra = "")
-    {
+    void connectAndAlloc(const std::string& extra = "") {
         std::string s = akskString(extra);
         ASSERT_EQ(SQLDriverConnect(dbc, NULL, (SQLCHAR*)s.c_str(), SQL_NTS, NULL, 0, NULL,
                                    SQL_DRIVER_NOPROMPT),
@@ -62,8 +58,7 @@ protected:
 
 } // namespace
 
-TEST_F(EmuStatementTest, PagesThroughTwoHundredFiftyRows)
-{
+TEST_F(EmuStatementTest, PagesThroughTwoHundredFiftyRows) {
     connectAndAlloc();
     ASSERT_EQ(SQLExecDirect(hstmt, (SQLCHAR*)"select id, label, squared from numbers order by id",
                             SQL_NTS),
@@ -89,11 +84,11 @@ TEST_F(EmuStatementTest, PagesThroughTwoHundredFiftyRows)
     EXPECT_EQ(SQLFetch(hstmt), SQL_NO_DATA);
 }
 
-TEST_F(EmuStatementTest, ExecuteRunsANewJobAndDropsTheOldResult)
-{
+TEST_F(EmuStatementTest, ExecuteRunsANewJobAndDropsTheOldResult) {
     connectAndAlloc();
-    ASSERT_EQ(SQLPrepare(hstmt, (SQLCHAR*)"select id from numbers where id <= 2 order by id", SQL_NTS),
-              SQL_SUCCESS);
+    ASSERT_EQ(
+        SQLPrepare(hstmt, (SQLCHAR*)"select id from numbers where id <= 2 order by id", SQL_NTS),
+        SQL_SUCCESS);
     ASSERT_EQ(SQLExecute(hstmt), SQL_SUCCESS);
     SQLINTEGER id = 0;
     ASSERT_EQ(SQLBindCol(hstmt, 1, SQL_C_SLONG, &id, 0, NULL), SQL_SUCCESS);
@@ -108,8 +103,7 @@ TEST_F(EmuStatementTest, ExecuteRunsANewJobAndDropsTheOldResult)
     EXPECT_EQ(submits, 2u);
 }
 
-TEST_F(EmuStatementTest, ServiceErrorLandsInTheStatementDiagnostic)
-{
+TEST_F(EmuStatementTest, ServiceErrorLandsInTheStatementDiagnostic) {
     connectAndAlloc();
     EXPECT_EQ(SQLExecDirect(hstmt, (SQLCHAR*)"select * from nosuch", SQL_NTS), SQL_ERROR);
     EXPECT_NE(std::string(stmt()->diag.message).find("no such table"), std::string::npos)
@@ -120,8 +114,7 @@ TEST_F(EmuStatementTest, ServiceErrorLandsInTheStatementDiagnostic)
     EXPECT_EQ(cols, 0);
 }
 
-TEST_F(EmuStatementTest, TokenModeWithWrongPasswordFailsTheConnect)
-{
+TEST_F(EmuStatementTest, TokenModeWithWrongPasswordFailsTheConnect) {
     std::string s = "DRIVER=vorn;DSN=emu;SSLCA=" + EmuClient::get().caFile() +
                     ";HOST=" + EmuClient::get().hostPort() + ";REGION=r1;PROJECTID=" + project +
                     ";AUTHMODE=0;ACCOUNT=" + emu::kAccount + ";USER=" + emu::kUser +

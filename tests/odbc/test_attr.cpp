@@ -9,8 +9,7 @@
 
 namespace {
 
-SQLPOINTER intValue(intptr_t v)
-{
+SQLPOINTER intValue(intptr_t v) {
     return (SQLPOINTER)v;
 }
 
@@ -18,8 +17,7 @@ SQLPOINTER intValue(intptr_t v)
 
 using EnvAttrTest = MiscOdbcTest;
 
-TEST_F(EnvAttrTest, OdbcVersionTwoOrThreeIsStored)
-{
+TEST_F(EnvAttrTest, OdbcVersionTwoOrThreeIsStored) {
     EXPECT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, intValue(SQL_OV_ODBC3), 0), SQL_SUCCESS);
     EXPECT_EQ(env->odbcVersion, 3);
     EXPECT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, intValue(SQL_OV_ODBC2), 0), SQL_SUCCESS);
@@ -35,8 +33,7 @@ TEST_F(EnvAttrTest, OdbcVersionTwoOrThreeIsStored)
     EXPECT_EQ(env->odbcVersion, 2);
 }
 
-TEST_F(EnvAttrTest, OtherAttributesAreRefused)
-{
+TEST_F(EnvAttrTest, OtherAttributesAreRefused) {
     for (int attr : {SQL_ATTR_CONNECTION_POOLING, SQL_ATTR_CP_MATCH, SQL_ATTR_OUTPUT_NTS}) {
         clearLog();
         EXPECT_EQ(SQLSetEnvAttr(env, attr, intValue(1), 0), SQL_ERROR) << attr;
@@ -49,9 +46,9 @@ TEST_F(EnvAttrTest, OtherAttributesAreRefused)
     EXPECT_EQ(env->odbcVersion, 0);
 }
 
-TEST_F(EnvAttrTest, WithoutEnvironmentOnlyPoolingIsAccepted)
-{
-    EXPECT_EQ(SQLSetEnvAttr(nullptr, SQL_ATTR_CONNECTION_POOLING, intValue(SQL_CP_OFF), 0), SQL_SUCCESS);
+TEST_F(EnvAttrTest, WithoutEnvironmentOnlyPoolingIsAccepted) {
+    EXPECT_EQ(SQLSetEnvAttr(nullptr, SQL_ATTR_CONNECTION_POOLING, intValue(SQL_CP_OFF), 0),
+              SQL_SUCCESS);
     EXPECT_EQ(SQLSetEnvAttr(nullptr, SQL_ATTR_CP_MATCH, intValue(0), 0), SQL_SUCCESS);
     EXPECT_EQ(SQLSetEnvAttr(nullptr, SQL_ATTR_ODBC_VERSION, intValue(3), 0), SQL_INVALID_HANDLE);
     EXPECT_EQ(SQLSetEnvAttr(nullptr, SQL_ATTR_OUTPUT_NTS, intValue(1), 0), SQL_INVALID_HANDLE);
@@ -59,8 +56,7 @@ TEST_F(EnvAttrTest, WithoutEnvironmentOnlyPoolingIsAccepted)
     EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL, "Attribute = 201, Value = 0"), 1u);
 }
 
-TEST_F(EnvAttrTest, NothingCanBeRead)
-{
+TEST_F(EnvAttrTest, NothingCanBeRead) {
     EXPECT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, intValue(3), 0), SQL_SUCCESS);
     SQLINTEGER value = 12345;
     SQLINTEGER len = 77;
@@ -70,47 +66,52 @@ TEST_F(EnvAttrTest, NothingCanBeRead)
     EXPECT_STREQ(env->diag.sqlState, "HY092");
     EXPECT_EQ(value, 12345);
     EXPECT_EQ(len, 77);
-    EXPECT_EQ(SQLGetEnvAttr(nullptr, SQL_ATTR_ODBC_VERSION, &value, sizeof(value), &len), SQL_INVALID_HANDLE);
+    EXPECT_EQ(SQLGetEnvAttr(nullptr, SQL_ATTR_ODBC_VERSION, &value, sizeof(value), &len),
+              SQL_INVALID_HANDLE);
 
     std::vector<std::string> texts = msgLogTexts("SQLGetEnvAttr.cpp");
     const std::string trace = "hEnv = " + hexValue(env);
-    std::vector<std::string> want = {trace, "SQL_ERROR Environment attribute 200 not currently supported",
+    std::vector<std::string> want = {trace,
+                                     "SQL_ERROR Environment attribute 200 not currently supported",
                                      trace, "Invalid Environment Attribute=999"};
     EXPECT_EQ(texts, want);
 }
 
 using ConnectAttrTest = MiscOdbcTest;
 
-TEST_F(ConnectAttrTest, ThreeAttributesAreAcceptedTheKnownRestRefusedQuietly)
-{
+TEST_F(ConnectAttrTest, ThreeAttributesAreAcceptedTheKnownRestRefusedQuietly) {
     for (int attr : {SQL_ATTR_LOGIN_TIMEOUT, SQL_ATTR_TXN_ISOLATION, SQL_ATTR_QUIET_MODE}) {
         EXPECT_EQ(SQLSetConnectAttr(dbc, attr, intValue(30), 0), SQL_SUCCESS) << attr;
     }
-    std::vector<int> quiet = {4, 101, 102, 104, 105, 106, 107, 109, 110, 112, 113, 1209, 10001, 10014};
+    std::vector<int> quiet = {4,   101, 102, 104, 105,  106,   107,
+                              109, 110, 112, 113, 1209, 10001, 10014};
     for (int attr : quiet) {
         clearLog();
         EXPECT_EQ(SQLSetConnectAttr(dbc, attr, intValue(1), 0), SQL_ERROR) << attr;
         EXPECT_STREQ(dbc->diag.sqlState, "HYC00") << attr;
-        EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL,
-                         "hDbc = " + hexValue(dbc) + ", Attribute = " + std::to_string(attr) + ", Value = 1"),
+        EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL, "hDbc = " + hexValue(dbc) + ", Attribute = " +
+                                                        std::to_string(attr) + ", Value = 1"),
                   1u);
     }
     for (int attr : {0, 3, 100, 114, 1208, 10002}) {
         clearLog();
         EXPECT_EQ(SQLSetConnectAttr(dbc, attr, intValue(1), 0), SQL_ERROR) << attr;
-        EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "Invalid Connection Attribute = " + std::to_string(attr)), 1u);
+        EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL,
+                         "Invalid Connection Attribute = " + std::to_string(attr)),
+                  1u);
         EXPECT_STREQ(dbc->diag.sqlState, "HY092") << attr;
     }
     // An accepted attribute leaves no record of the refusal before it.
     EXPECT_EQ(SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, intValue(30), 0), SQL_SUCCESS);
     EXPECT_STREQ(dbc->diag.sqlState, "");
-    EXPECT_EQ(SQLSetConnectAttr(nullptr, SQL_ATTR_LOGIN_TIMEOUT, intValue(1), 0), SQL_INVALID_HANDLE);
+    EXPECT_EQ(SQLSetConnectAttr(nullptr, SQL_ATTR_LOGIN_TIMEOUT, intValue(1), 0),
+              SQL_INVALID_HANDLE);
 }
 
-TEST_F(ConnectAttrTest, NothingCanBeRead)
-{
+TEST_F(ConnectAttrTest, NothingCanBeRead) {
     std::vector<int> quiet = {4, 1209, 10001, 10014};
-    for (int attr = 101; attr <= 113; attr++) quiet.push_back(attr);
+    for (int attr = 101; attr <= 113; attr++)
+        quiet.push_back(attr);
     for (int attr : quiet) {
         clearLog();
         SQLINTEGER value = 4242;
@@ -123,35 +124,41 @@ TEST_F(ConnectAttrTest, NothingCanBeRead)
         SQLINTEGER value = 4242;
         EXPECT_EQ(SQLGetConnectAttr(dbc, attr, &value, sizeof(value), nullptr), SQL_ERROR) << attr;
         EXPECT_EQ(value, 4242);
-        EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "Invalid Connection Attribute=" + std::to_string(attr)), 1u);
+        EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL,
+                         "Invalid Connection Attribute=" + std::to_string(attr)),
+                  1u);
         EXPECT_STREQ(dbc->diag.sqlState, "HY092") << attr;
     }
-    EXPECT_EQ(SQLGetConnectAttr(nullptr, SQL_ATTR_LOGIN_TIMEOUT, nullptr, 0, nullptr), SQL_INVALID_HANDLE);
+    EXPECT_EQ(SQLGetConnectAttr(nullptr, SQL_ATTR_LOGIN_TIMEOUT, nullptr, 0, nullptr),
+              SQL_INVALID_HANDLE);
 }
 
 using StmtAttrTest = MiscOdbcTest;
 
-TEST_F(StmtAttrTest, DescriptorHandlesAreTheStatementItself)
-{
-    for (int attr : {SQL_ATTR_APP_ROW_DESC, SQL_ATTR_APP_PARAM_DESC, SQL_ATTR_IMP_ROW_DESC, SQL_ATTR_IMP_PARAM_DESC}) {
+TEST_F(StmtAttrTest, DescriptorHandlesAreTheStatementItself) {
+    for (int attr : {SQL_ATTR_APP_ROW_DESC, SQL_ATTR_APP_PARAM_DESC, SQL_ATTR_IMP_ROW_DESC,
+                     SQL_ATTR_IMP_PARAM_DESC}) {
         struct {
             SQLHDESC desc;
             uint32_t guard;
         } out;
         memset(&out, 0xAB, sizeof(out));
-        EXPECT_EQ(SQLGetStmtAttr(stmt, attr, &out.desc, sizeof(out.desc), nullptr), SQL_SUCCESS) << attr;
+        EXPECT_EQ(SQLGetStmtAttr(stmt, attr, &out.desc, sizeof(out.desc), nullptr), SQL_SUCCESS)
+            << attr;
         EXPECT_EQ(out.desc, (SQLHDESC)stmt) << attr;
         EXPECT_EQ(out.guard, 0xABABABABu);
         EXPECT_EQ(SQLGetStmtAttr(stmt, attr, nullptr, 0, nullptr), SQL_SUCCESS) << attr;
     }
 }
 
-TEST_F(StmtAttrTest, OtherReadsFail)
-{
+TEST_F(StmtAttrTest, OtherReadsFail) {
     std::vector<int> quiet = {-2, -1, 10014};
-    for (int a = 0; a <= 8; a++) quiet.push_back(a);
-    for (int a = 10; a <= 12; a++) quiet.push_back(a);
-    for (int a = 14; a <= 27; a++) quiet.push_back(a);
+    for (int a = 0; a <= 8; a++)
+        quiet.push_back(a);
+    for (int a = 10; a <= 12; a++)
+        quiet.push_back(a);
+    for (int a = 14; a <= 27; a++)
+        quiet.push_back(a);
     for (int attr : quiet) {
         clearLog();
         SQLULEN value = 99;
@@ -171,26 +178,31 @@ TEST_F(StmtAttrTest, OtherReadsFail)
         EXPECT_STREQ(stmt->diag.sqlState, "HY092") << attr;
     }
     clearLog();
-    EXPECT_EQ(SQLGetStmtAttr(nullptr, SQL_ATTR_APP_ROW_DESC, nullptr, 0, nullptr), SQL_INVALID_HANDLE);
+    EXPECT_EQ(SQLGetStmtAttr(nullptr, SQL_ATTR_APP_ROW_DESC, nullptr, 0, nullptr),
+              SQL_INVALID_HANDLE);
     EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "hStmt is SQL_INVALID_HANDLEd"), 1u);
 }
 
-TEST_F(StmtAttrTest, OnlyRowsFetchedPointerIsAccepted)
-{
+TEST_F(StmtAttrTest, OnlyRowsFetchedPointerIsAccepted) {
     SQLULEN fetched = 0;
     EXPECT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
 
     std::vector<int> quiet = {-2, -1, 27};
-    for (int a = 0; a <= 8; a++) quiet.push_back(a);
-    for (int a = 10; a <= 12; a++) quiet.push_back(a);
-    for (int a = 14; a <= 25; a++) quiet.push_back(a);
-    for (int a = 10010; a <= 10014; a++) quiet.push_back(a);
+    for (int a = 0; a <= 8; a++)
+        quiet.push_back(a);
+    for (int a = 10; a <= 12; a++)
+        quiet.push_back(a);
+    for (int a = 14; a <= 25; a++)
+        quiet.push_back(a);
+    for (int a = 10010; a <= 10014; a++)
+        quiet.push_back(a);
     for (int attr : quiet) {
         clearLog();
         EXPECT_EQ(SQLSetStmtAttr(stmt, attr, intValue(1), 0), SQL_ERROR) << attr;
         EXPECT_STREQ(stmt->diag.sqlState, "HYC00") << attr;
-        EXPECT_EQ(logged(log4cplus::DEBUG_LOG_LEVEL,
-                         "hStmt = " + hexValue(stmt) + ", Attribute = " + std::to_string(attr) + ", value = 1"),
+        EXPECT_EQ(logged(log4cplus::DEBUG_LOG_LEVEL, "hStmt = " + hexValue(stmt) +
+                                                         ", Attribute = " + std::to_string(attr) +
+                                                         ", value = 1"),
                   1u);
     }
     for (int attr : {9, 13, 28, 10009, 10015}) {
@@ -205,17 +217,15 @@ TEST_F(StmtAttrTest, OnlyRowsFetchedPointerIsAccepted)
 }
 
 class CursorNameTest : public MiscOdbcTest {
-protected:
-    std::string defaultName() const
-    {
+  protected:
+    std::string defaultName() const {
         char buf[64];
         snprintf(buf, sizeof(buf), "CUR_%08lX", (unsigned long)(uintptr_t)stmt);
         return buf;
     }
 };
 
-TEST_F(CursorNameTest, FreshStatementNameFitsOrIsCut)
-{
+TEST_F(CursorNameTest, FreshStatementNameFitsOrIsCut) {
     const std::string name = defaultName();
     const SQLSMALLINT n = (SQLSMALLINT)name.size();
     char buf[128];
@@ -237,13 +247,13 @@ TEST_F(CursorNameTest, FreshStatementNameFitsOrIsCut)
 
     std::vector<std::string> texts = msgLogTexts("SQLGetCursorName.cpp");
     const std::string trace = "hStmt = " + hexValue(stmt);
-    std::vector<std::string> want = {trace, "SQL_SUCCESS", trace, "SQL_SUCCESS_WITH_INFO Cursor was truncated"};
+    std::vector<std::string> want = {trace, "SQL_SUCCESS", trace,
+                                     "SQL_SUCCESS_WITH_INFO Cursor was truncated"};
     EXPECT_EQ(texts, want);
 }
 
 // A zero-length buffer asks for the length; a negative one is refused.
-TEST_F(CursorNameTest, NonPositiveBufferLengthsWriteNothing)
-{
+TEST_F(CursorNameTest, NonPositiveBufferLengthsWriteNothing) {
     const SQLSMALLINT name = (SQLSMALLINT)defaultName().size();
     const struct {
         int size;
@@ -269,8 +279,7 @@ TEST_F(CursorNameTest, NonPositiveBufferLengthsWriteNothing)
     }
 }
 
-TEST_F(CursorNameTest, GetRefusesMissingBuffer)
-{
+TEST_F(CursorNameTest, GetRefusesMissingBuffer) {
     EXPECT_EQ(SQLGetCursorName(stmt, nullptr, 10, nullptr), SQL_ERROR);
     EXPECT_STREQ(stmt->diag.sqlState, "HY009");
     EXPECT_EQ(SQLGetCursorName(nullptr, nullptr, 10, nullptr), SQL_INVALID_HANDLE);
@@ -279,8 +288,7 @@ TEST_F(CursorNameTest, GetRefusesMissingBuffer)
     EXPECT_EQ(texts, want);
 }
 
-TEST_F(CursorNameTest, SetThenGet)
-{
+TEST_F(CursorNameTest, SetThenGet) {
     char buf[128];
     EXPECT_EQ(SQLSetCursorName(stmt, (SQLCHAR*)"orders_cursor", SQL_NTS), SQL_SUCCESS);
     std::vector<std::string> texts = msgLogTexts("SQLSetCursorName.cpp");
@@ -303,8 +311,7 @@ TEST_F(CursorNameTest, SetThenGet)
     EXPECT_STREQ(buf, "Zq");
 }
 
-TEST_F(CursorNameTest, LongNamesAreCutToTheField)
-{
+TEST_F(CursorNameTest, LongNamesAreCutToTheField) {
     std::string longName = "C" + std::string(200, 'n');
     EXPECT_EQ(SQLSetCursorName(stmt, (SQLCHAR*)longName.c_str(), SQL_NTS), SQL_SUCCESS);
     EXPECT_EQ(std::string(stmt->cursorName), longName.substr(0, 99));
@@ -316,15 +323,14 @@ TEST_F(CursorNameTest, LongNamesAreCutToTheField)
     EXPECT_EQ(len, 99);
 }
 
-TEST_F(CursorNameTest, NamesMustStartWithALetter)
-{
+TEST_F(CursorNameTest, NamesMustStartWithALetter) {
     const std::string before = stmt->cursorName;
     struct Case {
         const char* name;
         SQLSMALLINT length;
         const char* state;
     } cases[] = {
-        {"1abc", SQL_NTS, "34000"}, {"_abc", SQL_NTS, "34000"}, {"", SQL_NTS, "34000"},
+        {"1abc", SQL_NTS, "34000"},  {"_abc", SQL_NTS, "34000"},  {"", SQL_NTS, "34000"},
         {"\xC4x", SQL_NTS, "34000"}, {nullptr, SQL_NTS, "HY009"}, {"abc", 0, "HY090"},
         {"abc", -7, "HY090"},
     };

@@ -12,15 +12,13 @@
 #include "navixclient.h"
 
 class CatalogTest : public MiscOdbcTest {
-protected:
+  protected:
     // Leaves the statement with the fixed type table as its result.
-    void loadTypeInfo()
-    {
+    void loadTypeInfo() {
         ASSERT_EQ(SQLGetTypeInfo(stmt, SQL_ALL_TYPES), SQL_SUCCESS);
         ASSERT_EQ(stmt->extras->columnCount, 19u);
     }
-    std::vector<std::string> columnNames() const
-    {
+    std::vector<std::string> columnNames() const {
         std::vector<std::string> names;
         for (uint32_t i = 0; i < stmt->extras->columnCount; i++) {
             names.push_back(stmt->extras->columnHeaders[i].name);
@@ -28,21 +26,21 @@ protected:
         return names;
     }
     // First cell of every row of the statement's result.
-    std::vector<std::string> firstCells()
-    {
+    std::vector<std::string> firstCells() {
         std::vector<std::string> cells;
         while (DBFetch(stmt->extras->resultSet) == 0) {
             char buf[64];
             int32_t len = 0, isNull = 0;
-            EXPECT_EQ(DBGetFieldAsCString(stmt->extras->resultSet, 0, buf, sizeof(buf), &len, &isNull), 0);
+            EXPECT_EQ(
+                DBGetFieldAsCString(stmt->extras->resultSet, 0, buf, sizeof(buf), &len, &isNull),
+                0);
             cells.push_back(buf);
         }
         return cells;
     }
 };
 
-TEST_F(CatalogTest, TypeInfoForAllTypes)
-{
+TEST_F(CatalogTest, TypeInfoForAllTypes) {
     stmt->sqlText = strdup("select 1");
     loadTypeInfo();
     EXPECT_EQ(stmt->sqlText, nullptr) << "a catalog call drops the prepared text";
@@ -61,11 +59,11 @@ TEST_F(CatalogTest, TypeInfoForAllTypes)
     ASSERT_EQ(types.size(), 15u);
     EXPECT_EQ(types.front(), "INT");
     EXPECT_EQ(types.back(), "FLOAT");
-    EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL, "hDrvStmt = " + hexValue(stmt) + ", nSqlType = 0"), 1u);
+    EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL, "hDrvStmt = " + hexValue(stmt) + ", nSqlType = 0"),
+              1u);
 }
 
-TEST_F(CatalogTest, TypeInfoForOneTypeFailsAndLeavesNoResult)
-{
+TEST_F(CatalogTest, TypeInfoForOneTypeFailsAndLeavesNoResult) {
     loadTypeInfo();
     EXPECT_EQ(SQLGetTypeInfo(stmt, SQL_INTEGER), SQL_ERROR);
     EXPECT_EQ(stmt->extras->resultSet, nullptr);
@@ -74,8 +72,7 @@ TEST_F(CatalogTest, TypeInfoForOneTypeFailsAndLeavesNoResult)
     EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "SQL_ERROR DBGetTypeInfo failed."), 1u);
 }
 
-TEST_F(CatalogTest, TypeInfoWithoutExtrasFailsCleanly)
-{
+TEST_F(CatalogTest, TypeInfoWithoutExtrasFailsCleanly) {
     StmtHandle bare;
     memset(&bare, 0, sizeof(bare));
     bare.sqlText = strdup("select 1");
@@ -84,8 +81,7 @@ TEST_F(CatalogTest, TypeInfoWithoutExtrasFailsCleanly)
     EXPECT_EQ(SQLGetTypeInfo(nullptr, SQL_ALL_TYPES), SQL_INVALID_HANDLE);
 }
 
-TEST_F(CatalogTest, PrimaryKeysGiveAnEmptyResultWithoutColumns)
-{
+TEST_F(CatalogTest, PrimaryKeysGiveAnEmptyResultWithoutColumns) {
     loadTypeInfo();
     stmt->sqlText = strdup("select 1");
     EXPECT_EQ(SQLPrimaryKeys(stmt, nullptr, 0, nullptr, 0, (SQLCHAR*)"t1", SQL_NTS), SQL_SUCCESS);
@@ -97,26 +93,27 @@ TEST_F(CatalogTest, PrimaryKeysGiveAnEmptyResultWithoutColumns)
     SQLSMALLINT cols = -1;
     EXPECT_EQ(SQLNumResultCols(stmt, &cols), SQL_SUCCESS);
     EXPECT_EQ(cols, 0);
-    EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL, "hStmt = " + hexValue(stmt) + ", table name = t1"), 1u);
+    EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL, "hStmt = " + hexValue(stmt) + ", table name = t1"),
+              1u);
 }
 
-TEST_F(CatalogTest, ForeignKeysIgnoreTheirNames)
-{
+TEST_F(CatalogTest, ForeignKeysIgnoreTheirNames) {
     loadTypeInfo();
-    EXPECT_EQ(SQLForeignKeys(stmt, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0),
+    EXPECT_EQ(SQLForeignKeys(stmt, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0,
+                             nullptr, 0),
               SQL_SUCCESS);
     ASSERT_NE(stmt->extras->resultSet, nullptr);
     EXPECT_EQ(stmt->extras->columnCount, 0u);
     EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
-    EXPECT_EQ(SQLForeignKeys(nullptr, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0),
+    EXPECT_EQ(SQLForeignKeys(nullptr, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0,
+                             nullptr, 0),
               SQL_INVALID_HANDLE);
     EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "hStmt is NULL"), 1u);
 }
 
 // SQLColumns and SQLPrimaryKeys check the table name the same way, before
 // the previous result is touched.
-TEST_F(CatalogTest, TableNameChecksKeepThePreviousResult)
-{
+TEST_F(CatalogTest, TableNameChecksKeepThePreviousResult) {
     typedef SQLRETURN (*NameCall)(StmtHandle*, const char*, SQLSMALLINT);
     NameCall calls[] = {
         [](StmtHandle* s, const char* n, SQLSMALLINT l) {
@@ -133,7 +130,8 @@ TEST_F(CatalogTest, TableNameChecksKeepThePreviousResult)
         clearLog();
         EXPECT_EQ(call(stmt, "", SQL_NTS), SQL_ERROR);
         EXPECT_EQ(call(stmt, nullptr, SQL_NTS), SQL_ERROR);
-        EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "SQL_ERROR Must supply a valid table name"), 2u);
+        EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "SQL_ERROR Must supply a valid table name"),
+                  2u);
         EXPECT_EQ(call(stmt, tooLong.c_str(), 513), SQL_ERROR);
         EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "table name is too long"), 1u);
         EXPECT_EQ(stmt->extras->resultSet, rs);
@@ -141,8 +139,7 @@ TEST_F(CatalogTest, TableNameChecksKeepThePreviousResult)
     }
 }
 
-TEST_F(CatalogTest, TableNameLengths)
-{
+TEST_F(CatalogTest, TableNameLengths) {
     std::string name512(512, 'a');
     std::string name600 = std::string(512, 'b') + std::string(88, 'c');
     // Rows: name, length -> the name described, or the refusal's SQLSTATE.
@@ -179,11 +176,11 @@ TEST_F(CatalogTest, TableNameLengths)
     }
 }
 
-TEST_F(CatalogTest, ColumnsWithoutConnectionFailAfterDroppingTheResult)
-{
+TEST_F(CatalogTest, ColumnsWithoutConnectionFailAfterDroppingTheResult) {
     loadTypeInfo();
     stmt->sqlText = strdup("select 1");
-    EXPECT_EQ(SQLColumns(stmt, nullptr, 0, nullptr, 0, (SQLCHAR*)"t1", SQL_NTS, nullptr, 0), SQL_ERROR);
+    EXPECT_EQ(SQLColumns(stmt, nullptr, 0, nullptr, 0, (SQLCHAR*)"t1", SQL_NTS, nullptr, 0),
+              SQL_ERROR);
     EXPECT_EQ(stmt->extras->resultSet, nullptr);
     EXPECT_EQ(stmt->extras->columnCount, 0u);
     EXPECT_EQ(stmt->sqlText, nullptr);
@@ -191,42 +188,50 @@ TEST_F(CatalogTest, ColumnsWithoutConnectionFailAfterDroppingTheResult)
 
     StmtHandle bare;
     memset(&bare, 0, sizeof(bare));
-    EXPECT_EQ(SQLColumns(&bare, nullptr, 0, nullptr, 0, (SQLCHAR*)"t1", SQL_NTS, nullptr, 0), SQL_INVALID_HANDLE);
+    EXPECT_EQ(SQLColumns(&bare, nullptr, 0, nullptr, 0, (SQLCHAR*)"t1", SQL_NTS, nullptr, 0),
+              SQL_INVALID_HANDLE);
     EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "hStmtExtras is NULL"), 1u);
-    EXPECT_EQ(SQLColumns(nullptr, nullptr, 0, nullptr, 0, (SQLCHAR*)"t1", SQL_NTS, nullptr, 0), SQL_INVALID_HANDLE);
+    EXPECT_EQ(SQLColumns(nullptr, nullptr, 0, nullptr, 0, (SQLCHAR*)"t1", SQL_NTS, nullptr, 0),
+              SQL_INVALID_HANDLE);
     EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "hStmt is NULL"), 1u);
 }
 
-TEST_F(CatalogTest, TablesWithoutConnectionFail)
-{
+TEST_F(CatalogTest, TablesWithoutConnectionFail) {
     loadTypeInfo();
     EXPECT_EQ(SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_ERROR);
     EXPECT_EQ(stmt->extras->resultSet, nullptr);
     EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "SQL_ERROR SQLTables failed."), 1u);
     // A type list that names TABLE goes to the service as well.
-    EXPECT_EQ(SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0, (SQLCHAR*)"'TABLE','VIEW'", SQL_NTS), SQL_ERROR);
-    EXPECT_EQ(SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0, (SQLCHAR*)"SYSTEM TABLE", SQL_NTS), SQL_ERROR);
+    EXPECT_EQ(
+        SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0, (SQLCHAR*)"'TABLE','VIEW'", SQL_NTS),
+        SQL_ERROR);
+    EXPECT_EQ(
+        SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0, (SQLCHAR*)"SYSTEM TABLE", SQL_NTS),
+        SQL_ERROR);
 
-    EXPECT_EQ(SQLTables(nullptr, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_INVALID_HANDLE);
+    EXPECT_EQ(SQLTables(nullptr, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0),
+              SQL_INVALID_HANDLE);
     StmtHandle bare;
     memset(&bare, 0, sizeof(bare));
     EXPECT_EQ(SQLTables(&bare, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_INVALID_HANDLE);
 }
 
-TEST_F(CatalogTest, TablesOfOtherTypesAreAnEmptyTableList)
-{
+TEST_F(CatalogTest, TablesOfOtherTypesAreAnEmptyTableList) {
     for (const char* types : {"VIEW", "table", "'VIEW','SYNONYM'"}) {
         loadTypeInfo();
         stmt->sqlText = strdup("select 1");
-        EXPECT_EQ(SQLTables(stmt, nullptr, 0, nullptr, 0, (SQLCHAR*)"t%", SQL_NTS, (SQLCHAR*)types, SQL_NTS),
+        EXPECT_EQ(SQLTables(stmt, nullptr, 0, nullptr, 0, (SQLCHAR*)"t%", SQL_NTS, (SQLCHAR*)types,
+                            SQL_NTS),
                   SQL_SUCCESS)
             << types;
         EXPECT_EQ(stmt->sqlText, nullptr);
-        std::vector<std::string> want = {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "TABLE_TYPE", "REMARKS"};
+        std::vector<std::string> want = {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "TABLE_TYPE",
+                                         "REMARKS"};
         EXPECT_EQ(columnNames(), want) << types;
         EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA) << types;
     }
     // An explicit length counts: only "VIEW" of this list is read.
-    EXPECT_EQ(SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0, (SQLCHAR*)"VIEW,TABLE", 4), SQL_SUCCESS);
+    EXPECT_EQ(SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0, (SQLCHAR*)"VIEW,TABLE", 4),
+              SQL_SUCCESS);
     EXPECT_EQ(stmt->extras->columnCount, 5u);
 }

@@ -32,8 +32,7 @@ const std::string kExactDriver(256, 'E');
 // Written once per process, before any profile look-up.
 struct PrivateOdbcIni {
     std::string dir;
-    PrivateOdbcIni()
-    {
+    PrivateOdbcIni() {
         char tmpl[] = "/tmp/vorn-odbc-ini-XXXXXX";
         const char* made = mkdtemp(tmpl);
         dir = made != NULL ? made : "/tmp";
@@ -56,8 +55,7 @@ struct PrivateOdbcIni {
         // Token requests go to a closed port: an open in token mode fails fast.
         setenv("VORN_IDENTITY_HOST", "127.0.0.1:9", 1);
     }
-    ~PrivateOdbcIni()
-    {
+    ~PrivateOdbcIni() {
         if (dir != "/tmp") {
             std::string cmd = "rm -rf '" + dir + "'";
             (void)system(cmd.c_str());
@@ -71,8 +69,7 @@ struct Parsed {
     ConnProperty prop;
 };
 
-Parsed parse(const std::string& s)
-{
+Parsed parse(const std::string& s) {
     Parsed p;
     memset(&p.prop, 0x5A, sizeof(p.prop));
     p.rc = buildConnConfs(s.c_str(), &p.prop);
@@ -83,8 +80,7 @@ const std::string kBase = "DRIVER=drv;DSN=nosuchdsn;REGION=r1;PROJECTID=p;AUTHMO
 
 } // namespace
 
-TEST(BuildConnConfs, ConnectionStringValuesAndDefaults)
-{
+TEST(BuildConnConfs, ConnectionStringValuesAndDefaults) {
     Parsed p = parse(kBase + ";HOST=h:1;DATABASE=db1;AK=a;SK=s");
     ASSERT_EQ(p.rc, 0);
     EXPECT_STREQ(p.prop.DRIVER, "drv");
@@ -106,20 +102,18 @@ TEST(BuildConnConfs, ConnectionStringValuesAndDefaults)
     EXPECT_EQ(p.prop.charsetFlag, 1);
 }
 
-TEST(BuildConnConfs, KeysMatchIgnoringCaseAndFirstEntryWins)
-{
+TEST(BuildConnConfs, KeysMatchIgnoringCaseAndFirstEntryWins) {
     Parsed p = parse("driver=d;dsn=nosuchdsn;Region=r1;projectid=p;AuthMode=1;REGION=second");
     ASSERT_EQ(p.rc, 0);
     EXPECT_STREQ(p.prop.REGION, "r1");
     EXPECT_STREQ(p.prop.DRIVER, "d");
 }
 
-TEST(BuildConnConfs, OdbcIniFillsWhatTheStringLacks)
-{
+TEST(BuildConnConfs, OdbcIniFillsWhatTheStringLacks) {
     Parsed p = parse("DSN=prod;REGION=r1;PROJECTID=p;AUTHMODE=1");
     ASSERT_EQ(p.rc, 0);
     EXPECT_STREQ(p.prop.DRIVER, "/opt/vorn/libvornodbc.so");
-    EXPECT_STREQ(p.prop.REGION, "r1");  // the string beats odbc.ini
+    EXPECT_STREQ(p.prop.REGION, "r1"); // the string beats odbc.ini
     EXPECT_STREQ(p.prop.PROJECTID, "p");
     EXPECT_STREQ(p.prop.DATABASE, "proddb");
     EXPECT_STREQ(p.prop.QUEUENAME, "q-prod");
@@ -137,8 +131,7 @@ TEST(BuildConnConfs, OdbcIniFillsWhatTheStringLacks)
     EXPECT_STREQ(p.prop.QUEUENAME, "default");
 }
 
-TEST(BuildConnConfs, RequiredKeysMissing)
-{
+TEST(BuildConnConfs, RequiredKeysMissing) {
     LogCapture capture;
     // No DSN anywhere.
     EXPECT_EQ(parse("DRIVER={x};REGION=r1;PROJECTID=p;AUTHMODE=0").rc, -1);
@@ -159,14 +152,14 @@ TEST(BuildConnConfs, RequiredKeysMissing)
     // The caller gets the reason too, cut to its buffer.
     ConnProperty prop;
     char reason[64] = "untouched";
-    EXPECT_EQ(buildConnConfs("DRIVER=d;DSN=nosuchdsn;REGION=r;AUTHMODE=1", &prop, reason,
-                             sizeof(reason)),
-              -1);
+    EXPECT_EQ(
+        buildConnConfs("DRIVER=d;DSN=nosuchdsn;REGION=r;AUTHMODE=1", &prop, reason, sizeof(reason)),
+        -1);
     EXPECT_STREQ(reason, "PROJECTID cannot be empty");
     char small[8];
-    EXPECT_EQ(buildConnConfs("DRIVER=d;DSN=nosuchdsn;REGION=r;AUTHMODE=1", &prop, small,
-                             sizeof(small)),
-              -1);
+    EXPECT_EQ(
+        buildConnConfs("DRIVER=d;DSN=nosuchdsn;REGION=r;AUTHMODE=1", &prop, small, sizeof(small)),
+        -1);
     EXPECT_STREQ(small, "PROJECT");
     strcpy(reason, "untouched");
     EXPECT_EQ(buildConnConfs(kBase.c_str(), &prop, reason, sizeof(reason)), 0);
@@ -255,8 +248,7 @@ TEST(BuildConnConfs, WhatDoesNotFitIsRefusedNeverCut) {
     }
 }
 
-TEST(BuildConnConfs, NumbersAndCharset)
-{
+TEST(BuildConnConfs, NumbersAndCharset) {
     Parsed p = parse(kBase + ";CHARSET=utf-8;JOBTIMEOUT=abc");
     ASSERT_EQ(p.rc, 0);
     EXPECT_EQ(p.prop.charsetFlag, 0);
@@ -271,8 +263,7 @@ TEST(BuildConnConfs, NumbersAndCharset)
     EXPECT_EQ(p.prop.authMode, 0);
 }
 
-TEST(BuildConnConfs, LeavesTheStringAlone)
-{
+TEST(BuildConnConfs, LeavesTheStringAlone) {
     std::string s = kBase + ";vkl.sql.syncMode.enabled=true;PASSWORD=a=b";
     std::string copy = s;
     ConnProperty prop;
@@ -281,8 +272,7 @@ TEST(BuildConnConfs, LeavesTheStringAlone)
     EXPECT_EQ(buildConnConfs(NULL, &prop), -1);
 }
 
-TEST(OutConnString, DriverOrDsnCutToTheBuffer)
-{
+TEST(OutConnString, DriverOrDsnCutToTheBuffer) {
     ConnProperty prop;
     memset(&prop, 0, sizeof(prop));
     strcpy(prop.DRIVER, "01234567890123456789");
@@ -294,8 +284,10 @@ TEST(OutConnString, DriverOrDsnCutToTheBuffer)
     EXPECT_EQ(buildOutConnString(&prop, buf + 8, 10, &len), 1);
     EXPECT_EQ(len, 27);
     EXPECT_STREQ((char*)buf + 8, "DRIVER=01");
-    for (int i = 0; i < 8; i++) EXPECT_EQ(buf[i], 0xFF);
-    for (int i = 18; i < 64; i++) EXPECT_EQ(buf[i], 0xFF);
+    for (int i = 0; i < 8; i++)
+        EXPECT_EQ(buf[i], 0xFF);
+    for (int i = 18; i < 64; i++)
+        EXPECT_EQ(buf[i], 0xFF);
 
     // Exactly fitting: 27 characters and the NUL in 28 bytes.
     EXPECT_EQ(buildOutConnString(&prop, buf, 28, &len), 0);
@@ -308,7 +300,8 @@ TEST(OutConnString, DriverOrDsnCutToTheBuffer)
     for (SQLSMALLINT bl : {(SQLSMALLINT)0, (SQLSMALLINT)-1, (SQLSMALLINT)-100}) {
         memset(buf, 0xFF, sizeof(buf));
         EXPECT_EQ(buildOutConnString(&prop, buf + 8, bl, &len), 1);
-        for (int i = 0; i < 64; i++) ASSERT_EQ(buf[i], 0xFF);
+        for (int i = 0; i < 64; i++)
+            ASSERT_EQ(buf[i], 0xFF);
         EXPECT_EQ(len, 27);
     }
 
@@ -317,8 +310,7 @@ TEST(OutConnString, DriverOrDsnCutToTheBuffer)
     EXPECT_STREQ((char*)buf, "DSN=mydsn");
 }
 
-TEST(MaskConnString, PasswordAndSecretKeyNeverShown)
-{
+TEST(MaskConnString, PasswordAndSecretKeyNeverShown) {
     const struct {
         const char* in;
         const char* shown;
@@ -344,18 +336,17 @@ TEST(MaskConnString, PasswordAndSecretKeyNeverShown)
 namespace {
 
 class ConnectTest : public ::testing::Test {
-protected:
+  protected:
     SQLHANDLE env = NULL;
     SQLHANDLE dbc = NULL;
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(_AllocEnv(&env), SQL_SUCCESS);
         ASSERT_EQ(_AllocConnect(env, &dbc), SQL_SUCCESS);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         DbcHandle* d = (DbcHandle*)dbc;
-        while (d->firstStmt != NULL) _ReleaseStmt(d->firstStmt);
+        while (d->firstStmt != NULL)
+            _ReleaseStmt(d->firstStmt);
         if (d->connected) {
             EXPECT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
         }
@@ -363,22 +354,20 @@ protected:
         EXPECT_EQ(_FreeEnv(env), SQL_SUCCESS);
     }
     DbcHandle* handle() { return (DbcHandle*)dbc; }
-    SQLRETURN connect(const std::string& s, SQLCHAR* out, SQLSMALLINT outLen, SQLSMALLINT* len2)
-    {
+    SQLRETURN connect(const std::string& s, SQLCHAR* out, SQLSMALLINT outLen, SQLSMALLINT* len2) {
         return SQLDriverConnect(dbc, NULL, (SQLCHAR*)s.c_str(), SQL_NTS, out, outLen, len2,
                                 SQL_DRIVER_NOPROMPT);
     }
 };
 
 // Signing mode: opening needs no server.
-const std::string kAkskConn =
-    "DRIVER=" + std::string(20, 'x') + ";DSN=nosuchdsn;HOST=127.0.0.1:9;REGION=r1;PROJECTID=p;"
-    "AUTHMODE=1;AK=ak;SK=topsecret;PASSWORD=hunter2";
+const std::string kAkskConn = "DRIVER=" + std::string(20, 'x') +
+                              ";DSN=nosuchdsn;HOST=127.0.0.1:9;REGION=r1;PROJECTID=p;"
+                              "AUTHMODE=1;AK=ak;SK=topsecret;PASSWORD=hunter2";
 
 } // namespace
 
-TEST_F(ConnectTest, ConnectsAndWritesTheOutStringCut)
-{
+TEST_F(ConnectTest, ConnectsAndWritesTheOutStringCut) {
     SQLCHAR out[64];
     memset(out, 0xFF, sizeof(out));
     SQLSMALLINT len = 0;
@@ -402,23 +391,20 @@ TEST_F(ConnectTest, ConnectsAndWritesTheOutStringCut)
     EXPECT_EQ(handle()->connected, 1);
 }
 
-TEST_F(ConnectTest, NullOutLengthPointerIsAccepted)
-{
+TEST_F(ConnectTest, NullOutLengthPointerIsAccepted) {
     SQLCHAR out[64];
     EXPECT_EQ(connect(kAkskConn, out, sizeof(out), NULL), SQL_SUCCESS);
     EXPECT_EQ(handle()->connected, 1);
     EXPECT_EQ(std::string((char*)out), "DRIVER=" + std::string(20, 'x'));
 }
 
-TEST_F(ConnectTest, NullOutStringLeavesTheLengthAlone)
-{
+TEST_F(ConnectTest, NullOutStringLeavesTheLengthAlone) {
     SQLSMALLINT len = 1234;
     EXPECT_EQ(connect(kAkskConn, NULL, 100, &len), SQL_SUCCESS);
     EXPECT_EQ(len, 1234);
 }
 
-TEST_F(ConnectTest, ExplicitInLengthIsHonoured)
-{
+TEST_F(ConnectTest, ExplicitInLengthIsHonoured) {
     // The application's buffer goes on past the length it gave.
     std::string conn = "DRIVER=d;DSN=nosuchdsn;REGION=r1;PROJECTID=p;AUTHMODE=1;HOST=good";
     std::string buffer = conn + "BAD;HOST=worse";
@@ -442,8 +428,7 @@ TEST_F(ConnectTest, ExplicitInLengthIsHonoured)
     EXPECT_EQ(handle()->connected, 0);
 }
 
-TEST_F(ConnectTest, SecretsAreMaskedInTheLog)
-{
+TEST_F(ConnectTest, SecretsAreMaskedInTheLog) {
     LogCapture capture;
     EXPECT_EQ(connect(kAkskConn, NULL, 0, NULL), SQL_SUCCESS);
     EXPECT_EQ(capture.count("topsecret"), 0u);
@@ -452,8 +437,7 @@ TEST_F(ConnectTest, SecretsAreMaskedInTheLog)
     EXPECT_GE(capture.count("PASSWORD=****"), 1u);
 }
 
-TEST_F(ConnectTest, InvalidArguments)
-{
+TEST_F(ConnectTest, InvalidArguments) {
     SQLSMALLINT len = 0;
     EXPECT_EQ(SQLDriverConnect(NULL, NULL, (SQLCHAR*)kAkskConn.c_str(), SQL_NTS, NULL, 0, &len, 0),
               SQL_INVALID_HANDLE);
@@ -476,8 +460,7 @@ TEST_F(ConnectTest, InvalidArguments)
     EXPECT_EQ(handle()->connected, 0);
 }
 
-TEST_F(ConnectTest, FailedOpenStillWritesTheOutString)
-{
+TEST_F(ConnectTest, FailedOpenStillWritesTheOutString) {
     LogCapture capture;
     SQLCHAR out[64] = "";
     SQLSMALLINT len = 0;
@@ -497,8 +480,7 @@ TEST_F(ConnectTest, FailedOpenStillWritesTheOutString)
     EXPECT_STRNE(handle()->diag.sqlState, "00000");
 }
 
-TEST_F(ConnectTest, DisconnectStates)
-{
+TEST_F(ConnectTest, DisconnectStates) {
     EXPECT_EQ(SQLDisconnect(NULL), SQL_INVALID_HANDLE);
     EXPECT_EQ(SQLDisconnect(dbc), SQL_SUCCESS_WITH_INFO);
     EXPECT_STREQ(handle()->diag.sqlState, "01000");
@@ -518,12 +500,11 @@ TEST_F(ConnectTest, DisconnectStates)
     EXPECT_NE(handle()->extras->connInfo, nullptr);
 }
 
-TEST_F(ConnectTest, SqlConnectUsesTheDataSource)
-{
+TEST_F(ConnectTest, SqlConnectUsesTheDataSource) {
     LogCapture capture;
-    EXPECT_EQ(SQLConnect(dbc, (SQLCHAR*)"fullXYZ", 4, (SQLCHAR*)"bob", SQL_NTS,
-                         (SQLCHAR*)"pw;junk", 2),
-              SQL_SUCCESS);
+    EXPECT_EQ(
+        SQLConnect(dbc, (SQLCHAR*)"fullXYZ", 4, (SQLCHAR*)"bob", SQL_NTS, (SQLCHAR*)"pw;junk", 2),
+        SQL_SUCCESS);
     EXPECT_EQ(handle()->connected, 1);
     ASSERT_NE(handle()->extras->connInfo, nullptr);
     EXPECT_STREQ(handle()->extras->connInfo->DSN, "full");
@@ -546,8 +527,7 @@ TEST_F(ConnectTest, SqlConnectUsesTheDataSource)
     EXPECT_EQ(SQLConnect(NULL, (SQLCHAR*)"full", SQL_NTS, NULL, 0, NULL, 0), SQL_INVALID_HANDLE);
 }
 
-TEST_F(ConnectTest, SqlConnectPassesUserAndPasswordWhole)
-{
+TEST_F(ConnectTest, SqlConnectPassesUserAndPasswordWhole) {
     // "=" and ";" cannot travel whole inside a connection string; the
     // arguments must still arrive exactly, and what follows a ";" in them
     // must never become an entry of its own (here: a HOST and a token mode).

@@ -10,8 +10,7 @@
 
 namespace {
 
-void fillRecord(DiagRecord* r, int32_t code, const char* state, const char* message)
-{
+void fillRecord(DiagRecord* r, int32_t code, const char* state, const char* message) {
     memset(r, 0, sizeof(*r));
     r->nativeCode = code;
     snprintf(r->sqlState, sizeof(r->sqlState), "%s", state);
@@ -22,8 +21,7 @@ const char* kTimeOut = "VKL Service Response Time Out."; // 30 characters
 
 } // namespace
 
-TEST(CopyDiagRecord, MessageCutToEverySmallBuffer)
-{
+TEST(CopyDiagRecord, MessageCutToEverySmallBuffer) {
     DiagRecord rec;
     fillRecord(&rec, 3, "HY000", kTimeOut);
     const size_t full = strlen(kTimeOut);
@@ -46,8 +44,7 @@ TEST(CopyDiagRecord, MessageCutToEverySmallBuffer)
     }
 }
 
-TEST(CopyDiagRecord, ZeroOrNegativeSizeWritesNoMessage)
-{
+TEST(CopyDiagRecord, ZeroOrNegativeSizeWritesNoMessage) {
     DiagRecord rec;
     fillRecord(&rec, 4, "01000", "VKL Service response: boom");
     for (int size : {0, -1, -40}) {
@@ -63,8 +60,7 @@ TEST(CopyDiagRecord, ZeroOrNegativeSizeWritesNoMessage)
     }
 }
 
-TEST(CopyDiagRecord, WithoutMessageBufferOnlyTheLength)
-{
+TEST(CopyDiagRecord, WithoutMessageBufferOnlyTheLength) {
     DiagRecord rec;
     fillRecord(&rec, 4, "01000", "abc");
     SQLSMALLINT len = 0;
@@ -75,8 +71,7 @@ TEST(CopyDiagRecord, WithoutMessageBufferOnlyTheLength)
     EXPECT_EQ(copyDiagRecord(&rec, nullptr, nullptr, nullptr, 0, nullptr), SQL_SUCCESS);
 }
 
-TEST(CopyDiagRecord, SqlStateIsAlwaysSixBytesNulPadded)
-{
+TEST(CopyDiagRecord, SqlStateIsAlwaysSixBytesNulPadded) {
     DiagRecord rec;
     fillRecord(&rec, 1, "01", "m");
     unsigned char state[10];
@@ -92,8 +87,7 @@ TEST(CopyDiagRecord, SqlStateIsAlwaysSixBytesNulPadded)
     EXPECT_EQ(state[6], 0xFF);
 }
 
-TEST(CopyDiagRecord, UnterminatedRecordIsReadWithinItsFields)
-{
+TEST(CopyDiagRecord, UnterminatedRecordIsReadWithinItsFields) {
     DiagRecord rec;
     memset(&rec, 'A', sizeof(rec));
     rec.nativeCode = -5;
@@ -108,8 +102,7 @@ TEST(CopyDiagRecord, UnterminatedRecordIsReadWithinItsFields)
     EXPECT_EQ(native, -5);
 }
 
-TEST(CopyDiagRecord, ReadingLeavesTheRecordAlone)
-{
+TEST(CopyDiagRecord, ReadingLeavesTheRecordAlone) {
     DiagRecord rec;
     fillRecord(&rec, 3, "HY000", kTimeOut);
     DiagRecord before = rec;
@@ -120,30 +113,38 @@ TEST(CopyDiagRecord, ReadingLeavesTheRecordAlone)
 
 using GetDiagRecTest = MiscOdbcTest;
 
-TEST_F(GetDiagRecTest, ArgumentChecks)
-{
+TEST_F(GetDiagRecTest, ArgumentChecks) {
     char msg[64];
-    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, nullptr, 1, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr),
-              SQL_INVALID_HANDLE);
-    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 0, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr), SQL_ERROR);
-    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, -1, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr), SQL_ERROR);
-    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, nullptr, nullptr, (SQLCHAR*)msg, -1, nullptr), SQL_ERROR);
+    EXPECT_EQ(
+        SQLGetDiagRec(SQL_HANDLE_STMT, nullptr, 1, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr),
+        SQL_INVALID_HANDLE);
+    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 0, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr),
+              SQL_ERROR);
+    EXPECT_EQ(
+        SQLGetDiagRec(SQL_HANDLE_STMT, stmt, -1, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr),
+        SQL_ERROR);
+    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, nullptr, nullptr, (SQLCHAR*)msg, -1, nullptr),
+              SQL_ERROR);
     EXPECT_EQ(logEntries().size(), 0u) << "refused before the trace";
 
-    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_ENV, env, 1, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr), SQL_NO_DATA);
-    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_ENV, env, 0, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr), SQL_ERROR);
-    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 2, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr), SQL_NO_DATA);
-    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 2, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr), SQL_NO_DATA);
+    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_ENV, env, 1, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr),
+              SQL_NO_DATA);
+    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_ENV, env, 0, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr),
+              SQL_ERROR);
+    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 2, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr),
+              SQL_NO_DATA);
+    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 2, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr),
+              SQL_NO_DATA);
     EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DESC, stmt, 1, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr),
               SQL_INVALID_HANDLE);
-    EXPECT_EQ(SQLGetDiagRec(0, stmt, 1, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr), SQL_INVALID_HANDLE);
+    EXPECT_EQ(SQLGetDiagRec(0, stmt, 1, nullptr, nullptr, (SQLCHAR*)msg, 64, nullptr),
+              SQL_INVALID_HANDLE);
     EXPECT_EQ(logged(log4cplus::DEBUG_LOG_LEVEL,
                      "Handle Type = 3, Handle = " + hexValue(stmt) + ", RecordNumber = 2."),
               1u);
 }
 
-TEST_F(GetDiagRecTest, FreshHandlesHaveNoRecordAndWriteNothing)
-{
+TEST_F(GetDiagRecTest, FreshHandlesHaveNoRecordAndWriteNothing) {
     for (int type : {SQL_HANDLE_DBC, SQL_HANDLE_STMT}) {
         SQLHANDLE h = type == SQL_HANDLE_DBC ? (SQLHANDLE)dbc : (SQLHANDLE)stmt;
         char state[6];
@@ -152,8 +153,8 @@ TEST_F(GetDiagRecTest, FreshHandlesHaveNoRecordAndWriteNothing)
         memset(msg, 'x', sizeof(msg));
         SQLINTEGER native = 99;
         SQLSMALLINT len = 99;
-        EXPECT_EQ(SQLGetDiagRec((SQLSMALLINT)type, h, 1, (SQLCHAR*)state, &native, (SQLCHAR*)msg, sizeof(msg),
-                                &len),
+        EXPECT_EQ(SQLGetDiagRec((SQLSMALLINT)type, h, 1, (SQLCHAR*)state, &native, (SQLCHAR*)msg,
+                                sizeof(msg), &len),
                   SQL_NO_DATA);
         EXPECT_EQ(native, 99);
         EXPECT_EQ(memcmp(state, "xxxxxx", 6), 0);
@@ -163,12 +164,12 @@ TEST_F(GetDiagRecTest, FreshHandlesHaveNoRecordAndWriteNothing)
     // Once the client has filled it, record 1 is there.
     fillRecord(&dbc->diag, 0, "00000", "VKL ODBC Success.");
     char state[6];
-    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, (SQLCHAR*)state, nullptr, nullptr, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, (SQLCHAR*)state, nullptr, nullptr, 0, nullptr),
+              SQL_SUCCESS);
     EXPECT_STREQ(state, "00000");
 }
 
-TEST_F(GetDiagRecTest, RecordOneIsTheHandlesOwnAndStaysAfterReading)
-{
+TEST_F(GetDiagRecTest, RecordOneIsTheHandlesOwnAndStaysAfterReading) {
     fillRecord(&stmt->diag, 3, "HY000", kTimeOut);
     fillRecord(&dbc->diag, 7, "HY000", "VKL ODBC System ERROR.");
     for (int round = 0; round < 2; round++) {
@@ -176,8 +177,8 @@ TEST_F(GetDiagRecTest, RecordOneIsTheHandlesOwnAndStaysAfterReading)
         char msg[10];
         SQLINTEGER native = 0;
         SQLSMALLINT len = 0;
-        EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, (SQLCHAR*)state, &native, (SQLCHAR*)msg, sizeof(msg),
-                                &len),
+        EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, (SQLCHAR*)state, &native, (SQLCHAR*)msg,
+                                sizeof(msg), &len),
                   SQL_SUCCESS_WITH_INFO);
         EXPECT_STREQ(state, "HY000");
         EXPECT_EQ(native, 3);
@@ -186,7 +187,8 @@ TEST_F(GetDiagRecTest, RecordOneIsTheHandlesOwnAndStaysAfterReading)
     }
     char msg[64];
     SQLINTEGER native = 0;
-    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, nullptr, &native, (SQLCHAR*)msg, sizeof(msg), nullptr),
+    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, nullptr, &native, (SQLCHAR*)msg, sizeof(msg),
+                            nullptr),
               SQL_SUCCESS);
     EXPECT_STREQ(msg, "VKL ODBC System ERROR.");
     EXPECT_EQ(native, 7);
@@ -194,12 +196,12 @@ TEST_F(GetDiagRecTest, RecordOneIsTheHandlesOwnAndStaysAfterReading)
 
 using FixedAnswerTest = MiscOdbcTest;
 
-TEST_F(FixedAnswerTest, RowCountIsAlwaysUnknown)
-{
+TEST_F(FixedAnswerTest, RowCountIsAlwaysUnknown) {
     SQLLEN count = 0x5555555555555555L;
     EXPECT_EQ(SQLRowCount(stmt, &count), SQL_SUCCESS);
     EXPECT_EQ(count, -1);
-    EXPECT_EQ(logged(log4cplus::WARN_LOG_LEVEL, "Not currently supported: returning -1. hStmt = " + hexValue(stmt)),
+    EXPECT_EQ(logged(log4cplus::WARN_LOG_LEVEL,
+                     "Not currently supported: returning -1. hStmt = " + hexValue(stmt)),
               1u);
 
     EXPECT_EQ(SQLRowCount(stmt, nullptr), SQL_ERROR);
@@ -212,18 +214,18 @@ TEST_F(FixedAnswerTest, RowCountIsAlwaysUnknown)
     EXPECT_EQ(SQLRowCount(&bare, &count), SQL_INVALID_HANDLE);
 }
 
-TEST_F(FixedAnswerTest, NeverAnotherResult)
-{
+TEST_F(FixedAnswerTest, NeverAnotherResult) {
     EXPECT_EQ(SQLMoreResults(stmt), SQL_NO_DATA);
-    EXPECT_EQ(logged(log4cplus::WARN_LOG_LEVEL, "Not currently supported, hStmt = " + hexValue(stmt)), 1u);
+    EXPECT_EQ(
+        logged(log4cplus::WARN_LOG_LEVEL, "Not currently supported, hStmt = " + hexValue(stmt)),
+        1u);
     EXPECT_EQ(SQLMoreResults(nullptr), SQL_INVALID_HANDLE);
     StmtHandle bare;
     memset(&bare, 0, sizeof(bare));
     EXPECT_EQ(SQLMoreResults(&bare), SQL_INVALID_HANDLE);
 }
 
-TEST_F(FixedAnswerTest, DescriptorsTransactionsAndDiagFieldsFail)
-{
+TEST_F(FixedAnswerTest, DescriptorsTransactionsAndDiagFieldsFail) {
     char buf[16];
     SQLINTEGER ilen = 0;
     SQLSMALLINT slen = 0;
@@ -233,12 +235,14 @@ TEST_F(FixedAnswerTest, DescriptorsTransactionsAndDiagFieldsFail)
     for (SQLHANDLE h : {(SQLHANDLE) nullptr, (SQLHANDLE)stmt}) {
         EXPECT_EQ(SQLCopyDesc(h, h), SQL_ERROR);
         EXPECT_EQ(SQLGetDescField(h, 1, SQL_DESC_COUNT, buf, sizeof(buf), &ilen), SQL_ERROR);
-        EXPECT_EQ(SQLGetDescRec(h, 1, (SQLCHAR*)buf, sizeof(buf), &slen, &slen, &slen, &llen, &slen, &slen, &slen),
+        EXPECT_EQ(SQLGetDescRec(h, 1, (SQLCHAR*)buf, sizeof(buf), &slen, &slen, &slen, &llen, &slen,
+                                &slen, &slen),
                   SQL_ERROR);
         EXPECT_EQ(SQLSetDescField(h, 1, SQL_DESC_COUNT, buf, 0), SQL_ERROR);
         EXPECT_EQ(SQLSetDescRec(h, 1, SQL_CHAR, 0, 10, 0, 0, buf, &llen, &llen), SQL_ERROR);
-        EXPECT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, h, 1, SQL_DIAG_MESSAGE_TEXT, buf, sizeof(buf), &slen),
-                  SQL_ERROR);
+        EXPECT_EQ(
+            SQLGetDiagField(SQL_HANDLE_STMT, h, 1, SQL_DIAG_MESSAGE_TEXT, buf, sizeof(buf), &slen),
+            SQL_ERROR);
     }
     // None of them has a record to write; the reader leaves the one there.
     EXPECT_STREQ(stmt->diag.message, "earlier");

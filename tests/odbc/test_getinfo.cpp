@@ -21,8 +21,7 @@ struct Expected {
 };
 
 // The answer table written out by number, independent of the header names.
-std::map<int, Expected> expectedAnswers()
-{
+std::map<int, Expected> expectedAnswers() {
     std::map<int, Expected> m;
     m[2] = {STR, "", 0};
     m[6] = {STR, "", 0};
@@ -74,22 +73,26 @@ std::map<int, Expected> expectedAnswers()
     m[164] = {U32, "", 207};
     m[165] = {U32, "", 2};
 
-    const int unsupported[] = {0, 8, 9, 11, 12, 14, 15, 16, 19, 20, 21, 22, 25, 27, 28, 40, 43, 44, 47,
-                               78, 79, 80, 88, 89, 90, 134, 167};
+    const int unsupported[] = {0,  8,  9,  11, 12, 14, 15, 16, 19, 20, 21, 22,  25, 27,
+                               28, 40, 43, 44, 47, 78, 79, 80, 88, 89, 90, 134, 167};
     for (int t : unsupported) {
         m[t] = {UNSUPPORTED, "", 0};
     }
-    for (int t = 30; t <= 38; t++) m[t] = {UNSUPPORTED, "", 0};
-    for (int t = 72; t <= 75; t++) m[t] = {UNSUPPORTED, "", 0};
-    for (int t = 82; t <= 86; t++) m[t] = {UNSUPPORTED, "", 0};
-    for (int t = 95; t <= 108; t++) m[t] = {UNSUPPORTED, "", 0};
-    for (int t = 111; t <= 114; t++) m[t] = {UNSUPPORTED, "", 0};
+    for (int t = 30; t <= 38; t++)
+        m[t] = {UNSUPPORTED, "", 0};
+    for (int t = 72; t <= 75; t++)
+        m[t] = {UNSUPPORTED, "", 0};
+    for (int t = 82; t <= 86; t++)
+        m[t] = {UNSUPPORTED, "", 0};
+    for (int t = 95; t <= 108; t++)
+        m[t] = {UNSUPPORTED, "", 0};
+    for (int t = 111; t <= 114; t++)
+        m[t] = {UNSUPPORTED, "", 0};
     m[94] = {UNSUPPORTED, "", 0};
     return m;
 }
 
-Expected expectedFor(const std::map<int, Expected>& table, int type)
-{
+Expected expectedFor(const std::map<int, Expected>& table, int type) {
     auto it = table.find(type);
     if (it != table.end()) {
         return it->second;
@@ -99,8 +102,7 @@ Expected expectedFor(const std::map<int, Expected>& table, int type)
 
 } // namespace
 
-TEST(CopyInfoString, SizesAgainstTextsNeverPassTheBuffer)
-{
+TEST(CopyInfoString, SizesAgainstTextsNeverPassTheBuffer) {
     const char* texts[] = {"", "Y", "VKL", "03.51", "catalog"};
     for (const char* text : texts) {
         size_t len = strlen(text);
@@ -120,8 +122,7 @@ TEST(CopyInfoString, SizesAgainstTextsNeverPassTheBuffer)
     }
 }
 
-TEST(CopyInfoString, MinusOneWritesOneNulOtherNonPositiveSizesNothing)
-{
+TEST(CopyInfoString, MinusOneWritesOneNulOtherNonPositiveSizesNothing) {
     unsigned char buf[8];
     memset(buf, 0xFF, sizeof(buf));
     copyInfoString(buf, "VKL", -1);
@@ -139,31 +140,30 @@ TEST(CopyInfoString, MinusOneWritesOneNulOtherNonPositiveSizesNothing)
 }
 
 class GetInfoTest : public MiscOdbcTest {
-protected:
+  protected:
     // Gives the handle an open connection's information record.
-    void setConnInfo(const char* dsn, const char* driver, const char* host)
-    {
+    void setConnInfo(const char* dsn, const char* driver, const char* host) {
         ConnInfo* info = (ConnInfo*)calloc(1, sizeof(ConnInfo));
         snprintf(info->DSN, sizeof(info->DSN), "%s", dsn);
         snprintf(info->DRIVER, sizeof(info->DRIVER), "%s", driver);
         snprintf(info->HOST, sizeof(info->HOST), "%s", host);
         dbc->extras->connInfo = info;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         free(dbc->extras->connInfo);
         dbc->extras->connInfo = nullptr;
         MiscOdbcTest::TearDown();
     }
 };
 
-TEST_F(GetInfoTest, EveryTypeAnswersAsTheTableSays)
-{
+TEST_F(GetInfoTest, EveryTypeAnswersAsTheTableSays) {
     setConnInfo("", "", "");
     std::map<int, Expected> table = expectedAnswers();
     std::vector<int> types;
-    for (int t = 0; t <= 200; t++) types.push_back(t);
-    for (int t : {1000, 10000, 10004, 10005, 10006, 20000, 65535}) types.push_back(t);
+    for (int t = 0; t <= 200; t++)
+        types.push_back(t);
+    for (int t : {1000, 10000, 10004, 10005, 10006, 20000, 65535})
+        types.push_back(t);
 
     int answered = 0;
     for (int type : types) {
@@ -175,7 +175,8 @@ TEST_F(GetInfoTest, EveryTypeAnswersAsTheTableSays)
         SQLRETURN rc = SQLGetInfo(dbc, (SQLUSMALLINT)type, buf, sizeof(buf), &len);
         bool answers = want.kind == STR || want.kind == U16 || want.kind == U32;
         EXPECT_EQ(rc, answers ? SQL_SUCCESS : SQL_ERROR) << "type " << type;
-        EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL, "InfoType = " + std::to_string(type)), 1u) << type;
+        EXPECT_EQ(logged(log4cplus::INFO_LOG_LEVEL, "InfoType = " + std::to_string(type)), 1u)
+            << type;
 
         size_t written = 0;
         switch (want.kind) {
@@ -228,8 +229,7 @@ TEST_F(GetInfoTest, EveryTypeAnswersAsTheTableSays)
     EXPECT_EQ(answered, 60);
 }
 
-TEST_F(GetInfoTest, NullValuePointerAsksForTheLengthOfAString)
-{
+TEST_F(GetInfoTest, NullValuePointerAsksForTheLengthOfAString) {
     setConnInfo("prod", "", "");
     std::map<int, Expected> table = expectedAnswers();
     table[2].text = "prod";
@@ -260,8 +260,7 @@ TEST_F(GetInfoTest, NullValuePointerAsksForTheLengthOfAString)
     EXPECT_STREQ(dbc->diag.sqlState, "HY096");
 }
 
-TEST_F(GetInfoTest, CutStringReportsFullLengthAndInfo)
-{
+TEST_F(GetInfoTest, CutStringReportsFullLengthAndInfo) {
     char buf[8];
     memset(buf, 'x', sizeof(buf));
     SQLSMALLINT len = 0;
@@ -288,8 +287,7 @@ TEST_F(GetInfoTest, CutStringReportsFullLengthAndInfo)
     EXPECT_STREQ(buf, "03.51");
 }
 
-TEST_F(GetInfoTest, NegativeBufferLengthsAreRefusedZeroWritesNothing)
-{
+TEST_F(GetInfoTest, NegativeBufferLengthsAreRefusedZeroWritesNothing) {
     char buf[8];
     memset(buf, 'x', sizeof(buf));
     for (int size : {-1, -2, -32768}) {
@@ -311,8 +309,7 @@ TEST_F(GetInfoTest, NegativeBufferLengthsAreRefusedZeroWritesNothing)
     EXPECT_EQ(txn, SQL_TC_NONE);
 }
 
-TEST_F(GetInfoTest, ConnectionAnswersComeFromTheOpenConnection)
-{
+TEST_F(GetInfoTest, ConnectionAnswersComeFromTheOpenConnection) {
     setConnInfo("prod", "/opt/vorn/libvornodbc.so", "vkl.example.net");
     char buf[64];
     SQLSMALLINT len = 0;
@@ -340,8 +337,7 @@ TEST_F(GetInfoTest, ConnectionAnswersComeFromTheOpenConnection)
     EXPECT_EQ(len, 5);
 }
 
-TEST_F(GetInfoTest, FullLengthConnectionFieldIsCopiedWhole)
-{
+TEST_F(GetInfoTest, FullLengthConnectionFieldIsCopiedWhole) {
     std::string host(CONN_INFO_TEXT_SIZE - 1, 'h');
     setConnInfo("d", "drv", host.c_str());
     std::vector<char> buf(CONN_INFO_TEXT_SIZE + 8, 'x');
@@ -352,8 +348,7 @@ TEST_F(GetInfoTest, FullLengthConnectionFieldIsCopiedWhole)
     EXPECT_EQ(buf[CONN_INFO_TEXT_SIZE], 'x');
 }
 
-TEST_F(GetInfoTest, BadHandles)
-{
+TEST_F(GetInfoTest, BadHandles) {
     char buf[8];
     EXPECT_EQ(SQLGetInfo(nullptr, SQL_DBMS_NAME, buf, sizeof(buf), nullptr), SQL_INVALID_HANDLE);
     EXPECT_EQ(logged(log4cplus::ERROR_LOG_LEVEL, "SQL_INVALID_HANDLE hDbc is NULL"), 1u);

@@ -20,25 +20,23 @@
 
 namespace {
 
-const char* const kBig = "9007199254740993";  // odd, above 2^53: a double would lose it
-const std::string kNull(navixrest::kNullCell);  // a JSON null
+const char* const kBig = "9007199254740993";   // odd, above 2^53: a double would lose it
+const std::string kNull(navixrest::kNullCell); // a JSON null
 
 class StatementTest : public ::testing::Test {
-protected:
+  protected:
     // ctest runs these processes side by side in one directory: each keeps
     // its message-log file in a scratch directory of its own.
     TempDir dir;
     ScopedChdir cwd{dir.path()};
     SQLHANDLE env = NULL, dbc = NULL, hstmt = NULL;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_EQ(_AllocEnv(&env), SQL_SUCCESS);
         ASSERT_EQ(_AllocConnect(env, &dbc), SQL_SUCCESS);
         ASSERT_EQ(_AllocStmt(dbc, &hstmt), SQL_SUCCESS);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         EXPECT_EQ(_ReleaseStmt(stmt()), SQL_SUCCESS);
         EXPECT_EQ(_FreeConnect(dbc), SQL_SUCCESS);
         EXPECT_EQ(_FreeEnv(env), SQL_SUCCESS);
@@ -50,12 +48,13 @@ protected:
     // an execution would, and builds the headers.
     void install(const std::vector<std::pair<std::string, std::string>>& cols,
                  const std::vector<std::vector<std::string>>& rows,
-                 NavixQueryResultSet* rs = NULL)
-    {
+                 NavixQueryResultSet* rs = NULL) {
         if (rs == NULL) rs = new NavixQueryResultSet();
-        for (const auto& c : cols) rs->m_columns.push_back(new ColumnDesc(c.first, c.second));
+        for (const auto& c : cols)
+            rs->m_columns.push_back(new ColumnDesc(c.first, c.second));
         rs->m_icolNum = (uint32_t)cols.size();
-        for (const auto& r : rows) rs->m_ResultRows.push_back(r);
+        for (const auto& r : rows)
+            rs->m_ResultRows.push_back(r);
         rs->m_irowNum = (uint32_t)rows.size();
         _ReleaseResults(extras());
         extras()->resultSet = rs;
@@ -63,33 +62,30 @@ protected:
     }
 
     // The standard result: 8 columns, 3 rows.
-    void installStandard()
-    {
-        install({{"id", "INT"},
-                 {"big", "BIGINT"},
-                 {"name", "STRING"},
-                 {"ts", "TIMESTAMP"},
-                 {"flag", "BOOLEAN"},
-                 {"d", "DATE"},
-                 {"odd", "varchar(10)"},
-                 {"", "STRING"}},
-                {{"70000", kBig, "hello world", "1614834367000", "true", "2021-03-04", "300",
-                  "2021-03-04 05:06:07.25"},
-                 {kNull, kNull, kNull, kNull, kNull, kNull, kNull, kNull},
-                 {"-5", "-1", "abc", "0", "false", "20210304", "March 4",
-                  "2021-03-04T05:06:07.25"}});
+    void installStandard() {
+        install(
+            {{"id", "INT"},
+             {"big", "BIGINT"},
+             {"name", "STRING"},
+             {"ts", "TIMESTAMP"},
+             {"flag", "BOOLEAN"},
+             {"d", "DATE"},
+             {"odd", "varchar(10)"},
+             {"", "STRING"}},
+            {{"70000", kBig, "hello world", "1614834367000", "true", "2021-03-04", "300",
+              "2021-03-04 05:06:07.25"},
+             {kNull, kNull, kNull, kNull, kNull, kNull, kNull, kNull},
+             {"-5", "-1", "abc", "0", "false", "20210304", "March 4", "2021-03-04T05:06:07.25"}});
     }
 
-    std::string lastRecorded()
-    {
+    std::string lastRecorded() {
         MsgLog* log = stmt()->msgLog;
         if (log == NULL || log->list == NULL || log->list->last == NULL) return "";
         return ((LogMessage*)log->list->last->data)->text;
     }
 };
 
-std::string localTime(time_t secs)
-{
+std::string localTime(time_t secs) {
     struct tm tmv;
     localtime_r(&secs, &tmv);
     char buf[32];
@@ -100,7 +96,7 @@ std::string localTime(time_t secs)
 // A result set that reports its own destruction.
 int derivedDestroyed = 0;
 class CountingResultSet : public NavixQueryResultSet {
-public:
+  public:
     ~CountingResultSet() override { derivedDestroyed++; }
 };
 
@@ -108,8 +104,7 @@ public:
 
 // ---- description ---------------------------------------------------------
 
-TEST_F(StatementTest, HeadersDescribeEachColumnType)
-{
+TEST_F(StatementTest, HeadersDescribeEachColumnType) {
     installStandard();
     SQLSMALLINT n = -1;
     ASSERT_EQ(SQLNumResultCols(hstmt, &n), SQL_SUCCESS);
@@ -117,10 +112,14 @@ TEST_F(StatementTest, HeadersDescribeEachColumnType)
     struct Want {
         int type, octet, display;
         const char* typeName;
-    } want[] = {{SQL_INTEGER, 4, 11, "INT"},        {SQL_BIGINT, 8, 20, "BIGINT"},
-                {SQL_VARCHAR, 334, 334, "STRING"},  {SQL_TYPE_TIMESTAMP, 334, 334, "TIMESTAMP"},
-                {SQL_SMALLINT, 1, 1, "BOOLEAN"},    {SQL_TYPE_DATE, 334, 334, "DATE"},
-                {SQL_UNKNOWN_TYPE, 334, 334, "varchar(10)"}, {SQL_VARCHAR, 334, 334, "STRING"}};
+    } want[] = {{SQL_INTEGER, 4, 11, "INT"},
+                {SQL_BIGINT, 8, 20, "BIGINT"},
+                {SQL_VARCHAR, 334, 334, "STRING"},
+                {SQL_TYPE_TIMESTAMP, 334, 334, "TIMESTAMP"},
+                {SQL_SMALLINT, 1, 1, "BOOLEAN"},
+                {SQL_TYPE_DATE, 334, 334, "DATE"},
+                {SQL_UNKNOWN_TYPE, 334, 334, "varchar(10)"},
+                {SQL_VARCHAR, 334, 334, "STRING"}};
     for (int i = 0; i < 8; i++) {
         const ColumnHeader& h = extras()->columnHeaders[i];
         SCOPED_TRACE(i);
@@ -144,8 +143,7 @@ TEST_F(StatementTest, HeadersDescribeEachColumnType)
     EXPECT_STREQ(extras()->columnHeaders[2].baseColumnName, "name");
 }
 
-TEST_F(StatementTest, DescribeColCutsTheNameAndWritesWholeSizes)
-{
+TEST_F(StatementTest, DescribeColCutsTheNameAndWritesWholeSizes) {
     install({{"revenue", "BIGINT"}}, {});
     SQLCHAR name[8];
     memset(name, 0xFF, sizeof(name));
@@ -174,7 +172,7 @@ TEST_F(StatementTest, DescribeColCutsTheNameAndWritesWholeSizes)
     EXPECT_EQ(name[4], 0xFF);
     EXPECT_EQ(nameLen, 7);
     EXPECT_EQ(type, SQL_BIGINT);
-    EXPECT_EQ(size, (SQLULEN)8);  // all 64 bits written
+    EXPECT_EQ(size, (SQLULEN)8); // all 64 bits written
     EXPECT_EQ(digits, 4);
     EXPECT_EQ(nullable, SQL_NULLABLE);
     EXPECT_STREQ(stmt()->diag.sqlState, "01004");
@@ -198,8 +196,7 @@ TEST_F(StatementTest, DescribeColCutsTheNameAndWritesWholeSizes)
     EXPECT_EQ(SQLDescribeCol(NULL, 1, name, 8, NULL, NULL, NULL, NULL, NULL), SQL_INVALID_HANDLE);
 }
 
-TEST_F(StatementTest, NoColumnsMeansNoHeaders)
-{
+TEST_F(StatementTest, NoColumnsMeansNoHeaders) {
     SQLSMALLINT n = -1;
     ASSERT_EQ(SQLNumResultCols(hstmt, &n), SQL_SUCCESS);
     EXPECT_EQ(n, 0);
@@ -215,13 +212,12 @@ TEST_F(StatementTest, NoColumnsMeansNoHeaders)
     EXPECT_EQ(SQLFetch(hstmt), SQL_NO_DATA);
 }
 
-TEST_F(StatementTest, ColAttributeNumbersAndTexts)
-{
+TEST_F(StatementTest, ColAttributeNumbersAndTexts) {
     installStandard();
     SQLLEN num;
     memset(&num, 0xFF, sizeof(num));
     ASSERT_EQ(SQLColAttribute(hstmt, 2, SQL_DESC_COUNT, NULL, 0, NULL, &num), SQL_SUCCESS);
-    EXPECT_EQ(num, 8);  // the whole SQLLEN written
+    EXPECT_EQ(num, 8); // the whole SQLLEN written
     ASSERT_EQ(SQLColAttribute(hstmt, 2, SQL_DESC_CONCISE_TYPE, NULL, 0, NULL, &num), SQL_SUCCESS);
     EXPECT_EQ(num, SQL_BIGINT);
     ASSERT_EQ(SQLColAttribute(hstmt, 2, SQL_DESC_DISPLAY_SIZE, NULL, 0, NULL, &num), SQL_SUCCESS);
@@ -247,10 +243,12 @@ TEST_F(StatementTest, ColAttributeNumbersAndTexts)
     EXPECT_EQ(SQLColAttribute(hstmt, 4, SQL_DESC_TYPE_NAME, text, -1, &len, NULL), SQL_ERROR);
     EXPECT_STREQ(stmt()->diag.sqlState, "HY090");
     EXPECT_STREQ(text, "TIME");
-    ASSERT_EQ(SQLColAttribute(hstmt, 3, SQL_DESC_NAME, text, sizeof(text), &len, NULL), SQL_SUCCESS);
+    ASSERT_EQ(SQLColAttribute(hstmt, 3, SQL_DESC_NAME, text, sizeof(text), &len, NULL),
+              SQL_SUCCESS);
     EXPECT_STREQ(text, "name");
     // A number answer leaves the text buffer alone.
-    ASSERT_EQ(SQLColAttribute(hstmt, 3, SQL_DESC_TYPE, text, sizeof(text), NULL, &num), SQL_SUCCESS);
+    ASSERT_EQ(SQLColAttribute(hstmt, 3, SQL_DESC_TYPE, text, sizeof(text), NULL, &num),
+              SQL_SUCCESS);
     EXPECT_STREQ(text, "name");
     EXPECT_EQ(num, SQL_VARCHAR);
 
@@ -266,11 +264,10 @@ TEST_F(StatementTest, ColAttributeNumbersAndTexts)
 
 // ---- binding and fetch ----------------------------------------------------
 
-TEST_F(StatementTest, BindColChecks)
-{
+TEST_F(StatementTest, BindColChecks) {
     SQLINTEGER v = 0;
     SQLLEN ind = 77;
-    EXPECT_EQ(SQLBindCol(hstmt, 1, SQL_C_SLONG, &v, 0, &ind), SQL_ERROR);  // not executed
+    EXPECT_EQ(SQLBindCol(hstmt, 1, SQL_C_SLONG, &v, 0, &ind), SQL_ERROR); // not executed
     installStandard();
     EXPECT_EQ(SQLBindCol(hstmt, 0, SQL_C_SLONG, &v, 0, &ind), SQL_ERROR);
     EXPECT_EQ(SQLBindCol(hstmt, 9, SQL_C_SLONG, &v, 0, &ind), SQL_ERROR);
@@ -287,8 +284,7 @@ TEST_F(StatementTest, BindColChecks)
     EXPECT_EQ(SQLBindCol(NULL, 1, SQL_C_SLONG, &v, 0, &ind), SQL_INVALID_HANDLE);
 }
 
-TEST_F(StatementTest, FetchFillsBoundColumnsAndEndsWithNoData)
-{
+TEST_F(StatementTest, FetchFillsBoundColumnsAndEndsWithNoData) {
     installStandard();
     SQLINTEGER id = 0;
     SQLLEN idInd = 0, nameInd = 0;
@@ -320,8 +316,7 @@ TEST_F(StatementTest, FetchFillsBoundColumnsAndEndsWithNoData)
     EXPECT_EQ(capture.count("SQL_NO_DATA Call DBFetch"), 2u);
 }
 
-TEST_F(StatementTest, FailingBoundColumnEndsTheFetchButKeepsTheRow)
-{
+TEST_F(StatementTest, FailingBoundColumnEndsTheFetchButKeepsTheRow) {
     installStandard();
     SQLINTEGER id = 0, after = 0;
     char bit = 0;
@@ -334,14 +329,13 @@ TEST_F(StatementTest, FailingBoundColumnEndsTheFetchButKeepsTheRow)
     EXPECT_EQ(SQLFetch(hstmt), SQL_ERROR);
     EXPECT_EQ(capture.count("SQL_ERROR Failed to get data for column 2"), 1u);
     EXPECT_EQ(id, 70000);
-    EXPECT_EQ(after, 12345);  // not reached
+    EXPECT_EQ(after, 12345); // not reached
     SQLINTEGER again = 0;
     EXPECT_EQ(SQLGetData(hstmt, 1, SQL_C_SLONG, &again, 0, &ind), SQL_SUCCESS);
     EXPECT_EQ(again, 70000);
 }
 
-TEST_F(StatementTest, FetchWithoutResultSet)
-{
+TEST_F(StatementTest, FetchWithoutResultSet) {
     LogCapture capture;
     EXPECT_EQ(SQLFetch(hstmt), SQL_ERROR);
     EXPECT_EQ(capture.count("Vorn resultset cannot be NULL."), 1u);
@@ -349,8 +343,7 @@ TEST_F(StatementTest, FetchWithoutResultSet)
     EXPECT_EQ(SQLFetch(NULL), SQL_INVALID_HANDLE);
 }
 
-TEST_F(StatementTest, ExtendedFetchReportsOneRow)
-{
+TEST_F(StatementTest, ExtendedFetchReportsOneRow) {
     installStandard();
     SQLULEN rows = 99;
     SQLUSMALLINT status[2] = {77, 77};
@@ -369,8 +362,7 @@ TEST_F(StatementTest, ExtendedFetchReportsOneRow)
 
 // ---- conversion -----------------------------------------------------------
 
-TEST_F(StatementTest, BigIntExactAndAsTextInParts)
-{
+TEST_F(StatementTest, BigIntExactAndAsTextInParts) {
     installStandard();
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
     SQLBIGINT v = 0;
@@ -420,8 +412,7 @@ TEST_F(StatementTest, BigIntExactAndAsTextInParts)
     EXPECT_STREQ(buf, "-1");
 }
 
-TEST_F(StatementTest, WholeTextIsDeliveredOnce)
-{
+TEST_F(StatementTest, WholeTextIsDeliveredOnce) {
     installStandard();
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
     char buf[64];
@@ -439,8 +430,7 @@ TEST_F(StatementTest, WholeTextIsDeliveredOnce)
     EXPECT_STREQ(buf, "hello world");
 }
 
-TEST_F(StatementTest, LongTextIsMeasuredWhole)
-{
+TEST_F(StatementTest, LongTextIsMeasuredWhole) {
     std::string longText(5000, 'x');
     longText[4999] = 'y';
     install({{"t", "STRING"}}, {{longText}});
@@ -457,8 +447,7 @@ TEST_F(StatementTest, LongTextIsMeasuredWhole)
     EXPECT_EQ(big[4990], 'y');
 }
 
-TEST_F(StatementTest, NullCells)
-{
+TEST_F(StatementTest, NullCells) {
     installStandard();
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
@@ -499,8 +488,7 @@ TEST_F(StatementTest, NullCells)
 
 // One row per conversion through SQLGetData: the result code, the record's
 // SQLSTATE and what reached the target.
-TEST_F(StatementTest, ConversionOutcomesReachTheRecord)
-{
+TEST_F(StatementTest, ConversionOutcomesReachTheRecord) {
     installStandard();
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
     struct Row {
@@ -510,15 +498,15 @@ TEST_F(StatementTest, ConversionOutcomesReachTheRecord)
         const char* state;
         int64_t value;
     } rows[] = {
-        {1, SQL_C_SSHORT, SQL_ERROR, "22003", 0},   // 70000
+        {1, SQL_C_SSHORT, SQL_ERROR, "22003", 0}, // 70000
         {1, SQL_C_USHORT, SQL_ERROR, "22003", 0},
         {1, SQL_C_ULONG, SQL_SUCCESS, "", 70000},
         {7, SQL_C_UTINYINT, SQL_ERROR, "22003", 0}, // 300
         {7, SQL_C_SSHORT, SQL_SUCCESS, "", 300},
-        {2, SQL_C_SLONG, SQL_ERROR, "22003", 0},    // above 2^31
-        {3, SQL_C_SLONG, SQL_ERROR, "22018", 0},    // "hello world"
-        {6, SQL_C_SLONG, SQL_ERROR, "22018", 0},    // a date
-        {5, SQL_C_SHORT, SQL_SUCCESS, "", 1},       // BOOLEAN true
+        {2, SQL_C_SLONG, SQL_ERROR, "22003", 0}, // above 2^31
+        {3, SQL_C_SLONG, SQL_ERROR, "22018", 0}, // "hello world"
+        {6, SQL_C_SLONG, SQL_ERROR, "22018", 0}, // a date
+        {5, SQL_C_SHORT, SQL_SUCCESS, "", 1},    // BOOLEAN true
         {5, SQL_C_UBIGINT, SQL_SUCCESS, "", 1},
         {1, SQL_C_BIT, SQL_ERROR, "HYC00", 0},
         {1, SQL_C_WCHAR, SQL_ERROR, "HYC00", 0},
@@ -545,8 +533,7 @@ TEST_F(StatementTest, ConversionOutcomesReachTheRecord)
     }
 }
 
-TEST_F(StatementTest, DatesAndTimestamps)
-{
+TEST_F(StatementTest, DatesAndTimestamps) {
     installStandard();
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
     SQLLEN ind = 0;
@@ -618,15 +605,16 @@ TEST_F(StatementTest, DatesAndTimestamps)
     memset(big, 0xEE, sizeof(big));
     other();
     ASSERT_EQ(SQLGetData(hstmt, 6, SQL_C_DATE, big, sizeof(big), &ind), SQL_SUCCESS);
-    for (size_t i = sizeof(SQL_DATE_STRUCT); i < sizeof(big); i++) ASSERT_EQ(big[i], 0xEE);
+    for (size_t i = sizeof(SQL_DATE_STRUCT); i < sizeof(big); i++)
+        ASSERT_EQ(big[i], 0xEE);
     memset(big, 0xEE, sizeof(big));
     other();
     ASSERT_EQ(SQLGetData(hstmt, 8, SQL_C_TIMESTAMP, big, sizeof(big), &ind), SQL_SUCCESS);
-    for (size_t i = sizeof(SQL_TIMESTAMP_STRUCT); i < sizeof(big); i++) ASSERT_EQ(big[i], 0xEE);
+    for (size_t i = sizeof(SQL_TIMESTAMP_STRUCT); i < sizeof(big); i++)
+        ASSERT_EQ(big[i], 0xEE);
 }
 
-TEST_F(StatementTest, DateAndTimestampRefusals)
-{
+TEST_F(StatementTest, DateAndTimestampRefusals) {
     installStandard();
     ASSERT_EQ(SQLFetch(hstmt), SQL_SUCCESS);
     SQLLEN ind = 12345;
@@ -651,8 +639,7 @@ TEST_F(StatementTest, DateAndTimestampRefusals)
     EXPECT_STREQ(stmt()->diag.message, "SQL_ERROR column 8: value is not a valid date or time.");
 }
 
-TEST_F(StatementTest, BadTargetsAndColumns)
-{
+TEST_F(StatementTest, BadTargetsAndColumns) {
     installStandard();
     SQLLEN ind = 0;
     char buf[16];
@@ -670,17 +657,18 @@ TEST_F(StatementTest, BadTargetsAndColumns)
     EXPECT_EQ(capture.count("SQL_ERROR Unknown target type -8"), 1u);
     EXPECT_STREQ(stmt()->diag.sqlState, "HYC00");
 
-    const SQLSMALLINT types[] = {SQL_C_CHAR,    SQL_C_SLONG,   SQL_C_ULONG,  SQL_C_SHORT,
-                                 SQL_C_USHORT,  SQL_C_STINYINT, SQL_C_UTINYINT, SQL_C_SBIGINT,
-                                 SQL_C_UBIGINT, SQL_C_FLOAT,   SQL_C_DOUBLE, SQL_C_TYPE_DATE,
-                                 SQL_C_TYPE_TIMESTAMP};
+    const SQLSMALLINT types[] = {
+        SQL_C_CHAR,     SQL_C_SLONG,     SQL_C_ULONG,         SQL_C_SHORT,   SQL_C_USHORT,
+        SQL_C_STINYINT, SQL_C_UTINYINT,  SQL_C_SBIGINT,       SQL_C_UBIGINT, SQL_C_FLOAT,
+        SQL_C_DOUBLE,   SQL_C_TYPE_DATE, SQL_C_TYPE_TIMESTAMP};
     char big[64];
     for (SQLSMALLINT t : types) {
         for (int col : {0, 9, 300}) {
             EXPECT_EQ(SQLGetData(hstmt, (SQLUSMALLINT)col, t, big, sizeof(big), &ind), SQL_ERROR)
                 << "type " << t << " column " << col;
             EXPECT_STREQ(stmt()->diag.sqlState, "07009");
-            EXPECT_EQ(std::string(stmt()->diag.message), "Column out of bounds: " + std::to_string(col));
+            EXPECT_EQ(std::string(stmt()->diag.message),
+                      "Column out of bounds: " + std::to_string(col));
         }
     }
     memset(buf, 0x7F, sizeof(buf));
@@ -692,8 +680,7 @@ TEST_F(StatementTest, BadTargetsAndColumns)
     EXPECT_EQ(SQLGetData(NULL, 3, SQL_C_CHAR, buf, 10, &ind), SQL_INVALID_HANDLE);
 }
 
-TEST_F(StatementTest, GetDataOnEmptyOrMissingResult)
-{
+TEST_F(StatementTest, GetDataOnEmptyOrMissingResult) {
     char buf[8];
     SQLLEN ind;
     LogCapture capture;
@@ -706,8 +693,7 @@ TEST_F(StatementTest, GetDataOnEmptyOrMissingResult)
     EXPECT_STREQ(stmt()->diag.sqlState, "24000");
 }
 
-TEST_F(StatementTest, UnbindReleasesEveryBinding)
-{
+TEST_F(StatementTest, UnbindReleasesEveryBinding) {
     installStandard();
     SQLINTEGER id = 0;
     char name[32];
@@ -734,8 +720,7 @@ TEST_F(StatementTest, UnbindReleasesEveryBinding)
 
 // ---- prepare, execute, release ---------------------------------------------
 
-TEST_F(StatementTest, PrepareKeepsTheTextAsGiven)
-{
+TEST_F(StatementTest, PrepareKeepsTheTextAsGiven) {
     // Rows: text (bytes), length -> the text kept, or the refusal's SQLSTATE.
     // A refused text also forgets the one prepared before it.
     struct Case {
@@ -772,8 +757,7 @@ TEST_F(StatementTest, PrepareKeepsTheTextAsGiven)
     EXPECT_EQ(SQLExecute(NULL), SQL_INVALID_HANDLE);
 }
 
-TEST_F(StatementTest, ExecuteWithoutTextOrConnection)
-{
+TEST_F(StatementTest, ExecuteWithoutTextOrConnection) {
     LogCapture capture;
     EXPECT_EQ(SQLExecute(hstmt), SQL_ERROR);
     EXPECT_EQ(capture.count("Query sql is NULL"), 1u);
@@ -788,11 +772,10 @@ TEST_F(StatementTest, ExecuteWithoutTextOrConnection)
     EXPECT_EQ(extras()->columnHeaders, nullptr);
     EXPECT_EQ(extras()->columnCount, 0u);
     EXPECT_EQ(SQLBindCol(hstmt, 1, SQL_C_SLONG, &v, 0, NULL), SQL_ERROR);
-    EXPECT_STREQ(stmt()->sqlText, "select 1");  // the text stays for another try
+    EXPECT_STREQ(stmt()->sqlText, "select 1"); // the text stays for another try
 }
 
-TEST_F(StatementTest, ReleaseDestroysTheResultAsItsOwnClass)
-{
+TEST_F(StatementTest, ReleaseDestroysTheResultAsItsOwnClass) {
     derivedDestroyed = 0;
     install({{"a", "INT"}, {"b", "STRING"}}, {{"1", "x"}}, new CountingResultSet());
     EXPECT_EQ(_ReleaseResults(extras()), 0);
@@ -800,18 +783,17 @@ TEST_F(StatementTest, ReleaseDestroysTheResultAsItsOwnClass)
     EXPECT_EQ(extras()->resultSet, nullptr);
     EXPECT_EQ(extras()->columnHeaders, nullptr);
     EXPECT_EQ(extras()->columnCount, 0u);
-    EXPECT_EQ(_ReleaseResults(extras()), 0);  // twice is harmless
+    EXPECT_EQ(_ReleaseResults(extras()), 0); // twice is harmless
     EXPECT_EQ(_ReleaseResults(NULL), SQL_ERROR);
 
     // Freeing the statement releases a result it still holds.
     install({{"a", "INT"}}, {{"1"}}, new CountingResultSet());
     EXPECT_EQ(_ReleaseStmt(stmt()), SQL_SUCCESS);
     EXPECT_EQ(derivedDestroyed, 2);
-    ASSERT_EQ(_AllocStmt(dbc, &hstmt), SQL_SUCCESS);  // for TearDown
+    ASSERT_EQ(_AllocStmt(dbc, &hstmt), SQL_SUCCESS); // for TearDown
 }
 
-TEST_F(StatementTest, PrepareResultsNeedsAResultSet)
-{
+TEST_F(StatementTest, PrepareResultsNeedsAResultSet) {
     LogCapture capture;
     EXPECT_EQ(_PrepareResults(stmt()), SQL_ERROR);
     EXPECT_EQ(capture.count("Vorn resultset cannot be NULL."), 1u);

@@ -17,8 +17,7 @@ struct Guarded {
     char* buf() { return (char*)raw + PAD; }
     explicit Guarded() { memset(raw, GUARD, sizeof(raw)); }
     // Bytes outside [PAD, PAD+size) must still be guards.
-    void expectGuards(int64_t size) const
-    {
+    void expectGuards(int64_t size) const {
         int64_t lo = PAD, hi = PAD + (size > 0 ? size : 0);
         for (int64_t i = 0; i < (int64_t)sizeof(raw); i++) {
             if (i < lo || i >= hi) {
@@ -30,8 +29,7 @@ struct Guarded {
 
 } // namespace
 
-TEST(StringCopy, EveryBufferSizeAgainstEveryTextSize)
-{
+TEST(StringCopy, EveryBufferSizeAgainstEveryTextSize) {
     const std::string alphabet = "abcdefghijklmnopqrstuvwxyz";
     for (int textLen = 0; textLen <= 12; textLen++) {
         std::string src = alphabet.substr(0, (size_t)textLen);
@@ -52,8 +50,7 @@ TEST(StringCopy, EveryBufferSizeAgainstEveryTextSize)
     }
 }
 
-TEST(StringCopy, ExplicitLengthReadsNoFurtherThanGiven)
-{
+TEST(StringCopy, ExplicitLengthReadsNoFurtherThanGiven) {
     // Source without a terminating NUL inside the given length.
     const char src[5] = {'h', 'e', 'l', 'l', 'o'};
     for (int size = 0; size <= 8; size++) {
@@ -61,7 +58,8 @@ TEST(StringCopy, ExplicitLengthReadsNoFurtherThanGiven)
         EXPECT_EQ(vornCopyStringN(g.buf(), size, src, 5), 5);
         g.expectGuards(size);
         if (size > 0) {
-            EXPECT_EQ(std::string(g.buf()), std::string("hello").substr(0, (size_t)(size - 1 < 5 ? size - 1 : 5)));
+            EXPECT_EQ(std::string(g.buf()),
+                      std::string("hello").substr(0, (size_t)(size - 1 < 5 ? size - 1 : 5)));
         }
     }
     Guarded g;
@@ -71,8 +69,7 @@ TEST(StringCopy, ExplicitLengthReadsNoFurtherThanGiven)
     EXPECT_STREQ(g.buf(), "abcdef");
 }
 
-TEST(StringCopy, NullArguments)
-{
+TEST(StringCopy, NullArguments) {
     Guarded g;
     EXPECT_EQ(vornCopyString(g.buf(), 4, NULL), 0);
     EXPECT_STREQ(g.buf(), "");

@@ -13,7 +13,7 @@
 #include <log4cplus/spi/loggingevent.h>
 
 class CaptureAppender : public log4cplus::Appender {
-public:
+  public:
     CaptureAppender() {}
     ~CaptureAppender() override { destructorImpl(); }
     void close() override {}
@@ -27,21 +27,21 @@ public:
         return levels_;
     }
 
-protected:
+  protected:
     void append(const log4cplus::spi::InternalLoggingEvent& event) override {
         std::lock_guard<std::mutex> lock(mutex_);
         entries_.push_back(event.getMessage());
         levels_.push_back(event.getLogLevel());
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<std::string> entries_;
     std::vector<log4cplus::LogLevel> levels_;
 };
 
 class LogCapture {
-public:
+  public:
     LogCapture() : root_(log4cplus::Logger::getRoot()), appender_(new CaptureAppender) {
         oldLevel_ = root_.getLogLevel();
         root_.setLogLevel(log4cplus::TRACE_LOG_LEVEL);
@@ -57,7 +57,8 @@ public:
     }
     std::string all() {
         std::string text;
-        for (const std::string& e : entries()) text += e + "\n";
+        for (const std::string& e : entries())
+            text += e + "\n";
         return text;
     }
     bool contains(const std::string& part) { return all().find(part) != std::string::npos; }
@@ -79,7 +80,7 @@ public:
         return n;
     }
 
-private:
+  private:
     log4cplus::Logger root_;
     log4cplus::SharedAppenderPtr appender_;
     log4cplus::LogLevel oldLevel_;

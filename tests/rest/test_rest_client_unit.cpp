@@ -24,7 +24,7 @@ using namespace navixrest;
 namespace {
 
 size_t feedHeader(HttpResp& resp, const std::string& line) {
-    std::string copy(line);  // libcurl's buffers are not NUL-terminated
+    std::string copy(line); // libcurl's buffers are not NUL-terminated
     return HttpClient::header_callback(&copy[0], 1, copy.size(), &resp);
 }
 
@@ -60,7 +60,7 @@ TEST(HeaderCallback, StoresNameValuePairs) {
 
 TEST(HeaderCallback, ItemSizeTimesCountAndNullArguments) {
     HttpResp resp;
-    char data[] = "Ab: cd\r\nXXXX";  // only the first 8 bytes belong to the line
+    char data[] = "Ab: cd\r\nXXXX"; // only the first 8 bytes belong to the line
     EXPECT_EQ(8u, HttpClient::header_callback(data, 2, 4, &resp));
     EXPECT_EQ("cd", resp.headers["Ab"]);
 
@@ -86,23 +86,28 @@ TEST(ResponseCallback, AppendsEveryByte) {
 TEST(LogMasking, HeadersWithSecrets) {
     EXPECT_EQ("X-Auth-Token:****", maskHeaderForLog("X-Auth-Token", "MIIsecret"));
     EXPECT_EQ("x-subject-token:****", maskHeaderForLog("x-subject-token", "MIIsecret"));
-    EXPECT_EQ("Authorization:SDK-HMAC-SHA256 Credential=AK/20240101/r/vkl/sdk_request, SignedHeaders=host, "
+    EXPECT_EQ("Authorization:SDK-HMAC-SHA256 Credential=AK/20240101/r/vkl/sdk_request, "
+              "SignedHeaders=host, "
               "Signature=****",
-              maskHeaderForLog("Authorization", "SDK-HMAC-SHA256 Credential=AK/20240101/r/vkl/sdk_request, "
-                                                "SignedHeaders=host, Signature=0123abcd"));
+              maskHeaderForLog("Authorization",
+                               "SDK-HMAC-SHA256 Credential=AK/20240101/r/vkl/sdk_request, "
+                               "SignedHeaders=host, Signature=0123abcd"));
     EXPECT_EQ("Authorization:****", maskHeaderForLog("Authorization", "Bearer abc"));
     EXPECT_EQ("X-Project-Id:p1", maskHeaderForLog("X-Project-Id", "p1"));
-    EXPECT_EQ("Content-Type:application/json", maskHeaderForLog("Content-Type", "application/json"));
+    EXPECT_EQ("Content-Type:application/json",
+              maskHeaderForLog("Content-Type", "application/json"));
 }
 
 TEST(LogMasking, PasswordInsideBodies) {
     const std::string body =
         R"({"auth":{"identity":{"methods":["password"],"password":{"user":{"name":"bob","password":"p\"w\\d\"x","domain":{"name":"acc"}}}}}})";
     const std::string masked = maskBodyForLog(body);
-    EXPECT_EQ(R"({"auth":{"identity":{"methods":["password"],"password":{"user":{"name":"bob","password":"****","domain":{"name":"acc"}}}}}})",
-              masked);
+    EXPECT_EQ(
+        R"({"auth":{"identity":{"methods":["password"],"password":{"user":{"name":"bob","password":"****","domain":{"name":"acc"}}}}}})",
+        masked);
     EXPECT_EQ(R"({"password" : "****", "x":1})", maskBodyForLog(R"({"password" : "abc", "x":1})"));
-    EXPECT_EQ(R"({"sql":"select \"password\":\"x\""})", maskBodyForLog(R"({"sql":"select \"password\":\"x\""})"));
+    EXPECT_EQ(R"({"sql":"select \"password\":\"x\""})",
+              maskBodyForLog(R"({"sql":"select \"password\":\"x\""})"));
     EXPECT_EQ("", maskBodyForLog(""));
     // A cut-off body must not lead the scan past its end.
     EXPECT_EQ(R"({"password":"****)", maskBodyForLog(R"({"password":"abc\)"));
@@ -118,7 +123,7 @@ TEST(MethodNames, Codes) {
 }
 
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         const char* old = std::getenv(name);
         hadOld_ = old != nullptr;
@@ -137,7 +142,7 @@ public:
         }
     }
 
-private:
+  private:
     const char* name_;
     bool hadOld_;
     std::string old_;
@@ -270,16 +275,18 @@ TEST(ProxyInit, SslCaFileIsCheckedBeforeAnyRequest) {
 TEST(ProxyInit, PlainValuesFillTheTemplateExactly) {
     RestApiProxy proxy;
     ASSERT_EQ(0, proxy.init(akskConf()));
-    EXPECT_EQ("{\"auth\":{\"identity\":{\"methods\":[\"password\"],\"password\":{\"user\":{\"name\":\"u\","
-              "\"password\":\"pw\",\"domain\":{\"name\":\"acc\"}}}},\"scope\":{\"project\":{\"id\":\"proj1\"}}}}",
+    EXPECT_EQ("{\"auth\":{\"identity\":{\"methods\":[\"password\"],\"password\":{\"user\":{"
+              "\"name\":\"u\","
+              "\"password\":\"pw\",\"domain\":{\"name\":\"acc\"}}}},\"scope\":{\"project\":{\"id\":"
+              "\"proj1\"}}}}",
               proxy.tokenRequestBody);
 }
 
 TEST(TokenExpiry, ReadAsUtc) {
     RestApiProxy proxy;
     EXPECT_EQ(0, proxy.tokenExpiry);
-    EXPECT_TRUE(
-        proxy.getTokenExpireTime(R"({"token":{"expires_at":"2030-01-02T03:04:05.123000Z","methods":["password"]}})"));
+    EXPECT_TRUE(proxy.getTokenExpireTime(
+        R"({"token":{"expires_at":"2030-01-02T03:04:05.123000Z","methods":["password"]}})"));
     EXPECT_EQ(1893553445, proxy.tokenExpiry);
     EXPECT_TRUE(proxy.getTokenExpireTime(R"({"token":{"expires_at":"1970-01-01T00:00:10Z"}})"));
     EXPECT_EQ(10, proxy.tokenExpiry);
@@ -298,8 +305,10 @@ TEST(TokenExpiry, UnreadableAnswersKeepThePreviousValue) {
         {R"({"expires_at":"2030-01-02T03:04:05Z"})", "No such node (token)"},
         {R"({"token":{"expires_at":"2030-01-02"}})", "token.expires_at is not a time: 2030-01-02"},
         {R"({"token":{"expires_at":"garbage"}})", "token.expires_at is not a time: garbage"},
-        {R"({"token":{"expires_at":"-2147483648-99-99T99:99:99Z"}})", "token.expires_at is not a time"},
-        {"{\"token\":" + std::string(1000000, '[') + std::string(1000000, ']') + "}", "nesting too deep"},
+        {R"({"token":{"expires_at":"-2147483648-99-99T99:99:99Z"}})",
+         "token.expires_at is not a time"},
+        {"{\"token\":" + std::string(1000000, '[') + std::string(1000000, ']') + "}",
+         "nesting too deep"},
     };
     for (const auto& c : cases) {
         std::string problem;
@@ -314,18 +323,30 @@ TEST(TokenExpiry, UnreadableAnswersKeepThePreviousValue) {
 // Renewal starts a minute before the expiry, or at half the life of a token
 // that lives under two minutes; an expired token is always renewed.
 TEST(TokenRenewal, TimingRule) {
-    const int64_t expiry = 1000000000000LL;  // ms
+    const int64_t expiry = 1000000000000LL; // ms
     const struct {
         int64_t remainingMs;
         int64_t lifetimeMs;
         bool renew;
     } cases[] = {
-        {3600000, 3600000, false}, {60001, 3600000, false}, {60000, 3600000, false},
-        {59999, 3600000, true},    {1, 3600000, true},      {0, 3600000, true},
-        {-5000, 3600000, true},    {60000, 120000, false},  {59999, 120000, true},
-        {59999, 119998, false},    {59998, 119998, true},   {2000, 4000, false},
-        {1999, 4000, true},        {0, 4000, true},         {1, 0, false},
-        {0, 0, true},              {1, -10, false},         {5000000, 0, false},
+        {3600000, 3600000, false},
+        {60001, 3600000, false},
+        {60000, 3600000, false},
+        {59999, 3600000, true},
+        {1, 3600000, true},
+        {0, 3600000, true},
+        {-5000, 3600000, true},
+        {60000, 120000, false},
+        {59999, 120000, true},
+        {59999, 119998, false},
+        {59998, 119998, true},
+        {2000, 4000, false},
+        {1999, 4000, true},
+        {0, 4000, true},
+        {1, 0, false},
+        {0, 0, true},
+        {1, -10, false},
+        {5000000, 0, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.renew, tokenNeedsRenewal(expiry - c.remainingMs, expiry, c.lifetimeMs))
@@ -339,13 +360,16 @@ TEST(IdentityRefusal, ReasonFromTheErrorBody) {
         std::string body;
         const char* reason;
     } cases[] = {
-        {401, R"({"error":{"code":401,"title":"Unauthorized","message":"The username or password is wrong."}})",
+        {401,
+         R"({"error":{"code":401,"title":"Unauthorized","message":"The username or password is wrong."}})",
          "Identity service answered 401: The username or password is wrong."},
-        {401, R"({"error_code":"VKL.0401","error_msg":"Locked"})", "Identity service answered 401: Locked"},
+        {401, R"({"error_code":"VKL.0401","error_msg":"Locked"})",
+         "Identity service answered 401: Locked"},
         {403, R"({"message":"forbidden"})", "Identity service answered 403: forbidden"},
         {400, R"({"error":"invalid_grant"})", "Identity service answered 400: invalid_grant"},
         {200, "{}", "Identity service answered 200: {}"},
-        {502, "<html>\r\n<b>Bad\tGateway</b>\n</html>", "Identity service answered 502: <html>  <b>Bad Gateway</b> </html>"},
+        {502, "<html>\r\n<b>Bad\tGateway</b>\n</html>",
+         "Identity service answered 502: <html>  <b>Bad Gateway</b> </html>"},
         {500, "", "Identity service answered 500"},
         {500, std::string(300, 'x'), nullptr},
     };
@@ -358,7 +382,8 @@ TEST(IdentityRefusal, ReasonFromTheErrorBody) {
         }
     }
     // A cut never splits a UTF-8 character.
-    const std::string umlauts = identityRefusalReason(401, std::string(199, 'a') + "\xc3\xbc\xc3\xbc");
+    const std::string umlauts =
+        identityRefusalReason(401, std::string(199, 'a') + "\xc3\xbc\xc3\xbc");
     EXPECT_EQ("Identity service answered 401: " + std::string(199, 'a') + "...", umlauts);
 }
 
@@ -374,7 +399,8 @@ TEST(HostOfUrl, HostAndPortOnly) {
         {"https://bad host:1/x", "bad host:1"},
         {"https://u:pw@bad host/x?q", "bad host"},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.host, hostOfUrl(c.url)) << c.url;
+    for (const auto& c : cases)
+        EXPECT_EQ(c.host, hostOfUrl(c.url)) << c.url;
 }
 
 TEST(TokenMode, UnreachableIdentityServiceFailsInit) {
@@ -385,13 +411,14 @@ TEST(TokenMode, UnreachableIdentityServiceFailsInit) {
     c.authMode = 0;
     RestApiProxy proxy;
     CallError error;
-    EXPECT_EQ(7, proxy.init(c, &error));  // CURLE_COULDNT_CONNECT
+    EXPECT_EQ(7, proxy.init(c, &error)); // CURLE_COULDNT_CONNECT
     EXPECT_TRUE(proxy.token.empty());
     EXPECT_EQ(CallError::TRANSPORT, error.kind);
     EXPECT_EQ(7, error.code);
     EXPECT_EQ(closed, error.host);
-    EXPECT_NE(std::string::npos, error.text.find("127.0.0.1")) << error.text;  // libcurl's detail
-    EXPECT_TRUE(log.contains("navixrest::RestApiProxy::getToken][HttpClient call getToken error, ret = 7"));
+    EXPECT_NE(std::string::npos, error.text.find("127.0.0.1")) << error.text; // libcurl's detail
+    EXPECT_TRUE(
+        log.contains("navixrest::RestApiProxy::getToken][HttpClient call getToken error, ret = 7"));
     EXPECT_TRUE(log.contains("curl_easy_perform() failed: "));
     // The token request body is logged with its password hidden.
     EXPECT_TRUE(log.contains("\"password\":\"****\""));
@@ -469,14 +496,18 @@ TEST(ProxySign, HeadersOfASignedRequest) {
     EXPECT_EQ('T', date[8]);
     EXPECT_EQ('Z', date[15]);
     const std::string& auth = h.at("Authorization");
-    EXPECT_EQ(0u, auth.find("SDK-HMAC-SHA256 Credential=AKID/" + date.substr(0, 8) +
-                            "/region-7/vkl/sdk_request, SignedHeaders=content-type;host;x-project-id;x-sdk-date, "
-                            "Signature="));
+    EXPECT_EQ(
+        0u,
+        auth.find(
+            "SDK-HMAC-SHA256 Credential=AKID/" + date.substr(0, 8) +
+            "/region-7/vkl/sdk_request, SignedHeaders=content-type;host;x-project-id;x-sdk-date, "
+            "Signature="));
     // The signature is that of the relative path split at "?".
     std::string expected;
     HeaderMap signedHeaders = h;
     signedHeaders.erase("Authorization");
-    proxy.aksk.sign("/v1.0/proj1/jobs/j1", "GET", "current-page=2&page-size=100", signedHeaders, "", date, expected);
+    proxy.aksk.sign("/v1.0/proj1/jobs/j1", "GET", "current-page=2&page-size=100", signedHeaders, "",
+                    date, expected);
     EXPECT_EQ(expected, auth);
     EXPECT_EQ("/jobs/j1?current-page=2&page-size=100", req.httpReq.url);
 }
@@ -545,7 +576,8 @@ TEST(LogLevels, EntriesOfCallsAndTheirFailures) {
         {"response_callback][get body: HTTP/1.1 200 OK", DEBUG_LOG_LEVEL},
         {"response_callback][userArg is NULL", ERROR_LOG_LEVEL},
     };
-    for (const auto& e : expected) EXPECT_EQ(e.level, log.levelOf(e.entry)) << e.entry;
+    for (const auto& e : expected)
+        EXPECT_EQ(e.level, log.levelOf(e.entry)) << e.entry;
 }
 
 TEST(HttpClientLifecycle, TwoClientsOneDestroyed) {
@@ -563,4 +595,4 @@ TEST(HttpClientLifecycle, TwoClientsOneDestroyed) {
     EXPECT_FALSE(resp.errorText.empty());
 }
 
-}  // namespace
+} // namespace

@@ -32,7 +32,7 @@ const char* const kAk = emu::kAk;
 const char* const kSk = emu::kSk;
 
 class RestEmu : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         project = std::string("rest-") + info->test_suite_name() + "-" + info->name() + "-" +
@@ -53,7 +53,8 @@ protected:
         return c;
     }
 
-    RestApiConf tokenConf(const std::string& user = emu::kUser, const std::string& password = emu::kPassword) const {
+    RestApiConf tokenConf(const std::string& user = emu::kUser,
+                          const std::string& password = emu::kPassword) const {
         RestApiConf c;
         c.authMode = 0;
         c.user = user;
@@ -81,10 +82,12 @@ protected:
     }
 
     // Names of the given headers in the order in which they came on the wire.
-    static std::vector<std::string> wireOrder(const EmuRequest& r, const std::vector<std::string>& names) {
+    static std::vector<std::string> wireOrder(const EmuRequest& r,
+                                              const std::vector<std::string>& names) {
         std::vector<std::string> seen;
         for (const auto& h : r.headers) {
-            if (std::find(names.begin(), names.end(), h.first) != names.end()) seen.push_back(h.first);
+            if (std::find(names.begin(), names.end(), h.first) != names.end())
+                seen.push_back(h.first);
         }
         return seen;
     }
@@ -136,7 +139,8 @@ TEST_F(RestEmu, SignedRequestsOfAllFourKindsAreAccepted) {
 
     // The header list goes to libcurl in ascending name order; libcurl itself
     // puts "Host" right after the request line, so it is checked apart.
-    const std::vector<std::string> ours = {"Authorization", "Content-Type", "X-Project-Id", "X-Sdk-Date"};
+    const std::vector<std::string> ours = {"Authorization", "Content-Type", "X-Project-Id",
+                                           "X-Sdk-Date"};
     std::vector<EmuRequest> recorded = requests();
     ASSERT_GE(recorded.size(), 4u);
     for (const EmuRequest& r : recorded) {
@@ -146,7 +150,9 @@ TEST_F(RestEmu, SignedRequestsOfAllFourKindsAreAccepted) {
         EXPECT_EQ(EmuClient::get().hostPort(), r.header("Host"));
         EXPECT_EQ(project, r.header("X-Project-Id"));
         EXPECT_EQ("application/json", r.header("Content-Type"));
-        EXPECT_EQ(0u, r.header("Authorization").find(std::string("SDK-HMAC-SHA256 Credential=") + kAk + "/"));
+        EXPECT_EQ(
+            0u,
+            r.header("Authorization").find(std::string("SDK-HMAC-SHA256 Credential=") + kAk + "/"));
         EXPECT_TRUE(r.header("X-Auth-Token").empty());
     }
     EXPECT_EQ("current-page=3&page-size=100", recorded[recorded.size() - 2].query);
@@ -237,9 +243,11 @@ TEST_F(RestEmu, IdentityRefusalsFailInit) {
         EXPECT_EQ("Identity service answered 401: The username or password is wrong.", error.text);
         // An answer without a token is an ordinary HTTP exchange (INFO) and a
         // failed token request (ERROR, with the status).
-        EXPECT_EQ(log4cplus::INFO_LOG_LEVEL, log.levelOf("HttpClient::call][http call success. HTTP code: 401"));
+        EXPECT_EQ(log4cplus::INFO_LOG_LEVEL,
+                  log.levelOf("HttpClient::call][http call success. HTTP code: 401"));
         EXPECT_EQ(log4cplus::ERROR_LOG_LEVEL,
-                  log.levelOf("RestApiProxy::getToken][No X-Subject-Token in the identity answer, HTTP code: 401"));
+                  log.levelOf("RestApiProxy::getToken][No X-Subject-Token in the identity answer, "
+                              "HTTP code: 401"));
     }
 
     fault("\"match\":\"token\",\"kind\":\"not_success\"");
@@ -270,7 +278,7 @@ TEST_F(RestEmu, PasswordWithQuoteAndBackslashLogsIn) {
     JobStatusReq req("none");
     JobStatusResp resp;
     ASSERT_EQ(0, proxy.call(req, resp));
-    EXPECT_EQ(404, resp.httpStatus);  // authorised; the job does not exist
+    EXPECT_EQ(404, resp.httpStatus); // authorised; the job does not exist
 }
 
 TEST_F(RestEmu, TokenIsRenewedBeforeItLapses) {
@@ -309,12 +317,13 @@ TEST_F(RestEmu, TokenIsRenewedBeforeItLapses) {
         JobStatusReq req("j");
         JobStatusResp resp;
         ASSERT_EQ(0, proxy.call(req, resp));
-        ASSERT_EQ(404, resp.httpStatus) << resp.message;  // authorised; 401 would mean a lapsed token
+        ASSERT_EQ(404, resp.httpStatus)
+            << resp.message; // authorised; 401 would mean a lapsed token
         ++calls;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_GT(calls, 10);
-    EXPECT_GE(tokenRequests(), 5u);  // 2 above, and at least one more per half life
+    EXPECT_GE(tokenRequests(), 5u); // 2 above, and at least one more per half life
 }
 
 TEST_F(RestEmu, FailedRenewalFailsTheRequest) {
@@ -327,7 +336,7 @@ TEST_F(RestEmu, FailedRenewalFailsTheRequest) {
     const struct {
         const char* fault;
         CallError::Kind kind;
-        const char* text;  // part of the error's text
+        const char* text; // part of the error's text
     } cases[] = {
         {"\"kind\":\"drop\"", CallError::TRANSPORT, ""},
         {"\"kind\":\"not_success\",\"message\":\"Account locked\"", CallError::IDENTITY_REFUSED,
@@ -347,7 +356,9 @@ TEST_F(RestEmu, FailedRenewalFailsTheRequest) {
         EXPECT_EQ(first, proxy.token);
         EXPECT_EQ(forced, proxy.tokenExpiry);
     }
-    EXPECT_TRUE(EmuClient::get().requests(project, "/status").empty());  // nothing went out with the old token
+    EXPECT_TRUE(EmuClient::get()
+                    .requests(project, "/status")
+                    .empty()); // nothing went out with the old token
     // The next call renews and goes through.
     JobStatusReq req("j");
     JobStatusResp resp;
@@ -384,7 +395,8 @@ TEST_F(RestEmu, ThreeOutcomesOfACall) {
     }
     // 201 is a success and is parsed.
     fault("\"match\":\"submit\",\"kind\":\"status\",\"status\":201,"
-          "\"body\":\"{\\\"job_id\\\":\\\"j201\\\",\\\"job_type\\\":\\\"DDL\\\",\\\"is_success\\\":true,"
+          "\"body\":\"{\\\"job_id\\\":\\\"j201\\\",\\\"job_type\\\":\\\"DDL\\\",\\\"is_success\\\":"
+          "true,"
           "\\\"message\\\":\\\"\\\"}\"");
     {
         SubmitJobReq req("create table x (a INT)", "db1", "default", {});
@@ -446,7 +458,7 @@ TEST_F(RestEmu, ClientSendsBodiesOnlyForPost) {
         req.headers["Content-Type"] = "application/json";
         HttpResp resp;
         ASSERT_EQ(0, client.call(method, req, resp)) << method;
-        EXPECT_EQ(401, resp.httpCode);  // no authorisation
+        EXPECT_EQ(401, resp.httpCode); // no authorisation
     }
     std::vector<EmuRequest> recorded = requests();
     ASSERT_EQ(4u, recorded.size());
@@ -473,25 +485,28 @@ TEST_F(RestEmu, ClientVerifiesThePeersCertificate) {
     const struct {
         const char* name;
         std::string caFile;
-        bool viaProxy;  // through the emulator as an HTTPS proxy
+        bool viaProxy; // through the emulator as an HTTPS proxy
         const char* host;
-        int code;          // CURLcode of the call
-        const char* text;  // part of libcurl's text
+        int code;         // CURLcode of the call
+        const char* text; // part of libcurl's text
     } rows[] = {
-        {"system store", "", false, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION, "SSL certificate problem"},
+        {"system store", "", false, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION,
+         "SSL certificate problem"},
         {"unrelated CA", emu::kUnrelatedCaFile, false, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION,
          "SSL certificate problem"},
-        {"CA file gone", "/nonexistent-dir/ca.pem", false, "127.0.0.1", CURLE_SSL_CACERT_BADFILE, ""},
+        {"CA file gone", "/nonexistent-dir/ca.pem", false, "127.0.0.1", CURLE_SSL_CACERT_BADFILE,
+         ""},
         {"emulator's CA", ca, false, "127.0.0.1", CURLE_OK, ""},
         {"emulator's CA, by name", ca, false, "localhost", CURLE_OK, ""},
-        {"proxy, system store", "", true, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION, "SSL certificate problem"},
-        {"proxy, unrelated CA", emu::kUnrelatedCaFile, true, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION,
+        {"proxy, system store", "", true, "127.0.0.1", CURLE_PEER_FAILED_VERIFICATION,
          "SSL certificate problem"},
+        {"proxy, unrelated CA", emu::kUnrelatedCaFile, true, "127.0.0.1",
+         CURLE_PEER_FAILED_VERIFICATION, "SSL certificate problem"},
         // The proxy's certificate passes; the emulator then refuses to be a proxy.
         {"proxy, emulator's CA", ca, true, "127.0.0.1", CURLE_RECV_ERROR, "CONNECT tunnel failed"},
         // The same server under an address its certificate does not name.
-        {"emulator's CA, other name", ca, false, "[::ffff:127.0.0.1]", CURLE_PEER_FAILED_VERIFICATION,
-         "no alternative certificate subject name"},
+        {"emulator's CA, other name", ca, false, "[::ffff:127.0.0.1]",
+         CURLE_PEER_FAILED_VERIFICATION, "no alternative certificate subject name"},
     };
     size_t reached = 0;
     for (const auto& r : rows) {
@@ -500,7 +515,8 @@ TEST_F(RestEmu, ClientVerifiesThePeersCertificate) {
                                                       : new HttpClient());
         client->caFile = r.caFile;
         HttpReq req;
-        req.url = std::string("https://") + r.host + ":" + port + "/v1.0/" + project + "/jobs/x/status";
+        req.url =
+            std::string("https://") + r.host + ":" + port + "/v1.0/" + project + "/jobs/x/status";
         HttpResp resp;
         const int ret = client->call(0, req, resp);
         if (ret == CURLE_COULDNT_CONNECT && r.host[0] == '[') {
@@ -509,7 +525,7 @@ TEST_F(RestEmu, ClientVerifiesThePeersCertificate) {
         EXPECT_EQ(r.code, ret) << resp.errorText;
         EXPECT_NE(std::string::npos, resp.errorText.find(r.text)) << resp.errorText;
         if (ret == CURLE_OK) {
-            EXPECT_EQ(401, resp.httpCode);  // no authorisation
+            EXPECT_EQ(401, resp.httpCode); // no authorisation
             ++reached;
         }
         EXPECT_EQ(reached, requests().size());
@@ -549,8 +565,9 @@ TEST_F(RestEmu, ProxiesOnSeveralThreads) {
             }
         });
     }
-    for (std::thread& t : threads) t.join();
+    for (std::thread& t : threads)
+        t.join();
     EXPECT_EQ(24, ok.load());
 }
 
-}  // namespace
+} // namespace

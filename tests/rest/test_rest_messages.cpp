@@ -19,7 +19,8 @@ namespace {
 
 TEST(SubmitJobReqBody, EmptyConfGivesThreeMembersInOrder) {
     SubmitJobReq req("select 1", "db1", "default", std::vector<std::string>());
-    EXPECT_EQ("{\"currentdb\":\"db1\",\"sql\":\"select 1\",\"queue_name\":\"default\"}\n", req.httpReq.body);
+    EXPECT_EQ("{\"currentdb\":\"db1\",\"sql\":\"select 1\",\"queue_name\":\"default\"}\n",
+              req.httpReq.body);
     EXPECT_EQ("/jobs/submit-job", req.httpReq.url);
     EXPECT_EQ(1, req.getMethod());
     EXPECT_TRUE(req.httpReq.headers.empty());
@@ -27,19 +28,22 @@ TEST(SubmitJobReqBody, EmptyConfGivesThreeMembersInOrder) {
 
 TEST(SubmitJobReqBody, EmptyDatabaseIsAnEmptyFirstMember) {
     SubmitJobReq req("show tables", "", "q1", std::vector<std::string>());
-    EXPECT_EQ("{\"currentdb\":\"\",\"sql\":\"show tables\",\"queue_name\":\"q1\"}\n", req.httpReq.body);
+    EXPECT_EQ("{\"currentdb\":\"\",\"sql\":\"show tables\",\"queue_name\":\"q1\"}\n",
+              req.httpReq.body);
 }
 
 TEST(SubmitJobReqBody, ConfIsAnArrayInListOrder) {
     std::vector<std::string> conf = {"vkl.b=2", "vkl.a=1", "x=\"y\""};
     SubmitJobReq req("s", "d", "q", conf);
-    EXPECT_EQ("{\"currentdb\":\"d\",\"sql\":\"s\",\"queue_name\":\"q\",\"conf\":[\"vkl.b=2\",\"vkl.a=1\","
-              "\"x=\\\"y\\\"\"]}\n",
-              req.httpReq.body);
+    EXPECT_EQ(
+        "{\"currentdb\":\"d\",\"sql\":\"s\",\"queue_name\":\"q\",\"conf\":[\"vkl.b=2\",\"vkl.a=1\","
+        "\"x=\\\"y\\\"\"]}\n",
+        req.httpReq.body);
 }
 
 TEST(SubmitJobReqBody, SpecialCharactersAreEscapedAndUtf8PassesThrough) {
-    const std::string sql = "select \"a\\b\" /* x */\n\tfrom t where s = 'Gr\xc3\xbc\xc3\x9f\x65' \x01";
+    const std::string sql =
+        "select \"a\\b\" /* x */\n\tfrom t where s = 'Gr\xc3\xbc\xc3\x9f\x65' \x01";
     SubmitJobReq req(sql, "db", "q", std::vector<std::string>());
     const std::string& body = req.httpReq.body;
     EXPECT_NE(std::string::npos, body.find("select \\\"a\\\\b\\\" \\/* x *\\/\\n\\tfrom t"));
@@ -86,13 +90,17 @@ TEST(GetRequests, PathsAndMethods) {
 TEST(GetRequests, DescribeTableEncodesEachName) {
     EXPECT_EQ("/databases/a%2Fb/tables/c%3Fd", GetDescribeTableReq("a/b", "c?d").httpReq.url);
     EXPECT_EQ("/databases/my%20db/tables/t%231", GetDescribeTableReq("my db", "t#1").httpReq.url);
-    EXPECT_EQ("/databases/db1/tables/100%25%2Bx%26y%3Dz", GetDescribeTableReq("db1", "100%+x&y=z").httpReq.url);
+    EXPECT_EQ("/databases/db1/tables/100%25%2Bx%26y%3Dz",
+              GetDescribeTableReq("db1", "100%+x&y=z").httpReq.url);
     // "ü" is C3 BC and "東" E6 9D B1 in UTF-8.
-    EXPECT_EQ("/databases/M%C3%BCller/tables/%E6%9D%B1%20t", GetDescribeTableReq("Müller", "東 t").httpReq.url);
+    EXPECT_EQ("/databases/M%C3%BCller/tables/%E6%9D%B1%20t",
+              GetDescribeTableReq("Müller", "東 t").httpReq.url);
     EXPECT_EQ("/databases/AZaz09-._~/tables/t", GetDescribeTableReq("AZaz09-._~", "t").httpReq.url);
     // Every other printable ASCII character, and control bytes, are encoded.
-    EXPECT_EQ("/databases/%21%22%24%27%28%29%2A%2C%3A%3B%3C%3E%40%5B%5C%5D%5E%60%7B%7C%7D/tables/%00%0A%7F%80%FF",
-              GetDescribeTableReq("!\"$'()*,:;<>@[\\]^`{|}", std::string("\0\n\x7f\x80\xff", 5)).httpReq.url);
+    EXPECT_EQ("/databases/%21%22%24%27%28%29%2A%2C%3A%3B%3C%3E%40%5B%5C%5D%5E%60%7B%7C%7D/tables/"
+              "%00%0A%7F%80%FF",
+              GetDescribeTableReq("!\"$'()*,:;<>@[\\]^`{|}", std::string("\0\n\x7f\x80\xff", 5))
+                  .httpReq.url);
     EXPECT_EQ("/databases//tables/", GetDescribeTableReq("", "").httpReq.url);
 }
 
@@ -106,16 +114,15 @@ TEST(HttpReqHeaders, LinesInByteOrderWithoutBlanks) {
     req.headers["accept"] = "x";
     req.headers["X-Sdk-Date"] = " padded";
     req.buildHeaderList(lines);
-    EXPECT_EQ((std::vector<std::string>{"Content-Type:application/json", "Host:h:1", "X-Sdk-Date: padded",
-                                        "accept:x"}),
+    EXPECT_EQ((std::vector<std::string>{"Content-Type:application/json", "Host:h:1",
+                                        "X-Sdk-Date: padded", "accept:x"}),
               lines);
 }
 
 // ---------------------------------------------------------------- responses
 
 // Parses body the way RestApiProxy::call does after a 200.
-template <class R>
-void parse(R& resp, const std::string& body) {
+template <class R> void parse(R& resp, const std::string& body) {
     resp.httpStatus = 200;
     resp.isSuccess = true;
     resp.httpResp.httpCode = 200;
@@ -191,7 +198,7 @@ TEST(SubmitJobRespParse, UnreadableBodiesKeepEarlierValues) {
         parse(r, std::string(R"({"job_id":"j","job_type":"QUERY","is_success":)") + bad +
                      R"(,"message":"m","rows":[[1]]})");
         EXPECT_EQ("QUERY", r.job_type) << bad;
-        EXPECT_TRUE(r.message.empty()) << bad;  // the parse ended at "is_success"
+        EXPECT_TRUE(r.message.empty()) << bad; // the parse ended at "is_success"
         EXPECT_FALSE(r.hasRows) << bad;
     }
 }
@@ -207,7 +214,7 @@ TEST(SubmitJobRespParse, OddSchemaAndRowElements) {
     EXPECT_EQ("", r.schema[1].type);
     EXPECT_EQ("", r.schema[2].name);
     EXPECT_EQ("b", r.schema[3].name);
-    EXPECT_EQ("null", r.schema[4].type);  // a type name, not a cell
+    EXPECT_EQ("null", r.schema[4].type); // a type name, not a cell
     EXPECT_EQ("", r.schema[5].type);
     ASSERT_EQ(2u, r.rows.size());
     EXPECT_EQ((ResultRow{"1", "", ""}), r.rows[0]);
@@ -228,7 +235,8 @@ TEST(AnswerNulls, OnlyCellsKeepNullApartFromTheText) {
     EXPECT_EQ((ResultRow{null, "null"}), submit.rows[0]);
 
     JobStatusResp status;
-    parse(status, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","queue_name":null,
+    parse(status,
+          R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","queue_name":null,
                       "owner":"null","status":null,"statement":[],"input_size":0,"result_count":0})");
     EXPECT_EQ("null", status.queue_name);
     EXPECT_EQ("null", status.owner);
@@ -252,33 +260,35 @@ TEST(AnswerNulls, OnlyCellsKeepNullApartFromTheText) {
 // escape decodes to UTF-8, so no text can hold the marks of a null.
 TEST(JsonText, OnlyWellFormedUtf8IsRead) {
     const struct {
-        std::string inside;  // the bytes of a JSON string's content
+        std::string inside; // the bytes of a JSON string's content
         bool ok;
-        std::string text;    // what the string reads as, when ok
+        std::string text; // what the string reads as, when ok
     } cases[] = {
         {"abc", true, "abc"},
         {"M\xC3\xBCller", true, "M\xC3\xBCller"},
         {"\xE6\x9D\xB1\xE4\xBA\xAC", true, "\xE6\x9D\xB1\xE4\xBA\xAC"},
-        {"\xF0\x9F\x98\x80", true, "\xF0\x9F\x98\x80"},        // U+1F600
-        {"\xEF\xBF\xBF", true, "\xEF\xBF\xBF"},                  // U+FFFF
-        {"\xF4\x8F\xBF\xBF", true, "\xF4\x8F\xBF\xBF"},        // U+10FFFF
+        {"\xF0\x9F\x98\x80", true, "\xF0\x9F\x98\x80"}, // U+1F600
+        {"\xEF\xBF\xBF", true, "\xEF\xBF\xBF"},         // U+FFFF
+        {"\xF4\x8F\xBF\xBF", true, "\xF4\x8F\xBF\xBF"}, // U+10FFFF
         {"\\u00FF", true, "\xC3\xBF"},
         {"\\uDBFF\\uDFFF", true, "\xF4\x8F\xBF\xBF"},
-        {"\xC0\xAF", false, ""},                                // overlong "/"
-        {"\xC1\xBF", false, ""},                                // overlong
-        {"\xE0\x80\xAF", false, ""},                            // overlong, three bytes
-        {"\xF0\x80\x80\xAF", false, ""},                        // overlong, four bytes
-        {"\xED\xA0\x80", false, ""},                            // surrogate U+D800
-        {"\xED\xBF\xBF", false, ""},                            // surrogate U+DFFF
-        {"\xF4\x90\x80\x80", false, ""},                        // U+110000
-        {"\xF5\x80\x80\x80", false, ""},                        // lead byte beyond U+10FFFF
-        {"\xF8\x88\x80\x80\x80", false, ""},                    // five bytes
+        {"\xC0\xAF", false, ""},             // overlong "/"
+        {"\xC1\xBF", false, ""},             // overlong
+        {"\xE0\x80\xAF", false, ""},         // overlong, three bytes
+        {"\xF0\x80\x80\xAF", false, ""},     // overlong, four bytes
+        {"\xED\xA0\x80", false, ""},         // surrogate U+D800
+        {"\xED\xBF\xBF", false, ""},         // surrogate U+DFFF
+        {"\xF4\x90\x80\x80", false, ""},     // U+110000
+        {"\xF5\x80\x80\x80", false, ""},     // lead byte beyond U+10FFFF
+        {"\xF8\x88\x80\x80\x80", false, ""}, // five bytes
         {"\xFF", false, ""},
         {"\xFE", false, ""},
-        {"\x80", false, ""},                                    // lone continuation byte
-        {"\xE2\x82", false, ""},                                // cut short
-        {"\xC3" "A", false, ""},                                // continuation missing
-        {"\\uD800", false, ""},                                 // lone surrogate escape
+        {"\x80", false, ""},     // lone continuation byte
+        {"\xE2\x82", false, ""}, // cut short
+        {"\xC3"
+         "A",
+         false, ""},            // continuation missing
+        {"\\uD800", false, ""}, // lone surrogate escape
     };
     for (const auto& c : cases) {
         pt::ptree root;
@@ -293,7 +303,8 @@ TEST(JsonText, OnlyWellFormedUtf8IsRead) {
         // The answers' reader checks the same way.
         SubmitJobResp r;
         r.httpResp.body = R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"",
-                              "rows":[[")" + c.inside + R"("]]})";
+                              "rows":[[")" +
+                          c.inside + R"("]]})";
         EXPECT_EQ(c.ok, r.parseSuccessRes()) << body;
         if (c.ok) {
             ASSERT_EQ(1u, r.rows.size());
@@ -378,7 +389,8 @@ TEST(JobStatusRespParse, FailureKeepsWhatWasRead) {
     EXPECT_EQ(0, big.result_count);
 
     JobStatusResp noOwner;
-    parse(noOwner, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","queue_name":"q",
+    parse(noOwner,
+          R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","queue_name":"q",
                        "status":"FINISHED","statement":"s","input_size":1,"result_count":1})");
     EXPECT_TRUE(noOwner.isSuccess);
     EXPECT_EQ("q", noOwner.queue_name);
@@ -405,7 +417,8 @@ TEST(GetJobResuleRespParse, PageKeepsCountsAsSent) {
 TEST(GetJobResuleRespParse, SchemaAndRowsAreRequired) {
     LogCapture log;
     GetJobResuleResp noSchema;
-    parse(noSchema, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","input_size":0,
+    parse(noSchema,
+          R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","input_size":0,
                         "row_count":1,"rows":[["1"]]})");
     EXPECT_EQ(1, noSchema.row_count);
     EXPECT_TRUE(noSchema.rows.empty());
@@ -444,7 +457,8 @@ TEST(GetDescribeTableRespParse, IncompleteColumnEndsTheParse) {
                  {"column_name":"c","type":"INT","is_partition_column":false,"description":"z"}]})");
     ASSERT_EQ(1u, r.columns.size());
     EXPECT_EQ("a", r.columns[0].column_name);
-    EXPECT_TRUE(log.contains("navixrest::GetDescribeTableResp::parseSuccessRes][Parser json error, "));
+    EXPECT_TRUE(
+        log.contains("navixrest::GetDescribeTableResp::parseSuccessRes][Parser json error, "));
 
     GetDescribeTableResp badFlag;
     parse(badFlag, R"({"column_count":1,"table_type":"T","columns":[
@@ -475,17 +489,19 @@ TEST(JsonNesting, DeepBodyIsRefusedWithoutExhaustingTheStack) {
 // the reader's error: never a successful, empty answer.
 TEST(UnreadableAnswers, EveryReaderReportsItsError) {
     enum Which { SUBMIT, STATUS, PAGE, DESCRIBE };
-    const std::string page = R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","input_size":0,)";
+    const std::string page =
+        R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","input_size":0,)";
     const struct {
         Which which;
         std::string body;
-        const char* error;  // part of the reader's error
+        const char* error; // part of the reader's error
     } cases[] = {
         {SUBMIT, "<html><body>502 Bad Gateway</body></html>", "at line 1"},
         {STATUS, "", "at line 1"},
         {PAGE, page + R"("row_count":2,"schema":[{"a":"INT"}],"rows":[[1],)", "at line 1"},
         {DESCRIBE, "{\"column_count\":1,\n\"table_type\":\"T\",\n\"columns\":[", "at line 3"},
-        {SUBMIT, "{\"job_id\":\"\xff\xfe\",\"job_type\":\"QUERY\",\"is_success\":true,\"message\":\"\"}",
+        {SUBMIT,
+         "{\"job_id\":\"\xff\xfe\",\"job_type\":\"QUERY\",\"is_success\":true,\"message\":\"\"}",
          "invalid UTF-8 at line 1"},
         {STATUS, "{\"job_id\":\"j\",\n\"job_type\":\"\xc0\xaf\"}", "invalid UTF-8 at line 2"},
         // Rows and schema must be arrays, each row too: read as no rows they
@@ -501,14 +517,18 @@ TEST(UnreadableAnswers, EveryReaderReportsItsError) {
         {PAGE, page + R"("row_count":1,"schema":"x","rows":[[1]]})", "schema is not an array"},
         {SUBMIT, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","rows":{}})",
          "rows is not an array"},
-        {SUBMIT, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","schema":null})",
+        {SUBMIT,
+         R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","schema":null})",
          "schema is not an array"},
-        {DESCRIBE, R"({"column_count":1,"table_type":"T","columns":{}})", "columns is not an array"},
+        {DESCRIBE, R"({"column_count":1,"table_type":"T","columns":{}})",
+         "columns is not an array"},
         {PAGE, std::string(100, '[') + std::string(100, ']'), "nesting too deep"},
         {PAGE, page + R"("row_count":9223372036854775808,"schema":[],"rows":[]})", "row_count"},
-        {DESCRIBE, R"({"column_count":99999999999999999999,"table_type":"T","columns":[]})", "column_count"},
+        {DESCRIBE, R"({"column_count":99999999999999999999,"table_type":"T","columns":[]})",
+         "column_count"},
         {SUBMIT, R"({"job_type":"QUERY","is_success":true,"message":""})", "No such node (job_id)"},
-        {STATUS, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","queue_name":"q",
+        {STATUS,
+         R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","queue_name":"q",
                     "owner":"o","statement":"s","input_size":0,"result_count":0})",
          "No such node (status)"},
         {PAGE, page + R"("row_count":1,"rows":[[1]]})", "No such node (schema)"},
@@ -537,4 +557,4 @@ TEST(UnreadableAnswers, EveryReaderReportsItsError) {
     EXPECT_EQ(CallError::NONE, refused.error.kind);
 }
 
-}  // namespace
+} // namespace

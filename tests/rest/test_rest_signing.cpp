@@ -25,7 +25,9 @@ struct Vector {
     std::string file;
     pt::ptree tree;
     std::string in(const char* key) const { return tree.get<std::string>(key); }
-    std::string want(const char* key) const { return tree.get_child("expected").get<std::string>(key); }
+    std::string want(const char* key) const {
+        return tree.get_child("expected").get<std::string>(key);
+    }
     HeaderMap headers() const {
         HeaderMap map;
         for (const auto& pair : tree.get_child("headers")) {
@@ -68,7 +70,7 @@ std::vector<Vector> loadVectors() {
 }
 
 class SigningVectors : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         vectors = loadVectors();
         ASSERT_GE(vectors.size(), 6u) << "signing vectors missing in " << REST_VECTOR_DIR;
@@ -88,8 +90,8 @@ TEST_F(SigningVectors, CanonicalRequest) {
     for (const Vector& v : vectors) {
         SCOPED_TRACE(v.file);
         EXPECT_EQ(v.want("canonical_request"),
-                  buildCanonicalRequest(v.in("canonical_uri"), v.in("method"), v.in("query"), v.headers(),
-                                        v.in("body")));
+                  buildCanonicalRequest(v.in("canonical_uri"), v.in("method"), v.in("query"),
+                                        v.headers(), v.in("body")));
     }
 }
 
@@ -97,14 +99,16 @@ TEST_F(SigningVectors, StringToSignFromExpectedCanonicalRequest) {
     for (const Vector& v : vectors) {
         SCOPED_TRACE(v.file);
         EXPECT_EQ(v.want("string_to_sign"),
-                  buildStringToSign(v.want("canonical_request"), v.want("credential_scope"), v.in("sdk_date")));
+                  buildStringToSign(v.want("canonical_request"), v.want("credential_scope"),
+                                    v.in("sdk_date")));
     }
 }
 
 TEST_F(SigningVectors, SigningKey) {
     for (const Vector& v : vectors) {
         SCOPED_TRACE(v.file);
-        EXPECT_EQ(v.want("signing_key_hex"), hexEncode(v.signer().deriveSigningKey(v.want("short_date"))));
+        EXPECT_EQ(v.want("signing_key_hex"),
+                  hexEncode(v.signer().deriveSigningKey(v.want("short_date"))));
     }
 }
 
@@ -127,8 +131,8 @@ TEST_F(SigningVectors, AuthorizationValue) {
                   v.signer().buildAuthorization(v.want("signature"), v.want("credential_scope"),
                                                 v.want("signed_headers")));
         std::string authorization;
-        EXPECT_EQ(0, v.signer().sign(v.in("canonical_uri"), v.in("method"), v.in("query"), v.headers(),
-                                     v.in("body"), v.in("sdk_date"), authorization));
+        EXPECT_EQ(0, v.signer().sign(v.in("canonical_uri"), v.in("method"), v.in("query"),
+                                     v.headers(), v.in("body"), v.in("sdk_date"), authorization));
         EXPECT_EQ(v.want("authorization"), authorization);
     }
 }
@@ -159,13 +163,15 @@ TEST_F(SigningVectors, ProxySignsTheResultPagePathAsTheVectorSays) {
         const std::string marker = "canonical Request: ";
         std::string used;
         for (const std::string& e : log.entries()) {
-            if (e.find(marker) != std::string::npos) used = e.substr(e.find(marker) + marker.size());
+            if (e.find(marker) != std::string::npos)
+                used = e.substr(e.find(marker) + marker.size());
         }
         // The vector's canonical request, but with the date the proxy chose.
         std::string expected = v.want("canonical_request");
         const std::string oldDate = "x-sdk-date:" + v.in("sdk_date");
         ASSERT_NE(std::string::npos, expected.find(oldDate));
-        expected.replace(expected.find(oldDate), oldDate.size(), "x-sdk-date:" + req.httpReq.headers["X-Sdk-Date"]);
+        expected.replace(expected.find(oldDate), oldDate.size(),
+                         "x-sdk-date:" + req.httpReq.headers["X-Sdk-Date"]);
         EXPECT_EQ(expected, used);
         return;
     }
@@ -187,7 +193,7 @@ TEST(SigningPrimitives, HeaderEdgeCases) {
     HeaderMap h;
     h["b"] = "2";
     h["A"] = "1";
-    h["\xc3\x84x"] = "3";  // bytes above 127 are not lower-cased
+    h["\xc3\x84x"] = "3"; // bytes above 127 are not lower-cased
     EXPECT_EQ("a;b;\xc3\x84x", buildSignedHeaders(h));
     EXPECT_EQ("GET\n//\n\na:1\nb:2\n\xc3\x84x:3\n\na;b;\xc3\x84x\n" + sha256Hex(""),
               buildCanonicalRequest("/", "GET", "", h, ""));
@@ -202,8 +208,9 @@ TEST(SigningPrimitives, ShortSdkDateIsUsedWhole) {
     h["Host"] = "x";
     std::string authorization;
     EXPECT_EQ(0, a.sign("/u", "GET", "", h, "", "2024", authorization));
-    EXPECT_EQ(0u, authorization.find("SDK-HMAC-SHA256 Credential=AK/2024/r/vkl/sdk_request, SignedHeaders=host, "
-                                     "Signature="));
+    EXPECT_EQ(0u, authorization.find(
+                      "SDK-HMAC-SHA256 Credential=AK/2024/r/vkl/sdk_request, SignedHeaders=host, "
+                      "Signature="));
 }
 
 TEST(SigningLog, KeyAndSignatureAreMasked) {
@@ -216,11 +223,12 @@ TEST(SigningLog, KeyAndSignatureAreMasked) {
                     v.in("sdk_date"), authorization);
     EXPECT_TRUE(log.contains("navixrest::AkskAuth::sign][key: ****"));
     EXPECT_TRUE(log.contains("navixrest::AkskAuth::sign][signature: ****"));
-    EXPECT_TRUE(log.contains("navixrest::AkskAuth::sign][canonical Request: " + v.want("canonical_request")));
+    EXPECT_TRUE(log.contains("navixrest::AkskAuth::sign][canonical Request: " +
+                             v.want("canonical_request")));
     EXPECT_TRUE(log.contains("navixrest::AkskAuth::sign][to Sign: " + v.want("string_to_sign")));
     EXPECT_FALSE(log.contains(v.want("signing_key_hex")));
     EXPECT_FALSE(log.contains(v.want("signature")));
     EXPECT_FALSE(log.contains(v.in("sk")));
 }
 
-}  // namespace
+} // namespace

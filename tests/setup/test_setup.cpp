@@ -26,15 +26,13 @@ namespace {
 
 std::string gDir;
 
-std::string userIni()
-{
+std::string userIni() {
     return gDir + "/user.ini";
 }
 
 // Lines "key=value" of a section of the user's odbc.ini, in file order;
 // empty when the section is missing.
-std::vector<std::string> sectionLines(const std::string& name)
-{
+std::vector<std::string> sectionLines(const std::string& name) {
     std::vector<std::string> lines;
     bool inside = false;
     for (const std::string& line : readLines(userIni())) {
@@ -47,29 +45,25 @@ std::vector<std::string> sectionLines(const std::string& name)
     return lines;
 }
 
-void appendUserIni(const std::string& text)
-{
+void appendUserIni(const std::string& text) {
     writeFile(userIni(), readFile(userIni()) + text);
 }
 
 // An installer attribute list from "KEY=VALUE" pairs.
-std::string attributes(const std::vector<std::string>& pairs)
-{
+std::string attributes(const std::vector<std::string>& pairs) {
     std::string list;
     for (const std::string& p : pairs)
         list += p + '\0';
     return list + '\0';
 }
 
-std::string text(HWND dialog, int id)
-{
+std::string text(HWND dialog, int id) {
     char buf[2048];
     GetDlgItemTextA(dialog, id, buf, sizeof(buf));
     return buf;
 }
 
-int selection(HWND dialog)
-{
+int selection(HWND dialog) {
     return (int)SendDlgItemMessageA(dialog, IDC_LIST_AUTHMODE, CB_GETCURSEL, 0, 0);
 }
 
@@ -83,19 +77,16 @@ class ScriptedBackend : public VornDialogBackend {
     std::vector<std::string> boxes; // "caption: text"
     int opened = 0;
 
-    bool open(VornDialog&) override
-    {
+    bool open(VornDialog&) override {
         opened++;
         return canOpen;
     }
-    VornDialogInput nextInput(VornDialog& dialog) override
-    {
+    VornDialogInput nextInput(VornDialog& dialog) override {
         if (next_ < steps.size()) return steps[next_++](static_cast<HWND>(&dialog));
         return {VORN_INPUT_CLOSE, 0}; // a script that ran out closes the window
     }
     void close(VornDialog&) override {}
-    int messageBox(VornDialog*, const char* text, const char* caption) override
-    {
+    int messageBox(VornDialog*, const char* text, const char* caption) override {
         boxes.push_back(std::string(caption) + ": " + text);
         return IDOK;
     }
@@ -104,8 +95,7 @@ class ScriptedBackend : public VornDialogBackend {
     size_t next_ = 0;
 };
 
-VornDialogInput press(int id)
-{
+VornDialogInput press(int id) {
     return {VORN_INPUT_COMMAND, id};
 }
 
@@ -116,8 +106,7 @@ class Setup : public ::testing::Test {
     ScriptedBackend backend;
 };
 
-std::string installerErrorText(DWORD* code)
-{
+std::string installerErrorText(DWORD* code) {
     char message[512] = "";
     WORD length = 0;
     *code = 0;
@@ -129,8 +118,7 @@ std::string installerErrorText(DWORD* code)
 
 // --- dsnFromAttributes ------------------------------------------------------
 
-TEST(DsnFromAttributes, TakesTheLastDsnPair)
-{
+TEST(DsnFromAttributes, TakesTheLastDsnPair) {
     struct Row {
         const char* what;
         std::string list;
@@ -157,8 +145,7 @@ TEST(DsnFromAttributes, TakesTheLastDsnPair)
 
 // --- getConfsFromIni ----------------------------------------------------------
 
-TEST_F(Setup, GetConfsFromIniFillsTheDialog)
-{
+TEST_F(Setup, GetConfsFromIniFillsTheDialog) {
     const std::string longValue(300, 'v');
     struct Row {
         const char* what;
@@ -273,8 +260,7 @@ TEST_F(Setup, GetConfsFromIniFillsTheDialog)
     }
 }
 
-TEST_F(Setup, GetConfsFromIniKeepsTheExtraTextWithinItsBounds)
-{
+TEST_F(Setup, GetConfsFromIniKeepsTheExtraTextWithinItsBounds) {
     // 25 keys of 250 characters each: neither 20 pieces nor 1284 characters
     // hold them all.
     std::string section;
@@ -297,8 +283,7 @@ TEST_F(Setup, GetConfsFromIniKeepsTheExtraTextWithinItsBounds)
 
 // --- getConfsFromDlg ------------------------------------------------------------
 
-TEST_F(Setup, GetConfsFromDlgWritesWhatTheDialogShows)
-{
+TEST_F(Setup, GetConfsFromDlgWritesWhatTheDialogShows) {
     const std::string blankFields =
         "REGION=|DATABASE=|PROJECTID=|QUEUENAME=|ACCOUNT=|USER=|PASSWORD=|AK=|SK=";
     struct Row {
@@ -415,8 +400,7 @@ TEST_F(Setup, GetConfsFromDlgWritesWhatTheDialogShows)
     }
 }
 
-TEST_F(Setup, ANewNameWritesANewDataSourceAndLeavesTheOldOne)
-{
+TEST_F(Setup, ANewNameWritesANewDataSourceAndLeavesTheOldOne) {
     appendUserIni("[rename1]\nDSN=rename1\nHOST=old\n\n");
     backend.steps.push_back([](HWND d) {
         SetDlgItemTextA(d, IDC_EDIT_DSN, "rename2");
@@ -433,8 +417,7 @@ TEST_F(Setup, ANewNameWritesANewDataSourceAndLeavesTheOldOne)
 
 // --- ConfigDSN and ConfigDriver ---------------------------------------------------
 
-TEST_F(Setup, ConfigDsnEndsAsTheUserEndsTheDialog)
-{
+TEST_F(Setup, ConfigDsnEndsAsTheUserEndsTheDialog) {
     struct Row {
         const char* what;
         std::vector<ScriptedBackend::Step> steps;
@@ -510,8 +493,7 @@ TEST_F(Setup, ConfigDsnLogsNoSecretOfItsAttributes) {
     }
 }
 
-TEST_F(Setup, ConfigDsnWithoutATerminalFailsAtOnceAndWritesNothing)
-{
+TEST_F(Setup, ConfigDsnWithoutATerminalFailsAtOnceAndWritesNothing) {
     backend.canOpen = false;
     std::string list = attributes({"DSN=noterm1", "HOST=h"});
     EXPECT_FALSE(ConfigDSN(NULL, ODBC_ADD_DSN, "VKL Test", list.c_str()));
@@ -523,8 +505,7 @@ TEST_F(Setup, ConfigDsnWithoutATerminalFailsAtOnceAndWritesNothing)
     EXPECT_EQ(1, backend.opened);
 }
 
-TEST_F(Setup, ConfigDsnRemovesADataSource)
-{
+TEST_F(Setup, ConfigDsnRemovesADataSource) {
     appendUserIni("[remove1]\nDriver=VKL\nHOST=h\n\n");
     std::string list = attributes({"DSN=remove1"});
     EXPECT_TRUE(ConfigDSN(NULL, ODBC_REMOVE_DSN, "VKL", list.c_str()));
@@ -532,8 +513,7 @@ TEST_F(Setup, ConfigDsnRemovesADataSource)
     EXPECT_EQ(0, backend.opened);
 }
 
-TEST_F(Setup, ConfigDriverAnswersByRequest)
-{
+TEST_F(Setup, ConfigDriverAnswersByRequest) {
     struct Row {
         WORD request;
         BOOL result;
@@ -567,8 +547,7 @@ TEST_F(Setup, ConfigDriverAnswersByRequest)
 
 // --- the installer lock ------------------------------------------------------------
 
-TEST(InstallerLock, ThreadsShareTheInstallerSafely)
-{
+TEST(InstallerLock, ThreadsShareTheInstallerSafely) {
     const int kThreads = 8, kRounds = 100;
     std::vector<int> mismatches(kThreads, 0);
     std::vector<std::thread> threads;
@@ -591,8 +570,7 @@ TEST(InstallerLock, ThreadsShareTheInstallerSafely)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // Private ini files for this process, before the first installer call.
     char tmpl[] = "/tmp/vorn-setup-XXXXXX";

@@ -40,7 +40,8 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
     auto* headers = static_cast<std::vector<std::pair<std::string, std::string>>*>(user);
     std::string line(data, size * count);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
     size_t colon = line.find(':');
     if (colon != std::string::npos && line.compare(0, 5, "HTTP/") != 0) {
         std::string value = line.substr(colon + 1);
@@ -79,11 +80,15 @@ std::string caFileBesidePortFile() {
     return ca;
 }
 
-}  // namespace
+} // namespace
 
-std::string EmuRequest::header(const std::string& name) const { return findHeader(headers, name); }
+std::string EmuRequest::header(const std::string& name) const {
+    return findHeader(headers, name);
+}
 
-bool EmuRequest::hasHeader(const std::string& name) const { return headerCount(name) > 0; }
+bool EmuRequest::hasHeader(const std::string& name) const {
+    return headerCount(name) > 0;
+}
 
 size_t EmuRequest::headerCount(const std::string& name) const {
     size_t n = 0;
@@ -102,14 +107,18 @@ EmuClient::EmuClient(int port, const std::string& caFile) : port_(port), caFile_
     curl_global_init(CURL_GLOBAL_ALL);
 }
 
-EmuClient::~EmuClient() { curl_global_cleanup(); }
+EmuClient::~EmuClient() {
+    curl_global_cleanup();
+}
 
 EmuClient& EmuClient::get() {
     static EmuClient client(readPortFile(), caFileBesidePortFile());
     return client;
 }
 
-std::string EmuClient::hostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string EmuClient::hostPort() const {
+    return "127.0.0.1:" + std::to_string(port_);
+}
 
 EmuClient::Response EmuClient::send(const std::string& method, const std::string& target,
                                     const std::vector<std::pair<std::string, std::string>>& headers,
@@ -119,7 +128,8 @@ EmuClient::Response EmuClient::send(const std::string& method, const std::string
     Response response;
     std::string url = "https://" + hostPort() + target;
     struct curl_slist* list = nullptr;
-    for (const auto& h : headers) list = curl_slist_append(list, (h.first + ":" + h.second).c_str());
+    for (const auto& h : headers)
+        list = curl_slist_append(list, (h.first + ":" + h.second).c_str());
     // No automatic "Expect: 100-continue" or "Accept" header beyond the caller's.
     list = curl_slist_append(list, "Expect:");
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -159,9 +169,13 @@ void EmuClient::reset(const std::string& project) {
     post("/_emu/reset", "{\"project\":" + emuJsonString(project) + "}");
 }
 
-void EmuClient::fault(const std::string& json) { post("/_emu/fault", json); }
+void EmuClient::fault(const std::string& json) {
+    post("/_emu/fault", json);
+}
 
-void EmuClient::config(const std::string& json) { post("/_emu/config", json); }
+void EmuClient::config(const std::string& json) {
+    post("/_emu/config", json);
+}
 
 std::vector<EmuRequest> EmuClient::requests(const std::string& project) {
     CURL* curl = curl_easy_init();
@@ -194,7 +208,8 @@ std::vector<EmuRequest> EmuClient::requests(const std::string& project) {
         req.body = node.get<std::string>("body", "");
         for (const auto& pair : node.get_child("headers", none)) {
             std::vector<std::string> parts;
-            for (const auto& part : pair.second) parts.push_back(part.second.data());
+            for (const auto& part : pair.second)
+                parts.push_back(part.second.data());
             if (parts.size() == 2) req.headers.emplace_back(parts[0], parts[1]);
         }
         out.push_back(std::move(req));
@@ -226,19 +241,29 @@ std::string emuJsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
         }
     }
     return out + "\"";

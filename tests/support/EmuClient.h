@@ -22,15 +22,15 @@ constexpr const char* kQuoteUser = "quoteuser";
 constexpr const char* kQuotePassword = "pa\"ss\\word";
 // PEM file of a CA that did not issue the emulator's certificate.
 constexpr const char* kUnrelatedCaFile = VORN_UNRELATED_CA_FILE;
-}  // namespace emu
+} // namespace emu
 
 // One request as the emulator received it.
 struct EmuRequest {
     std::string method;
-    std::string path;   // without the query
-    std::string query;  // text after the first "?", empty when none
+    std::string path;  // without the query
+    std::string query; // text after the first "?", empty when none
     std::string body;
-    std::vector<std::pair<std::string, std::string>> headers;  // wire order
+    std::vector<std::pair<std::string, std::string>> headers; // wire order
 
     // Value of the first header of that name (compared without regard to
     // case); empty when there is none.
@@ -41,12 +41,12 @@ struct EmuRequest {
 };
 
 class EmuClient {
-public:
+  public:
     // The emulator of this test run; reads the port file on first use.
     static EmuClient& get();
 
     int port() const { return port_; }
-    std::string hostPort() const;  // "127.0.0.1:<port>"
+    std::string hostPort() const; // "127.0.0.1:<port>"
     // PEM file of the CA that issued the emulator's certificate, for SSLCA
     // (the fixture writes it beside the port file).
     const std::string& caFile() const { return caFile_; }
@@ -80,7 +80,7 @@ public:
     EmuClient(const EmuClient&) = delete;
     EmuClient& operator=(const EmuClient&) = delete;
 
-private:
+  private:
     EmuClient(int port, const std::string& caFile);
     ~EmuClient();
     void post(const std::string& path, const std::string& json);

@@ -36,12 +36,10 @@ const CellStatusInfo kStatusTable[] = {
 static_assert(sizeof(kStatusTable) / sizeof(kStatusTable[0]) == CELL_BAD_LENGTH + 1,
               "one table row per status");
 
-bool isBlank(char c)
-{
+bool isBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
-bool isDigit(char c)
-{
+bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
@@ -50,8 +48,7 @@ bool isDigit(char c)
 const long kExponentCap = 100000;
 
 // n digits at pos, as a number; false unless they are all digits.
-bool readDigits(std::string_view s, size_t pos, size_t n, int* value)
-{
+bool readDigits(std::string_view s, size_t pos, size_t n, int* value) {
     if (pos + n > s.size()) {
         return false;
     }
@@ -66,13 +63,11 @@ bool readDigits(std::string_view s, size_t pos, size_t n, int* value)
     return true;
 }
 
-bool isLeapYear(int y)
-{
+bool isLeapYear(int y) {
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
 }
 
-bool isCalendarDay(int y, int m, int d)
-{
+bool isCalendarDay(int y, int m, int d) {
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (y < 1 || m < 1 || m > 12 || d < 1) {
         return false;
@@ -84,8 +79,7 @@ bool isCalendarDay(int y, int m, int d)
 // Milliseconds since 1970 as the local time of their whole second; a moment
 // before 1970 with milliseconds lies in the second below (-500 ms is
 // 23:59:59 of 1969).
-bool localTimeOfCell(std::string_view cell, struct tm* lt)
-{
+bool localTimeOfCell(std::string_view cell, struct tm* lt) {
     CellNumber n;
     if (!cellParseNumber(cell, &n) || n.overflow) {
         return false;
@@ -101,15 +95,13 @@ bool localTimeOfCell(std::string_view cell, struct tm* lt)
     return localtime_r(&t, lt) != NULL;
 }
 
-bool isTextType(int32_t type)
-{
+bool isTextType(int32_t type) {
     return type == CLIENT_TYPE_STRING || type == CLIENT_TYPE_VARCHAR || type == CLIENT_TYPE_CHAR;
 }
 
 // UTF-8 to the ANSI code page into out. A character needs at most four bytes
 // in any code page, so a second try with that much room is the last.
-bool toAnsi(const std::string& cell, std::string& out)
-{
+bool toAnsi(const std::string& cell, std::string& out) {
     if (cell.size() > (size_t)(INT_MAX - 1) / 4) {
         return false;
     }
@@ -127,8 +119,7 @@ bool toAnsi(const std::string& cell, std::string& out)
 
 // The number a cell stands for when read as a number: a BOOLEAN column's
 // "true" and "false" are 1 and 0.
-bool cellNumber(std::string_view cell, int32_t type, CellNumber* n)
-{
+bool cellNumber(std::string_view cell, int32_t type, CellNumber* n) {
     if (type == CLIENT_TYPE_BOOLEAN && (cell == "true" || cell == "false")) {
         *n = CellNumber{false, cell == "true" ? 1u : 0u, false, false};
         return true;
@@ -137,8 +128,7 @@ bool cellNumber(std::string_view cell, int32_t type, CellNumber* n)
 }
 
 template <typename T>
-CellStatus writeInteger(bool isNull, const CellNumber& n, void* target, SQLLEN* length)
-{
+CellStatus writeInteger(bool isNull, const CellNumber& n, void* target, SQLLEN* length) {
     T value = 0;
     if (!isNull) {
         // The range is checked on the 64-bit magnitude before narrowing.
@@ -168,8 +158,7 @@ CellStatus writeInteger(bool isNull, const CellNumber& n, void* target, SQLLEN* 
 }
 
 CellStatus toInteger(std::string_view cell, int32_t type, bool isNull, SQLSMALLINT cType,
-                     void* target, SQLLEN* length)
-{
+                     void* target, SQLLEN* length) {
     CellNumber n = {false, 0, false, false};
     if (!isNull && !cellNumber(cell, type, &n)) {
         return CELL_NOT_A_NUMBER;
@@ -198,8 +187,7 @@ CellStatus toInteger(std::string_view cell, int32_t type, bool isNull, SQLSMALLI
 }
 
 CellStatus toFloating(std::string_view cell, int32_t type, bool isNull, SQLSMALLINT cType,
-                      void* target, SQLLEN* length)
-{
+                      void* target, SQLLEN* length) {
     double d = 0;
     if (!isNull) {
         if (type == CLIENT_TYPE_BOOLEAN && (cell == "true" || cell == "false")) {
@@ -225,14 +213,12 @@ CellStatus toFloating(std::string_view cell, int32_t type, bool isNull, SQLSMALL
     return CELL_OK;
 }
 
-bool hasTimeOfDay(const SQL_TIMESTAMP_STRUCT& ts)
-{
+bool hasTimeOfDay(const SQL_TIMESTAMP_STRUCT& ts) {
     return ts.hour != 0 || ts.minute != 0 || ts.second != 0 || ts.fraction != 0;
 }
 
 CellStatus toDate(std::string_view cell, int32_t type, bool isNull, void* target,
-                  SQLLEN bufferLength, SQLLEN* length)
-{
+                  SQLLEN bufferLength, SQLLEN* length) {
     if (bufferLength < (SQLLEN)sizeof(SQL_DATE_STRUCT)) {
         return CELL_BAD_LENGTH;
     }
@@ -262,8 +248,7 @@ CellStatus toDate(std::string_view cell, int32_t type, bool isNull, void* target
 }
 
 CellStatus toTimestamp(std::string_view cell, int32_t type, bool isNull, void* target,
-                       SQLLEN bufferLength, SQLLEN* length)
-{
+                       SQLLEN bufferLength, SQLLEN* length) {
     if (bufferLength < (SQLLEN)sizeof(SQL_TIMESTAMP_STRUCT)) {
         return CELL_BAD_LENGTH;
     }
@@ -294,8 +279,7 @@ CellStatus toTimestamp(std::string_view cell, int32_t type, bool isNull, void* t
 }
 
 CellStatus toText(std::string_view text, bool isNull, void* target, SQLLEN bufferLength,
-                  SQLLEN* length)
-{
+                  SQLLEN* length) {
     if (bufferLength < 0) {
         return CELL_BAD_LENGTH;
     }
@@ -324,16 +308,14 @@ CellStatus toText(std::string_view text, bool isNull, void* target, SQLLEN buffe
 
 } // namespace
 
-const CellStatusInfo& cellStatusInfo(CellStatus status)
-{
+const CellStatusInfo& cellStatusInfo(CellStatus status) {
     if (status < CELL_OK || status > CELL_BAD_LENGTH) {
         return kStatusTable[CELL_NO_CONVERSION];
     }
     return kStatusTable[status];
 }
 
-bool cellConvertsTo(SQLSMALLINT cType)
-{
+bool cellConvertsTo(SQLSMALLINT cType) {
     switch (cType) {
     case SQL_C_CHAR:
     case SQL_C_LONG:
@@ -359,13 +341,11 @@ bool cellConvertsTo(SQLSMALLINT cType)
     }
 }
 
-bool cellIsNull(std::string_view cell)
-{
+bool cellIsNull(std::string_view cell) {
     return cell == navixrest::kNullCell;
 }
 
-size_t cellScanNumber(std::string_view s, CellNumber* number)
-{
+size_t cellScanNumber(std::string_view s, CellNumber* number) {
     *number = CellNumber{false, 0, false, false};
     const size_t n = s.size();
     size_t i = 0;
@@ -446,8 +426,7 @@ size_t cellScanNumber(std::string_view s, CellNumber* number)
     return i;
 }
 
-bool cellParseNumber(std::string_view text, CellNumber* number)
-{
+bool cellParseNumber(std::string_view text, CellNumber* number) {
     size_t i = cellScanNumber(text, number);
     if (i == 0) {
         return false;
@@ -461,8 +440,7 @@ bool cellParseNumber(std::string_view text, CellNumber* number)
     return true;
 }
 
-CellStatus cellParseDouble(std::string_view text, double* value)
-{
+CellStatus cellParseDouble(std::string_view text, double* value) {
     CellNumber n;
     if (!cellParseNumber(text, &n)) {
         return CELL_NOT_A_NUMBER;
@@ -491,8 +469,7 @@ CellStatus cellParseDouble(std::string_view text, double* value)
     return CELL_OK;
 }
 
-std::optional<SQL_DATE_STRUCT> parseDateText(std::string_view text)
-{
+std::optional<SQL_DATE_STRUCT> parseDateText(std::string_view text) {
     int y, m, d;
     bool ok;
     if (text.size() == 10) {
@@ -509,8 +486,7 @@ std::optional<SQL_DATE_STRUCT> parseDateText(std::string_view text)
     return SQL_DATE_STRUCT{(SQLSMALLINT)y, (SQLUSMALLINT)m, (SQLUSMALLINT)d};
 }
 
-std::optional<SQL_TIMESTAMP_STRUCT> parseTimestampText(std::string_view text, bool* subNanoCut)
-{
+std::optional<SQL_TIMESTAMP_STRUCT> parseTimestampText(std::string_view text, bool* subNanoCut) {
     if (subNanoCut != nullptr) {
         *subNanoCut = false;
     }
@@ -557,8 +533,7 @@ std::optional<SQL_TIMESTAMP_STRUCT> parseTimestampText(std::string_view text, bo
     return ts;
 }
 
-std::optional<SQL_TIMESTAMP_STRUCT> timestampCellLocal(std::string_view cell)
-{
+std::optional<SQL_TIMESTAMP_STRUCT> timestampCellLocal(std::string_view cell) {
     struct tm lt;
     if (!localTimeOfCell(cell, &lt)) {
         return std::nullopt;
@@ -579,8 +554,7 @@ std::optional<SQL_TIMESTAMP_STRUCT> timestampCellLocal(std::string_view cell)
     return ts;
 }
 
-int formatTimestampCell(std::string_view cell, char (&stamp)[CELL_STAMP_SIZE])
-{
+int formatTimestampCell(std::string_view cell, char (&stamp)[CELL_STAMP_SIZE]) {
     struct tm lt;
     if (!localTimeOfCell(cell, &lt)) {
         return -1;
@@ -594,8 +568,7 @@ int formatTimestampCell(std::string_view cell, char (&stamp)[CELL_STAMP_SIZE])
 
 CellStatus cellText(const std::string& cell, int32_t type, bool ansi,
                     char (&stamp)[CELL_STAMP_SIZE], std::string& scratch, std::string_view* text,
-                    bool* ansiFailed)
-{
+                    bool* ansiFailed) {
     if (ansiFailed != nullptr) {
         *ansiFailed = false;
     }
@@ -623,8 +596,7 @@ CellStatus cellText(const std::string& cell, int32_t type, bool ansi,
 }
 
 CellStatus convertCell(std::string_view cell, int32_t type, std::string_view text,
-                       SQLSMALLINT cType, void* target, SQLLEN bufferLength, SQLLEN* length)
-{
+                       SQLSMALLINT cType, void* target, SQLLEN bufferLength, SQLLEN* length) {
     if (!cellConvertsTo(cType)) {
         return CELL_NO_CONVERSION;
     }

@@ -188,4 +188,4 @@ std::vector<ConnStringEntry> splitConnectionString(const std::string& text) {
     }
 }
 
-}  // namespace clienttext
+} // namespace clienttext

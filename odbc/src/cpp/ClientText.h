@@ -12,8 +12,7 @@ namespace clienttext {
 // The blanks that statements, settings and the connection string are trimmed of.
 const char* const kWhiteSpace = " \t\n\v\f\r";
 
-inline std::string trimmed(const std::string& text)
-{
+inline std::string trimmed(const std::string& text) {
     size_t b = text.find_first_not_of(kWhiteSpace);
     if (b == std::string::npos) {
         return std::string();
@@ -23,8 +22,7 @@ inline std::string trimmed(const std::string& text)
 }
 
 // Case changes of ASCII letters only, whatever the process's locale.
-inline std::string upperAscii(std::string text)
-{
+inline std::string upperAscii(std::string text) {
     for (char& c : text) {
         if (c >= 'a' && c <= 'z') {
             c = (char)(c - 'a' + 'A');
@@ -33,8 +31,7 @@ inline std::string upperAscii(std::string text)
     return text;
 }
 
-inline std::string lowerAscii(std::string text)
-{
+inline std::string lowerAscii(std::string text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') {
             c = (char)(c - 'A' + 'a');
@@ -44,9 +41,7 @@ inline std::string lowerAscii(std::string text)
 }
 
 // A fixed text field of a record up to its NUL (the field may be full).
-template <size_t N>
-inline std::string fieldText(const char (&field)[N])
-{
+template <size_t N> inline std::string fieldText(const char (&field)[N]) {
     return std::string(field, strnlen(field, N));
 }
 
@@ -87,6 +82,6 @@ struct ConnStringEntry {
 // empty entries, as does a trailing ";".
 std::vector<ConnStringEntry> splitConnectionString(const std::string& text);
 
-}  // namespace clienttext
+} // namespace clienttext
 
 #endif

@@ -10,8 +10,7 @@
 
 DiagInfo::DiagInfo() : code(0), sqlstate("00000"), message("VKL ODBC Success.") {}
 
-void DiagInfo::set(int32_t newCode, const char* newSqlstate, const char* newMessage)
-{
+void DiagInfo::set(int32_t newCode, const char* newSqlstate, const char* newMessage) {
     code = newCode;
     sqlstate = newSqlstate != NULL ? newSqlstate : "";
     if (newMessage != NULL) {
@@ -19,8 +18,7 @@ void DiagInfo::set(int32_t newCode, const char* newSqlstate, const char* newMess
     }
 }
 
-void DiagInfo::setServiceError(const char* text)
-{
+void DiagInfo::setServiceError(const char* text) {
     code = 4;
     sqlstate = "01000";
     if (text != NULL) {
@@ -28,12 +26,12 @@ void DiagInfo::setServiceError(const char* text)
     }
 }
 
-void DiagInfo::setCallError(const navixrest::CallError& error, bool connecting)
-{
+void DiagInfo::setCallError(const navixrest::CallError& error, bool connecting) {
     switch (error.kind) {
     case navixrest::CallError::TRANSPORT:
         set(error.code, connecting ? "08001" : "08S01",
-            ("VKL ODBC Communication link failure: " + error.text + " (host " + error.host + ")").c_str());
+            ("VKL ODBC Communication link failure: " + error.text + " (host " + error.host + ")")
+                .c_str());
         break;
     case navixrest::CallError::IDENTITY_REFUSED:
         set(error.code, "HY000", ("VKL ODBC System ERROR. " + error.text).c_str());
@@ -42,7 +40,8 @@ void DiagInfo::setCallError(const navixrest::CallError& error, bool connecting)
         set(error.code, connecting ? "08001" : "HY000", error.text.c_str());
         break;
     case navixrest::CallError::UNREADABLE:
-        set(DIAG_CODE_UNREADABLE, "HY000", ("VKL ODBC Unreadable service answer: " + error.text).c_str());
+        set(DIAG_CODE_UNREADABLE, "HY000",
+            ("VKL ODBC Unreadable service answer: " + error.text).c_str());
         break;
     default:
         set(1, "HY000", "VKL ODBC System ERROR.");
@@ -50,8 +49,7 @@ void DiagInfo::setCallError(const navixrest::CallError& error, bool connecting)
     }
 }
 
-void DiagInfo::setException(const std::exception& e)
-{
+void DiagInfo::setException(const std::exception& e) {
     if (dynamic_cast<const std::bad_alloc*>(&e) != NULL) {
         set(1, "HY001", "VKL ODBC Memory allocation error.");
     } else {
@@ -59,8 +57,7 @@ void DiagInfo::setException(const std::exception& e)
     }
 }
 
-void fillDiagRecordFrom(const DiagInfo& info, DiagRecord* record)
-{
+void fillDiagRecordFrom(const DiagInfo& info, DiagRecord* record) {
     if (record == NULL) {
         return;
     }

@@ -11,8 +11,8 @@ namespace navixrest {
 struct CallError;
 }
 
-#define DIAG_SQLSTATE_SIZE 6    // five characters and a NUL
-#define DIAG_MESSAGE_SIZE 1025  // at most 1024 characters and a NUL
+#define DIAG_SQLSTATE_SIZE 6   // five characters and a NUL
+#define DIAG_MESSAGE_SIZE 1025 // at most 1024 characters and a NUL
 
 // Held by value in every connection and statement handle; plain and
 // pointer-free. Its holder zero-fills it, so an unfilled record reads as
@@ -26,7 +26,7 @@ struct DiagRecord {
 // The client objects' own diagnostic: overwritten by the operations that meet
 // a reportable condition, never reset, no length limit on the message.
 class DiagInfo {
-public:
+  public:
     int32_t code;
     std::string sqlstate;
     std::string message;

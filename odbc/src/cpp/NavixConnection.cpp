@@ -17,8 +17,7 @@ using clienttext::fieldText;
 using clienttext::lowerAscii;
 using clienttext::trimmed;
 
-std::vector<std::string> splitAll(const std::string& text, char sep)
-{
+std::vector<std::string> splitAll(const std::string& text, char sep) {
     std::vector<std::string> parts;
     size_t start = 0;
     for (;;) {
@@ -34,22 +33,19 @@ std::vector<std::string> splitAll(const std::string& text, char sep)
 
 // USEPROXY read as atoi reads it (blanks, sign, leading digits; none gives 0).
 // strtol saturates where atoi would overflow, so only a true 1 asks for a proxy.
-bool proxyRequested(const std::string& useProxy)
-{
+bool proxyRequested(const std::string& useProxy) {
     return strtol(useProxy.c_str(), NULL, 10) == 1;
 }
 
 // One entry as the log shows it: secrets masked (navixMaskedEntry).
-std::string maskEntry(const ConnStringEntry& entry)
-{
+std::string maskEntry(const ConnStringEntry& entry) {
     return navixMaskedEntry(entry.text);
 }
 
-}  // namespace
+} // namespace
 
 NavixConnection::NavixConnection(const ConnProperty* prop, const char* connStr)
-    : diag(), syncMode(false), restApi(NULL)
-{
+    : diag(), syncMode(false), restApi(NULL) {
     memset(&connProperty, 0, sizeof(connProperty));
     if (prop == NULL || connStr == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "NavixConnection::NavixConnection", "NULL ptr.");
@@ -60,8 +56,7 @@ NavixConnection::NavixConnection(const ConnProperty* prop, const char* connStr)
     parseConnConf(connStr);
 }
 
-NavixConnection::~NavixConnection()
-{
+NavixConnection::~NavixConnection() {
     connConfList.clear();
     serverConfList.clear();
     serverConfMap.clear();
@@ -69,8 +64,7 @@ NavixConnection::~NavixConnection()
     restApi = NULL;
 }
 
-std::string NavixConnection::maskSecrets(const std::string& connStr)
-{
+std::string NavixConnection::maskSecrets(const std::string& connStr) {
     std::vector<ConnStringEntry> entries = clienttext::splitConnectionString(connStr);
     std::string out;
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -82,10 +76,10 @@ std::string NavixConnection::maskSecrets(const std::string& connStr)
     return out;
 }
 
-void NavixConnection::parseConnConf(const std::string& connStr)
-{
+void NavixConnection::parseConnConf(const std::string& connStr) {
     // Credentials never reach the log: PASSWORD, PWD and SK are masked.
-    NAVIX_LOG(NAVIX_DEBUG, "NavixConnection::parseConnConf", "Conn string: %s", maskSecrets(connStr).c_str());
+    NAVIX_LOG(NAVIX_DEBUG, "NavixConnection::parseConnConf", "Conn string: %s",
+              maskSecrets(connStr).c_str());
     // Entries follow ODBC's grammar, so a ";" inside a braced value (a
     // password, say) never starts an entry of its own.
     std::vector<ConnStringEntry> entries = clienttext::splitConnectionString(trimmed(connStr));
@@ -95,7 +89,8 @@ void NavixConnection::parseConnConf(const std::string& connStr)
         if (entry.text.empty()) {
             continue;
         }
-        NAVIX_LOG(NAVIX_DEBUG, "NavixConnection::parseConnConf", "Conn conf: %s", maskEntry(entry).c_str());
+        NAVIX_LOG(NAVIX_DEBUG, "NavixConnection::parseConnConf", "Conn conf: %s",
+                  maskEntry(entry).c_str());
         if (entry.text.size() >= 4 && lowerAscii(entry.text.substr(0, 4)) == "vkl.") {
             updateServerConfMap(entry.braced ? entry.key + "=" + entry.value : entry.text);
         }
@@ -103,15 +98,16 @@ void NavixConnection::parseConnConf(const std::string& connStr)
     rebuildServerConfList();
 }
 
-bool NavixConnection::updateServerConfMap(const std::string& conf)
-{
+bool NavixConnection::updateServerConfMap(const std::string& conf) {
     std::vector<std::string> parts = splitAll(conf, '=');
     if (parts.size() != 2) {
-        NAVIX_LOG(NAVIX_ERROR, "NavixConnection::updateServerConfMap", "Conf: %s format error", conf.c_str());
+        NAVIX_LOG(NAVIX_ERROR, "NavixConnection::updateServerConfMap", "Conf: %s format error",
+                  conf.c_str());
         return false;
     }
     if (parts[0].empty() || parts[1].empty()) {
-        NAVIX_LOG(NAVIX_ERROR, "NavixConnection::updateServerConfMap", "Conf: %s is error", conf.c_str());
+        NAVIX_LOG(NAVIX_ERROR, "NavixConnection::updateServerConfMap", "Conf: %s is error",
+                  conf.c_str());
         return false;
     }
     std::string key = trimmed(parts[0]);
@@ -119,53 +115,47 @@ bool NavixConnection::updateServerConfMap(const std::string& conf)
     std::lock_guard<std::mutex> lock(stateMutex);
     if (key == "vkl.sql.syncMode.enabled") {
         std::string mode = lowerAscii(value);
-        NAVIX_LOG(NAVIX_DEBUG, "NavixConnection::updateServerConfMap", "syncMode: %s", mode.c_str());
+        NAVIX_LOG(NAVIX_DEBUG, "NavixConnection::updateServerConfMap", "syncMode: %s",
+                  mode.c_str());
         syncMode = (mode == "true");
     }
     serverConfMap[key] = value;
     return true;
 }
 
-void NavixConnection::rebuildServerConfList()
-{
+void NavixConnection::rebuildServerConfList() {
     std::lock_guard<std::mutex> lock(stateMutex);
     rebuildServerConfListLocked();
 }
 
-void NavixConnection::rebuildServerConfListLocked()
-{
+void NavixConnection::rebuildServerConfListLocked() {
     serverConfList.clear();
     for (const auto& kv : serverConfMap) {
         serverConfList.push_back(kv.first + "=" + kv.second);
     }
 }
 
-std::string NavixConnection::database() const
-{
+std::string NavixConnection::database() const {
     std::lock_guard<std::mutex> lock(stateMutex);
     return currentDatabase;
 }
 
-void NavixConnection::setDatabase(const std::string& name)
-{
+void NavixConnection::setDatabase(const std::string& name) {
     std::lock_guard<std::mutex> lock(stateMutex);
     currentDatabase = name;
 }
 
-std::vector<std::string> NavixConnection::serverConfSnapshot() const
-{
+std::vector<std::string> NavixConnection::serverConfSnapshot() const {
     std::lock_guard<std::mutex> lock(stateMutex);
     return serverConfList;
 }
 
-bool NavixConnection::isSyncMode() const
-{
+bool NavixConnection::isSyncMode() const {
     std::lock_guard<std::mutex> lock(stateMutex);
     return syncMode;
 }
 
-int NavixConnection::createRestApi()
-{
+int NavixConnection::createRestApi() {
     navixrest::RestApiConf conf;
     conf.authMode = connProperty.authMode;
     conf.user = fieldText(connProperty.USER);
@@ -183,7 +173,8 @@ int NavixConnection::createRestApi()
     restApi = NULL;
     try {
         if (proxyRequested(useProxy)) {
-            std::string proxyText = fieldText(connProperty.PROXYHOST) + ":" + fieldText(connProperty.PROXYPORT);
+            std::string proxyText =
+                fieldText(connProperty.PROXYHOST) + ":" + fieldText(connProperty.PROXYPORT);
             restApi = new (std::nothrow) navixrest::RestApiProxy(proxyText);
         } else {
             restApi = new (std::nothrow) navixrest::RestApiProxy();
@@ -205,23 +196,23 @@ int NavixConnection::createRestApi()
         } else {
             diag.setCallError(error, true);
         }
-        NAVIX_LOG(NAVIX_ERROR, "NavixConnection::createRestApi", "Call Rest Api init error, ret = %d", r);
+        NAVIX_LOG(NAVIX_ERROR, "NavixConnection::createRestApi",
+                  "Call Rest Api init error, ret = %d", r);
         return 1;
     }
     return 0;
 }
 
-int NavixConnection::init()
-{
+int NavixConnection::init() {
     int r = createRestApi();
     if (r != 0) {
-        NAVIX_LOG(NAVIX_ERROR, "NavixConnection::init", "Call NavixConnection::createRestApi error. ret = %d", r);
+        NAVIX_LOG(NAVIX_ERROR, "NavixConnection::init",
+                  "Call NavixConnection::createRestApi error. ret = %d", r);
         return r;
     }
     return 0;
 }
 
-void NavixConnection::fillDiagRecord(DiagRecord* record) const
-{
+void NavixConnection::fillDiagRecord(DiagRecord* record) const {
     fillDiagRecordFrom(diag, record);
 }

@@ -19,7 +19,7 @@ class RestApiProxy;
 // the settings that USE and SET change, and that every submission reads, are
 // guarded by one lock and read through the accessors below.
 class NavixConnection {
-public:
+  public:
     // Copies *prop whole and parses the connection string; a NULL argument
     // leaves an empty (zero-filled) property record and no settings.
     NavixConnection(const ConnProperty* prop, const char* connStr);
@@ -53,10 +53,11 @@ public:
     std::vector<std::string> serverConfList;
     std::map<std::string, std::string> serverConfMap;
 
-private:
+  private:
     void rebuildServerConfListLocked();
 
-    mutable std::mutex stateMutex;  // guards syncMode, serverConfList, serverConfMap, currentDatabase
+    mutable std::mutex
+        stateMutex; // guards syncMode, serverConfList, serverConfMap, currentDatabase
     std::string currentDatabase;
 
     NavixConnection(const NavixConnection&);

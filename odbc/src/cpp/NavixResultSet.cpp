@@ -40,8 +40,7 @@ const std::string nullCell(navixrest::kNullCell);
 // The typed getters read a cell as the C library reads a number: the number
 // that leads the text (0 when none), its integer part; a BOOLEAN column
 // reads "true" as 1 and any other text as 0.
-CellNumber leadingNumber(const std::string& text, bool boolean)
-{
+CellNumber leadingNumber(const std::string& text, bool boolean) {
     CellNumber n = {false, 0, false, false};
     if (boolean) {
         n.magnitude = text == "true" ? 1 : 0;
@@ -52,19 +51,18 @@ CellNumber leadingNumber(const std::string& text, bool boolean)
 }
 
 // atoi/atol of a 32-bit platform, saturating at the range ends.
-int32_t toInt32(const CellNumber& n)
-{
+int32_t toInt32(const CellNumber& n) {
     if (n.negative) {
-        return (n.overflow || n.magnitude > (uint64_t)INT32_MAX + 1) ? INT32_MIN
-                                                                     : (int32_t)(-(int64_t)n.magnitude);
+        return (n.overflow || n.magnitude > (uint64_t)INT32_MAX + 1)
+                   ? INT32_MIN
+                   : (int32_t)(-(int64_t)n.magnitude);
     }
     return (n.overflow || n.magnitude > INT32_MAX) ? INT32_MAX : (int32_t)n.magnitude;
 }
 
 // strtoul of a 32-bit platform: out-of-range magnitudes give UINT32_MAX, a
 // minus sign negates in unsigned arithmetic.
-uint32_t toUInt32(const CellNumber& n)
-{
+uint32_t toUInt32(const CellNumber& n) {
     if (n.overflow || n.magnitude > UINT32_MAX) {
         return UINT32_MAX;
     }
@@ -73,8 +71,7 @@ uint32_t toUInt32(const CellNumber& n)
 }
 
 // strtoll: saturating at the range ends.
-int64_t toInt64(const CellNumber& n)
-{
+int64_t toInt64(const CellNumber& n) {
     if (n.negative) {
         return (n.overflow || n.magnitude > (uint64_t)INT64_MAX + 1) ? INT64_MIN
                                                                      : (int64_t)(0 - n.magnitude);
@@ -83,8 +80,7 @@ int64_t toInt64(const CellNumber& n)
 }
 
 // strtoull: out-of-range magnitudes give UINT64_MAX, a minus sign negates.
-uint64_t toUInt64(const CellNumber& n)
-{
+uint64_t toUInt64(const CellNumber& n) {
     if (n.overflow) {
         return UINT64_MAX;
     }
@@ -92,23 +88,22 @@ uint64_t toUInt64(const CellNumber& n)
 }
 
 // strtod: the leading number, infinite when it is too large for a double.
-double toDouble(const std::string& text, bool boolean)
-{
+double toDouble(const std::string& text, bool boolean) {
     if (boolean) {
         return text == "true" ? 1.0 : 0.0;
     }
     CellNumber n;
     size_t used = cellScanNumber(text, &n);
     double d = 0;
-    if (used > 0 && cellParseDouble(std::string_view(text).substr(0, used), &d) == CELL_OUT_OF_RANGE) {
+    if (used > 0 &&
+        cellParseDouble(std::string_view(text).substr(0, used), &d) == CELL_OUT_OF_RANGE) {
         d = n.negative ? -HUGE_VAL : HUGE_VAL;
     }
     return d;
 }
 
 // The catalog sets have a fixed number of columns and answer quietly.
-int fixedColumnCount(int32_t* colCount, int32_t count)
-{
+int fixedColumnCount(int32_t* colCount, int32_t count) {
     if (colCount == NULL) {
         return 1;
     }
@@ -116,13 +111,12 @@ int fixedColumnCount(int32_t* colCount, int32_t count)
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------
 // Column descriptors and type codes
 
-int strcasecmpAscii(const char* a, const char* b)
-{
+int strcasecmpAscii(const char* a, const char* b) {
     const unsigned char* p = (const unsigned char*)a;
     const unsigned char* q = (const unsigned char*)b;
     for (;; ++p, ++q) {
@@ -134,8 +128,7 @@ int strcasecmpAscii(const char* a, const char* b)
     }
 }
 
-ClientTypeCode clientTypeCodeOf(const std::string& typeName)
-{
+ClientTypeCode clientTypeCodeOf(const std::string& typeName) {
     if (upperAscii(typeName).find("DECIMAL") != std::string::npos) {
         return CLIENT_TYPE_DECIMAL;
     }
@@ -143,11 +136,14 @@ ClientTypeCode clientTypeCodeOf(const std::string& typeName)
         const char* name;
         ClientTypeCode code;
     } names[] = {
-        {"INT", CLIENT_TYPE_INT},           {"STRING", CLIENT_TYPE_STRING},   {"DOUBLE", CLIENT_TYPE_DOUBLE},
-        {"DECIMAL", CLIENT_TYPE_DECIMAL},   {"BOOLEAN", CLIENT_TYPE_BOOLEAN}, {"SHORT", CLIENT_TYPE_SMALLINT},
-        {"SMALLINT", CLIENT_TYPE_SMALLINT}, {"BIGINT", CLIENT_TYPE_BIGINT},   {"LONG", CLIENT_TYPE_BIGINT},
-        {"TIMESTAMP", CLIENT_TYPE_TIMESTAMP}, {"CHAR", CLIENT_TYPE_CHAR},     {"VARCHAR", CLIENT_TYPE_VARCHAR},
-        {"DATE", CLIENT_TYPE_DATE},         {"TINYINT", CLIENT_TYPE_TINYINT}, {"FLOAT", CLIENT_TYPE_FLOAT},
+        {"INT", CLIENT_TYPE_INT},           {"STRING", CLIENT_TYPE_STRING},
+        {"DOUBLE", CLIENT_TYPE_DOUBLE},     {"DECIMAL", CLIENT_TYPE_DECIMAL},
+        {"BOOLEAN", CLIENT_TYPE_BOOLEAN},   {"SHORT", CLIENT_TYPE_SMALLINT},
+        {"SMALLINT", CLIENT_TYPE_SMALLINT}, {"BIGINT", CLIENT_TYPE_BIGINT},
+        {"LONG", CLIENT_TYPE_BIGINT},       {"TIMESTAMP", CLIENT_TYPE_TIMESTAMP},
+        {"CHAR", CLIENT_TYPE_CHAR},         {"VARCHAR", CLIENT_TYPE_VARCHAR},
+        {"DATE", CLIENT_TYPE_DATE},         {"TINYINT", CLIENT_TYPE_TINYINT},
+        {"FLOAT", CLIENT_TYPE_FLOAT},
     };
     for (const auto& n : names) {
         if (strcasecmpAscii(typeName.c_str(), n.name) == 0) {
@@ -158,79 +154,67 @@ ClientTypeCode clientTypeCodeOf(const std::string& typeName)
 }
 
 ColumnDesc::ColumnDesc(const std::string& columnName, const std::string& serviceTypeName)
-    : name(columnName), typeName(serviceTypeName), typeCode(clientTypeCodeOf(serviceTypeName))
-{
-}
+    : name(columnName), typeName(serviceTypeName), typeCode(clientTypeCodeOf(serviceTypeName)) {}
 
-ColumnDesc::ColumnDesc(const std::string& columnName, const std::string& serviceTypeName, ClientTypeCode code)
-    : name(columnName), typeName(serviceTypeName), typeCode(code)
-{
-}
+ColumnDesc::ColumnDesc(const std::string& columnName, const std::string& serviceTypeName,
+                       ClientTypeCode code)
+    : name(columnName), typeName(serviceTypeName), typeCode(code) {}
 
 // ---------------------------------------------------------------------------
 // Construction and the virtual column operations
 
 NavixQueryResultSet::NavixQueryResultSet()
     : m_submitTime(0), m_curPage(1), m_icolNum(0), m_fetch_idx(0), m_irowNum(0), m_delivered(0),
-      diag(), m_conn(NULL)
-{
-}
+      diag(), m_conn(NULL) {}
 
-NavixQueryResultSet::~NavixQueryResultSet()
-{
+NavixQueryResultSet::~NavixQueryResultSet() {
     for (ColumnDesc* c : m_columns) {
         delete c;
     }
     m_columns.clear();
 }
 
-const std::string& NavixQueryResultSet::missingCell()
-{
+const std::string& NavixQueryResultSet::missingCell() {
     static const std::string missing;
     return missing;
 }
 
-int NavixQueryResultSet::getColumnCount(int32_t* colCount, char*, size_t)
-{
+int NavixQueryResultSet::getColumnCount(int32_t* colCount, char*, size_t) {
     if (colCount == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::getColumnCount", "Pointer to col_count (output) cannot be NULL.");
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::getColumnCount",
+                  "Pointer to col_count (output) cannot be NULL.");
         return 1;
     }
     *colCount = (int32_t)m_columns.size();
-    NAVIX_LOG(NAVIX_DEBUG, "NavixQueryResultSet::getColumnCount", "Get Column Count = %d", *colCount);
+    NAVIX_LOG(NAVIX_DEBUG, "NavixQueryResultSet::getColumnCount", "Get Column Count = %d",
+              *colCount);
     return 0;
 }
 
-const std::string& NavixQueryResultSet::getColumnName(uint32_t i)
-{
+const std::string& NavixQueryResultSet::getColumnName(uint32_t i) {
     return i < m_columns.size() ? m_columns[i]->name : emptyValue;
 }
 
-const std::string& NavixQueryResultSet::getColumnTypeName(uint32_t i)
-{
+const std::string& NavixQueryResultSet::getColumnTypeName(uint32_t i) {
     return i < m_columns.size() ? m_columns[i]->typeName : emptyValue;
 }
 
-ClientTypeCode NavixQueryResultSet::getColumnType(uint32_t i)
-{
+ClientTypeCode NavixQueryResultSet::getColumnType(uint32_t i) {
     return i < m_columns.size() ? m_columns[i]->typeCode : CLIENT_TYPE_UNKNOWN;
 }
 
-const std::string& NavixQueryResultSet::getField(uint32_t i)
-{
+const std::string& NavixQueryResultSet::getField(uint32_t i) {
     return i < m_curRow.size() ? m_curRow[i] : missingCell();
 }
 
-void NavixQueryResultSet::fillDiagRecord(DiagRecord* record) const
-{
+void NavixQueryResultSet::fillDiagRecord(DiagRecord* record) const {
     fillDiagRecordFrom(diag, record);
 }
 
 // ---------------------------------------------------------------------------
 // Statement dispatch
 
-int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql)
-{
+int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql) {
     try {
         if (conn == NULL) {
             diag.set(1, "HY000", kSystemError);
@@ -263,7 +247,8 @@ int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql)
             }
             if (ConvertANSI2UTF8(sql.c_str(), buf.data(), (int)need) == 0) {
                 diag.set(1, "HY000", "VKL ODBC Statement text cannot be converted to UTF-8.");
-                NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "query_str convert to uft8 failed");
+                NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql",
+                          "query_str convert to uft8 failed");
                 return 1;
             }
             stmt = buf.data();
@@ -291,8 +276,7 @@ int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql)
     }
 }
 
-int NavixQueryResultSet::procSetStatement(const std::string& sql)
-{
+int NavixQueryResultSet::procSetStatement(const std::string& sql) {
     // A comment is no part of the setting.
     std::string conf = withoutComments(sql.size() > 3 ? sql.substr(3) : std::string());
     if (m_conn != NULL && m_conn->updateServerConfMap(conf)) {
@@ -310,12 +294,13 @@ int NavixQueryResultSet::procUseStatement(const std::string& statement) {
     size_t space = sql.rfind(' ');
     if (space == std::string::npos || m_conn == NULL) {
         diag.set(1, "01000", kInvalidSyntax);
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procUseStatement", "use database syntax error.");
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procUseStatement",
+                  "use database syntax error.");
         return 1;
     }
     std::string name = sql.substr(space + 1);
-    NAVIX_LOG(NAVIX_DEBUG, "NavixQueryResultSet::procUseStatement", "dbname = %s, name lenght = %d", name.c_str(),
-              (int)name.size());
+    NAVIX_LOG(NAVIX_DEBUG, "NavixQueryResultSet::procUseStatement", "dbname = %s, name lenght = %d",
+              name.c_str(), (int)name.size());
     // Kept whole: a name cut to a field would send every later job to
     // another database.
     m_conn->setDatabase(name);
@@ -325,25 +310,27 @@ int NavixQueryResultSet::procUseStatement(const std::string& statement) {
 // ---------------------------------------------------------------------------
 // Job flow
 
-int NavixQueryResultSet::runSqlOnRest(const std::string& sql)
-{
+int NavixQueryResultSet::runSqlOnRest(const std::string& sql) {
     if (m_conn == NULL || m_conn->restApi == NULL) {
         diag.set(1, "HY000", kSystemError);
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSqlOnRest", "Rest APi call error, ret = %d", -1);
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSqlOnRest", "Rest APi call error, ret = %d",
+                  -1);
         return 1;
     }
     const ConnProperty& prop = m_conn->connProperty;
-    navixrest::SubmitJobReq req(sql, m_conn->database(), fieldText(prop.QUEUENAME), m_conn->serverConfSnapshot());
+    navixrest::SubmitJobReq req(sql, m_conn->database(), fieldText(prop.QUEUENAME),
+                                m_conn->serverConfSnapshot());
     navixrest::SubmitJobResp resp;
     int r = m_conn->restApi->call(req, resp);
     if (r != 0) {
         diag.setCallError(resp.error, false);
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSqlOnRest", "Rest APi call error, ret = %d", r);
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSqlOnRest", "Rest APi call error, ret = %d",
+                  r);
         return 1;
     }
     if (!resp.isSuccess) {
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSqlOnRest", "Submit job, VKL Service retun error: %s",
-                  resp.message.c_str());
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSqlOnRest",
+                  "Submit job, VKL Service retun error: %s", resp.message.c_str());
         diag.setServiceError(resp.message.c_str());
         return 1;
     }
@@ -361,8 +348,7 @@ int NavixQueryResultSet::runSqlOnRest(const std::string& sql)
     return procAsyncStatement(resp);
 }
 
-int NavixQueryResultSet::procQueryStatement(navixrest::SubmitJobResp& resp)
-{
+int NavixQueryResultSet::procQueryStatement(navixrest::SubmitJobResp& resp) {
     if (m_conn != NULL && m_conn->isSyncMode() && resp.hasRows) {
         return procSyncStatement(resp);
     }
@@ -373,17 +359,17 @@ int NavixQueryResultSet::procQueryStatement(navixrest::SubmitJobResp& resp)
     return fetchSinglePageResult(resp.job_id);
 }
 
-int NavixQueryResultSet::procSyncStatement(navixrest::SubmitJobResp& resp)
-{
-    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procSyncStatement", "This sql is run in sync mode, job id = %s",
-              resp.job_id.c_str());
+int NavixQueryResultSet::procSyncStatement(navixrest::SubmitJobResp& resp) {
+    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procSyncStatement",
+              "This sql is run in sync mode, job id = %s", resp.job_id.c_str());
     // The columns come first: an empty answer still describes its result,
     // as an empty first page of a polled job does.
     for (const navixrest::SchemaField& f : resp.schema) {
         ColumnDesc* c = new (std::nothrow) ColumnDesc(f.name, f.type);
         if (c == NULL) {
             diag.set(1, "HY001", kNoMemory);
-            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procSyncStatement", "new column desc failure.");
+            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procSyncStatement",
+                      "new column desc failure.");
             return 1;
         }
         m_columns.push_back(c);
@@ -397,39 +383,41 @@ int NavixQueryResultSet::procSyncStatement(navixrest::SubmitJobResp& resp)
     m_irowNum = m_ResultRows.size();
     m_icolNum = (uint32_t)m_columns.size();
     NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procSyncStatement",
-              "fetch query results, column num = %d, row num = %llu", (int)m_icolNum, (unsigned long long)m_irowNum);
+              "fetch query results, column num = %d, row num = %llu", (int)m_icolNum,
+              (unsigned long long)m_irowNum);
     return 0;
 }
 
-bool NavixQueryResultSet::isJobTimeout(const std::string& statusJobId)
-{
+bool NavixQueryResultSet::isJobTimeout(const std::string& statusJobId) {
     double elapsed = difftime(time(NULL), (time_t)m_submitTime);
     NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::isJobTimeout", "Job is run %.f seconds", elapsed);
     if (elapsed > (double)m_conn->connProperty.jobTimeout) {
         diag.set(3, "HY000", "VKL Service Response Time Out.");
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::isJobTimeout", "VKL Service run job too long time, Job id = %s",
-                  statusJobId.c_str());
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::isJobTimeout",
+                  "VKL Service run job too long time, Job id = %s", statusJobId.c_str());
         return true;
     }
     return false;
 }
 
-int NavixQueryResultSet::procAsyncStatement(navixrest::SubmitJobResp& resp)
-{
-    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procAsyncStatement", "This sql is run in async mode, job id = %s",
-              resp.job_id.c_str());
+int NavixQueryResultSet::procAsyncStatement(navixrest::SubmitJobResp& resp) {
+    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procAsyncStatement",
+              "This sql is run in async mode, job id = %s", resp.job_id.c_str());
     if (resp.job_id.empty()) {
         // Without an id there is no job to wait for or to read.
-        diag.set(DIAG_CODE_UNREADABLE, "HY000", "VKL ODBC Unreadable service answer: the submit answer has no job_id");
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement", "submit answer without job_id");
+        diag.set(DIAG_CODE_UNREADABLE, "HY000",
+                 "VKL ODBC Unreadable service answer: the submit answer has no job_id");
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement",
+                  "submit answer without job_id");
         return 1;
     }
     if (resp.job_id == "." || resp.job_id == "..") {
         // A dot segment would take the status and result requests to
         // another path of the service.
-        diag.set(DIAG_CODE_UNREADABLE, "HY000", "VKL ODBC Unreadable service answer: the submit answer's job_id is a dot segment");
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement", "submit answer with job_id %s",
-                  resp.job_id.c_str());
+        diag.set(DIAG_CODE_UNREADABLE, "HY000",
+                 "VKL ODBC Unreadable service answer: the submit answer's job_id is a dot segment");
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement",
+                  "submit answer with job_id %s", resp.job_id.c_str());
         return 1;
     }
     if (m_conn == NULL || m_conn->restApi == NULL) {
@@ -472,10 +460,9 @@ int NavixQueryResultSet::procAsyncStatement(navixrest::SubmitJobResp& resp)
     }
 }
 
-int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId)
-{
-    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult", "Fetch job result, job id = %s, current page = %d",
-              jobId.c_str(), m_curPage);
+int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId) {
+    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult",
+              "Fetch job result, job id = %s, current page = %d", jobId.c_str(), m_curPage);
     if (m_conn == NULL || m_conn->restApi == NULL) {
         diag.set(1, "HY000", kSystemError);
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult",
@@ -493,19 +480,20 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId)
         return 1;
     }
     if (!resp.isSuccess) {
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "Get job result, VKL Service retun error: %s",
-                  resp.message.c_str());
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult",
+                  "Get job result, VKL Service retun error: %s", resp.message.c_str());
         diag.setServiceError(resp.message.c_str());
         return 1;
     }
     if (m_curPage == 1) {
         for (const navixrest::SchemaField& f : resp.schema) {
-            NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult", "Get column, name = %s, type = %s",
-                      f.name.c_str(), f.type.c_str());
+            NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult",
+                      "Get column, name = %s, type = %s", f.name.c_str(), f.type.c_str());
             ColumnDesc* c = new (std::nothrow) ColumnDesc(f.name, f.type);
             if (c == NULL) {
                 diag.set(1, "HY001", kNoMemory);
-                NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "new column desc failure.");
+                NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult",
+                          "new column desc failure.");
                 return 1;
             }
             m_columns.push_back(c);
@@ -544,7 +532,8 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId)
     m_ResultRows.swap(resp.rows);
     ++m_curPage;
     if (m_ResultRows.size() < kPageSize) {
-        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult", "Have fetch all the rows");
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult",
+                  "Have fetch all the rows");
     }
     return 0;
 }
@@ -552,8 +541,7 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId)
 // ---------------------------------------------------------------------------
 // Rows
 
-int NavixQueryResultSet::fetchNext(char*, size_t)
-{
+int NavixQueryResultSet::fetchNext(char*, size_t) {
     if (m_irowNum == 0) {
         NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchNext", "Row number = 0.");
         return 2;
@@ -574,7 +562,8 @@ int NavixQueryResultSet::fetchNext(char*, size_t)
             r = fetchSinglePageResult(m_jobId);
         } catch (const std::exception& e) {
             diag.setException(e);
-            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchNext", "unexpected error: %s", e.what());
+            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchNext", "unexpected error: %s",
+                      e.what());
             return 1;
         }
         if (r != 0) {
@@ -588,10 +577,10 @@ int NavixQueryResultSet::fetchNext(char*, size_t)
     return 0;
 }
 
-int NavixQueryResultSet::hasResults(int32_t* hasRows, char*, size_t)
-{
+int NavixQueryResultSet::hasResults(int32_t* hasRows, char*, size_t) {
     if (hasRows == NULL) {
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::hasResults", "Pointer to has_results (output) cannot be NULL.");
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::hasResults",
+                  "Pointer to has_results (output) cannot be NULL.");
         return 1;
     }
     if (m_irowNum == 0) {
@@ -604,16 +593,16 @@ int NavixQueryResultSet::hasResults(int32_t* hasRows, char*, size_t)
         return 0;
     }
     *hasRows = 0;
-    NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::hasResults", "m_fetch_idx >= (int)m_ResultRows.size().");
+    NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::hasResults",
+              "m_fetch_idx >= (int)m_ResultRows.size().");
     return 1;
 }
 
 // ---------------------------------------------------------------------------
 // Getters
 
-int NavixQueryResultSet::getFieldAsCString(uint32_t col, char* buf, uint32_t bufSize, int32_t* outLen,
-                                           int32_t* isNull)
-{
+int NavixQueryResultSet::getFieldAsCString(uint32_t col, char* buf, uint32_t bufSize,
+                                           int32_t* outLen, int32_t* isNull) {
     const char* func = "NavixQueryResultSet::getFieldAsCString";
     if (buf == NULL) {
         NAVIX_LOG(NAVIX_ERROR, func, "Column data output buffer cannot be NULL.");
@@ -662,8 +651,8 @@ int NavixQueryResultSet::getFieldAsCString(uint32_t col, char* buf, uint32_t buf
         *outLen = (int32_t)m;
         return 0;
     }
-    if ((type == CLIENT_TYPE_STRING || type == CLIENT_TYPE_VARCHAR || type == CLIENT_TYPE_CHAR) && m_conn != NULL &&
-        m_conn->connProperty.charsetFlag == 1) {
+    if ((type == CLIENT_TYPE_STRING || type == CLIENT_TYPE_VARCHAR || type == CLIENT_TYPE_CHAR) &&
+        m_conn != NULL && m_conn->connProperty.charsetFlag == 1) {
         int cap = bufSize > (uint32_t)INT_MAX ? INT_MAX : (int)bufSize;
         if (ConvertUTF82ANSI(cell.c_str(), buf, cap) == 0) {
             NAVIX_LOG(NAVIX_ERROR, func, "get C string ConvertUTF82ANSI failed!");
@@ -679,9 +668,8 @@ int NavixQueryResultSet::getFieldAsCString(uint32_t col, char* buf, uint32_t buf
     return 0;
 }
 
-int NavixQueryResultSet::typedCell(const char* func, uint32_t col, const void* value, int32_t* isNull,
-                                   const std::string** cell)
-{
+int NavixQueryResultSet::typedCell(const char* func, uint32_t col, const void* value,
+                                   int32_t* isNull, const std::string** cell) {
     if (value == NULL) {
         NAVIX_LOG(NAVIX_ERROR, func, "Column data output buffer cannot be NULL.");
         return 1;
@@ -705,53 +693,67 @@ int NavixQueryResultSet::typedCell(const char* func, uint32_t col, const void* v
 
 // Shared body of the numeric getters: a NULL cell gives NULL and zero; a BOOLEAN
 // column reads "true" as 1 and anything else as 0, whatever the target type.
-#define NAVIX_TYPED_GETTER(FUNC, TYPE, CONVERT)                                      \
-    {                                                                                \
-        const std::string* cellp = NULL;                                             \
-        if (typedCell(FUNC, col, value, isNull, &cellp) != 0) {                      \
-            return 1;                                                                \
-        }                                                                            \
-        const std::string& text = *cellp;                                            \
-        if (cellIsNull(text)) {                                                      \
-            *isNull = 1;                                                             \
-            *value = (TYPE)0;                                                        \
-            return 0;                                                                \
-        }                                                                            \
-        *isNull = 0;                                                                 \
-        const bool boolean = getColumnType(col) == CLIENT_TYPE_BOOLEAN;              \
-        *value = (TYPE)(CONVERT);                                                    \
-        return 0;                                                                    \
+#define NAVIX_TYPED_GETTER(FUNC, TYPE, CONVERT)                                                    \
+    {                                                                                              \
+        const std::string* cellp = NULL;                                                           \
+        if (typedCell(FUNC, col, value, isNull, &cellp) != 0) {                                    \
+            return 1;                                                                              \
+        }                                                                                          \
+        const std::string& text = *cellp;                                                          \
+        if (cellIsNull(text)) {                                                                    \
+            *isNull = 1;                                                                           \
+            *value = (TYPE)0;                                                                      \
+            return 0;                                                                              \
+        }                                                                                          \
+        *isNull = 0;                                                                               \
+        const bool boolean = getColumnType(col) == CLIENT_TYPE_BOOLEAN;                            \
+        *value = (TYPE)(CONVERT);                                                                  \
+        return 0;                                                                                  \
     }
 
 int NavixQueryResultSet::getFieldAsI8(uint32_t col, int8_t* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI8", int8_t,
-                   (int8_t)(uint8_t)(uint32_t)toInt32(leadingNumber(text, boolean)))
+    NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI8", int8_t,
+                       (int8_t)(uint8_t)(uint32_t)toInt32(leadingNumber(text, boolean)))
 
-int NavixQueryResultSet::getFieldAsInt(uint32_t col, int32_t* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsInt", int32_t, toInt32(leadingNumber(text, boolean)))
+        int NavixQueryResultSet::getFieldAsInt(
+            uint32_t col, int32_t* value, int32_t* isNull, char*,
+            size_t) NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsInt", int32_t,
+                                       toInt32(leadingNumber(text, boolean)))
 
-int NavixQueryResultSet::getFieldAsLong(uint32_t col, int32_t* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsLong", int32_t, toInt32(leadingNumber(text, boolean)))
+            int NavixQueryResultSet::getFieldAsLong(
+                uint32_t col, int32_t* value, int32_t* isNull, char*,
+                size_t) NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsLong", int32_t,
+                                           toInt32(leadingNumber(text, boolean)))
 
-int NavixQueryResultSet::getFieldAsULong(uint32_t col, uint32_t* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsULong", uint32_t, toUInt32(leadingNumber(text, boolean)))
+                int NavixQueryResultSet::getFieldAsULong(
+                    uint32_t col, uint32_t* value, int32_t* isNull, char*,
+                    size_t) NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsULong", uint32_t,
+                                               toUInt32(leadingNumber(text, boolean)))
 
-int NavixQueryResultSet::getFieldAsI64(uint32_t col, int64_t* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI64", int64_t, toInt64(leadingNumber(text, boolean)))
+                    int NavixQueryResultSet::getFieldAsI64(uint32_t col, int64_t* value,
+                                                           int32_t* isNull, char*, size_t)
+                        NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI64", int64_t,
+                                           toInt64(leadingNumber(text, boolean)))
 
-int NavixQueryResultSet::getFieldAsI64U(uint32_t col, uint64_t* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI64U", uint64_t, toUInt64(leadingNumber(text, boolean)))
+                            int NavixQueryResultSet::getFieldAsI64U(uint32_t col, uint64_t* value,
+                                                                    int32_t* isNull, char*, size_t)
+                                NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI64U", uint64_t,
+                                                   toUInt64(leadingNumber(text, boolean)))
 
-int NavixQueryResultSet::getFieldAsDouble(uint32_t col, double* value, int32_t* isNull, char*, size_t)
-NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsDouble", double, toDouble(text, boolean))
+                                    int NavixQueryResultSet::getFieldAsDouble(uint32_t col,
+                                                                              double* value,
+                                                                              int32_t* isNull,
+                                                                              char*, size_t)
+                                        NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsDouble",
+                                                           double, toDouble(text, boolean))
 
 #undef NAVIX_TYPED_GETTER
 
-// ---------------------------------------------------------------------------
-// Catalog tables (static, built when the library loads)
+    // ---------------------------------------------------------------------------
+    // Catalog tables (static, built when the library loads)
 
-const std::string tableResultColumnNames[TABLE_RESULT_COLUMN_COUNT] = {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME",
-                                                                       "TABLE_TYPE", "REMARKS"};
+    const std::string tableResultColumnNames[TABLE_RESULT_COLUMN_COUNT] = {
+        "TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "TABLE_TYPE", "REMARKS"};
 const std::string stringTypeName = "STRING";
 const std::string tableTypeValue = "TABLE";
 const std::string emptyValue = "";
@@ -800,26 +802,17 @@ const ColumnDesc typeInfoResultColumns[TYPE_INFO_RESULT_COLUMN_COUNT] = {
 };
 
 const ServiceTypeEntry serviceTypeTable[SERVICE_TYPE_COUNT] = {
-    {"INT", 4, 11, 4, 1, 0},
-    {"STRING", 12, 334, 334, -1, -1},
-    {"DOUBLE", 8, 24, 8, 1, 0},
-    {"DECIMAL", 3, 11, 8, 1, 0},
-    {"BOOLEAN", 5, 1, 4, -1, -1},
-    {"SHORT", 4, 6, 2, 1, 0},
-    {"SMALLINT", 5, 6, 2, 1, 0},
-    {"BIGINT", -5, 20, 8, 1, 0},
-    {"LONG", -5, 11, 4, 1, 0},
-    {"TIMESTAMP", 93, 334, 334, -1, -1},
-    {"CHAR", 12, 334, 334, -1, -1},
-    {"VARCHAR", 12, 334, 334, -1, -1},
-    {"DATE", 91, 334, 334, -1, -1},
-    {"TINYINT", -6, 4, 1, 1, 0},
-    {"FLOAT", 6, 16, 4, 1, 0},
-    {"UNKNOW", 0, 334, 334, -1, -1},
+    {"INT", 4, 11, 4, 1, 0},        {"STRING", 12, 334, 334, -1, -1},
+    {"DOUBLE", 8, 24, 8, 1, 0},     {"DECIMAL", 3, 11, 8, 1, 0},
+    {"BOOLEAN", 5, 1, 4, -1, -1},   {"SHORT", 4, 6, 2, 1, 0},
+    {"SMALLINT", 5, 6, 2, 1, 0},    {"BIGINT", -5, 20, 8, 1, 0},
+    {"LONG", -5, 11, 4, 1, 0},      {"TIMESTAMP", 93, 334, 334, -1, -1},
+    {"CHAR", 12, 334, 334, -1, -1}, {"VARCHAR", 12, 334, 334, -1, -1},
+    {"DATE", 91, 334, 334, -1, -1}, {"TINYINT", -6, 4, 1, 1, 0},
+    {"FLOAT", 6, 16, 4, 1, 0},      {"UNKNOW", 0, 334, 334, -1, -1},
 };
 
-const ServiceTypeEntry& findServiceType(const std::string& typeName)
-{
+const ServiceTypeEntry& findServiceType(const std::string& typeName) {
     for (int i = 0; i < SERVICE_TYPE_COUNT - 1; ++i) {
         if (typeName == serviceTypeTable[i].typeName) {
             return serviceTypeTable[i];
@@ -834,28 +827,23 @@ const ServiceTypeEntry& findServiceType(const std::string& typeName)
 NavixTableResultSet::NavixTableResultSet() {}
 NavixTableResultSet::~NavixTableResultSet() {}
 
-int NavixTableResultSet::getColumnCount(int32_t* colCount, char*, size_t)
-{
+int NavixTableResultSet::getColumnCount(int32_t* colCount, char*, size_t) {
     return fixedColumnCount(colCount, TABLE_RESULT_COLUMN_COUNT);
 }
 
-const std::string& NavixTableResultSet::getColumnName(uint32_t i)
-{
+const std::string& NavixTableResultSet::getColumnName(uint32_t i) {
     return i < TABLE_RESULT_COLUMN_COUNT ? tableResultColumnNames[i] : emptyValue;
 }
 
-const std::string& NavixTableResultSet::getColumnTypeName(uint32_t i)
-{
+const std::string& NavixTableResultSet::getColumnTypeName(uint32_t i) {
     return i < TABLE_RESULT_COLUMN_COUNT ? stringTypeName : emptyValue;
 }
 
-ClientTypeCode NavixTableResultSet::getColumnType(uint32_t i)
-{
+ClientTypeCode NavixTableResultSet::getColumnType(uint32_t i) {
     return i < TABLE_RESULT_COLUMN_COUNT ? CLIENT_TYPE_STRING : CLIENT_TYPE_UNKNOWN;
 }
 
-const std::string& NavixTableResultSet::getField(uint32_t i)
-{
+const std::string& NavixTableResultSet::getField(uint32_t i) {
     if (i >= 3) {
         return i == 3 ? tableTypeValue : emptyValue;
     }
@@ -864,8 +852,7 @@ const std::string& NavixTableResultSet::getField(uint32_t i)
     return isMissingCell(cell) ? emptyValue : cell;
 }
 
-std::string NavixTableResultSet::buildStatement(const std::string& pattern)
-{
+std::string NavixTableResultSet::buildStatement(const std::string& pattern) {
     std::string stmt = "show tables";
     if (!pattern.empty()) {
         std::string like = pattern;
@@ -879,13 +866,13 @@ std::string NavixTableResultSet::buildStatement(const std::string& pattern)
     return stmt;
 }
 
-int NavixTableResultSet::listTables(NavixConnection* conn, const std::string& pattern)
-{
+int NavixTableResultSet::listTables(NavixConnection* conn, const std::string& pattern) {
     // The pattern is placed inside a quoted literal: a quote or backslash in it
     // would end or escape the literal and change the statement.
     if (pattern.find('\'') != std::string::npos || pattern.find('\\') != std::string::npos) {
         diag.set(1, "01000", "VKL ODBC Invalid SQL syntax.");
-        NAVIX_LOG(NAVIX_ERROR, "NavixTableResultSet::listTables", "table pattern holds a quote or backslash.");
+        NAVIX_LOG(NAVIX_ERROR, "NavixTableResultSet::listTables",
+                  "table pattern holds a quote or backslash.");
         return 1;
     }
     return runSql(conn, buildStatement(pattern));
@@ -897,28 +884,24 @@ int NavixTableResultSet::listTables(NavixConnection* conn, const std::string& pa
 NavixColumnResultSet::NavixColumnResultSet() {}
 NavixColumnResultSet::~NavixColumnResultSet() {}
 
-int NavixColumnResultSet::getColumnCount(int32_t* colCount, char*, size_t)
-{
+int NavixColumnResultSet::getColumnCount(int32_t* colCount, char*, size_t) {
     return fixedColumnCount(colCount, COLUMN_RESULT_COLUMN_COUNT);
 }
 
-const std::string& NavixColumnResultSet::getColumnName(uint32_t i)
-{
+const std::string& NavixColumnResultSet::getColumnName(uint32_t i) {
     return i < COLUMN_RESULT_COLUMN_COUNT ? columnResultColumns[i].name : emptyValue;
 }
 
-const std::string& NavixColumnResultSet::getColumnTypeName(uint32_t i)
-{
+const std::string& NavixColumnResultSet::getColumnTypeName(uint32_t i) {
     return i < COLUMN_RESULT_COLUMN_COUNT ? columnResultColumns[i].typeName : emptyValue;
 }
 
-ClientTypeCode NavixColumnResultSet::getColumnType(uint32_t i)
-{
+ClientTypeCode NavixColumnResultSet::getColumnType(uint32_t i) {
     return i < COLUMN_RESULT_COLUMN_COUNT ? columnResultColumns[i].typeCode : CLIENT_TYPE_UNKNOWN;
 }
 
-int NavixColumnResultSet::describeTable(NavixConnection* conn, const std::string& database, const std::string& table)
-{
+int NavixColumnResultSet::describeTable(NavixConnection* conn, const std::string& database,
+                                        const std::string& table) {
     const char* func = "NavixColumnResultSet::describeTable";
     try {
         tableName = table;
@@ -937,7 +920,8 @@ int NavixColumnResultSet::describeTable(NavixConnection* conn, const std::string
             return 1;
         }
         if (!resp.isSuccess) {
-            NAVIX_LOG(NAVIX_ERROR, func, "Describe Table, VKL Service retun error: %s", resp.message.c_str());
+            NAVIX_LOG(NAVIX_ERROR, func, "Describe Table, VKL Service retun error: %s",
+                      resp.message.c_str());
             diag.setServiceError(resp.message.c_str());
             return 1;
         }
@@ -947,7 +931,8 @@ int NavixColumnResultSet::describeTable(NavixConnection* conn, const std::string
         }
         m_icolNum = COLUMN_RESULT_COLUMN_COUNT;
         m_irowNum = resp.column_count > 0 ? (uint64_t)resp.column_count : 0;
-        NAVIX_LOG(NAVIX_INFO, func, "fetch table columns, column num = %lld", (long long)resp.column_count);
+        NAVIX_LOG(NAVIX_INFO, func, "fetch table columns, column num = %lld",
+                  (long long)resp.column_count);
         return 0;
     } catch (const std::exception& e) {
         diag.setException(e);
@@ -957,8 +942,7 @@ int NavixColumnResultSet::describeTable(NavixConnection* conn, const std::string
 }
 
 void NavixColumnResultSet::addColumnRow(const std::string& columnName, const std::string& typeText,
-                                        const std::string& description, int32_t ordinal)
-{
+                                        const std::string& description, int32_t ordinal) {
     std::string key = upperAscii(typeText);
     if (key.find("DECIMAL") != std::string::npos) {
         key = "DECIMAL";
@@ -994,31 +978,28 @@ void NavixColumnResultSet::addColumnRow(const std::string& columnName, const std
 NavixTypeInfoResultSet::NavixTypeInfoResultSet() {}
 NavixTypeInfoResultSet::~NavixTypeInfoResultSet() {}
 
-int NavixTypeInfoResultSet::getColumnCount(int32_t* colCount, char*, size_t)
-{
+int NavixTypeInfoResultSet::getColumnCount(int32_t* colCount, char*, size_t) {
     return fixedColumnCount(colCount, TYPE_INFO_RESULT_COLUMN_COUNT);
 }
 
-const std::string& NavixTypeInfoResultSet::getColumnName(uint32_t i)
-{
+const std::string& NavixTypeInfoResultSet::getColumnName(uint32_t i) {
     return i < TYPE_INFO_RESULT_COLUMN_COUNT ? typeInfoResultColumns[i].name : emptyValue;
 }
 
-const std::string& NavixTypeInfoResultSet::getColumnTypeName(uint32_t i)
-{
+const std::string& NavixTypeInfoResultSet::getColumnTypeName(uint32_t i) {
     return i < TYPE_INFO_RESULT_COLUMN_COUNT ? typeInfoResultColumns[i].typeName : emptyValue;
 }
 
-ClientTypeCode NavixTypeInfoResultSet::getColumnType(uint32_t i)
-{
-    return i < TYPE_INFO_RESULT_COLUMN_COUNT ? typeInfoResultColumns[i].typeCode : CLIENT_TYPE_UNKNOWN;
+ClientTypeCode NavixTypeInfoResultSet::getColumnType(uint32_t i) {
+    return i < TYPE_INFO_RESULT_COLUMN_COUNT ? typeInfoResultColumns[i].typeCode
+                                             : CLIENT_TYPE_UNKNOWN;
 }
 
-int NavixTypeInfoResultSet::getTypeInfo(int32_t sqlType)
-{
+int NavixTypeInfoResultSet::getTypeInfo(int32_t sqlType) {
     if (sqlType != 0) {
         diag.set(1, "HYC00", "VKL ODBC Only support to GetTypeInfo for SQL_ALL_TYPES");
-        NAVIX_LOG(NAVIX_ERROR, "NavixTypeInfoResultSet::getTypeInfo", "Only support to GetTypeInfo for SQL_ALL_TYPES");
+        NAVIX_LOG(NAVIX_ERROR, "NavixTypeInfoResultSet::getTypeInfo",
+                  "Only support to GetTypeInfo for SQL_ALL_TYPES");
         return 1;
     }
     for (int i = 0; i < SERVICE_TYPE_COUNT - 1; ++i) {
@@ -1029,8 +1010,7 @@ int NavixTypeInfoResultSet::getTypeInfo(int32_t sqlType)
     return 0;
 }
 
-void NavixTypeInfoResultSet::addTypeInfoRow(const ServiceTypeEntry& e)
-{
+void NavixTypeInfoResultSet::addTypeInfoRow(const ServiceTypeEntry& e) {
     NavixRow row;
     row.reserve(TYPE_INFO_RESULT_COLUMN_COUNT);
     row.push_back(e.typeName);

@@ -41,10 +41,11 @@ ClientTypeCode clientTypeCodeOf(const std::string& typeName);
 int strcasecmpAscii(const char* a, const char* b);
 
 class ColumnDesc {
-public:
+  public:
     ColumnDesc(const std::string& columnName, const std::string& serviceTypeName);
     // For the static catalog tables, where the code is given.
-    ColumnDesc(const std::string& columnName, const std::string& serviceTypeName, ClientTypeCode code);
+    ColumnDesc(const std::string& columnName, const std::string& serviceTypeName,
+               ClientTypeCode code);
 
     std::string name;
     std::string typeName;
@@ -59,7 +60,7 @@ typedef std::vector<std::string> NavixRow;
 // them), 1 failed, 2 done without result data. fetchNext: 0 row, 1 failure,
 // 2 no row left. Getters: 0 or 1.
 class NavixQueryResultSet {
-public:
+  public:
     NavixQueryResultSet();
 
     // Virtual operations in fixed slot order 0-4; the destructor comes last.
@@ -81,14 +82,22 @@ public:
     int fetchNext(char* errText = NULL, size_t errTextSize = 0);
     int hasResults(int32_t* hasRows, char* errText = NULL, size_t errTextSize = 0);
 
-    int getFieldAsCString(uint32_t col, char* buf, uint32_t bufSize, int32_t* outLen, int32_t* isNull);
-    int getFieldAsI8(uint32_t col, int8_t* value, int32_t* isNull, char* errText = NULL, size_t errTextSize = 0);
-    int getFieldAsInt(uint32_t col, int32_t* value, int32_t* isNull, char* errText = NULL, size_t errTextSize = 0);
-    int getFieldAsLong(uint32_t col, int32_t* value, int32_t* isNull, char* errText = NULL, size_t errTextSize = 0);
-    int getFieldAsULong(uint32_t col, uint32_t* value, int32_t* isNull, char* errText = NULL, size_t errTextSize = 0);
-    int getFieldAsI64(uint32_t col, int64_t* value, int32_t* isNull, char* errText = NULL, size_t errTextSize = 0);
-    int getFieldAsI64U(uint32_t col, uint64_t* value, int32_t* isNull, char* errText = NULL, size_t errTextSize = 0);
-    int getFieldAsDouble(uint32_t col, double* value, int32_t* isNull, char* errText = NULL, size_t errTextSize = 0);
+    int getFieldAsCString(uint32_t col, char* buf, uint32_t bufSize, int32_t* outLen,
+                          int32_t* isNull);
+    int getFieldAsI8(uint32_t col, int8_t* value, int32_t* isNull, char* errText = NULL,
+                     size_t errTextSize = 0);
+    int getFieldAsInt(uint32_t col, int32_t* value, int32_t* isNull, char* errText = NULL,
+                      size_t errTextSize = 0);
+    int getFieldAsLong(uint32_t col, int32_t* value, int32_t* isNull, char* errText = NULL,
+                       size_t errTextSize = 0);
+    int getFieldAsULong(uint32_t col, uint32_t* value, int32_t* isNull, char* errText = NULL,
+                        size_t errTextSize = 0);
+    int getFieldAsI64(uint32_t col, int64_t* value, int32_t* isNull, char* errText = NULL,
+                      size_t errTextSize = 0);
+    int getFieldAsI64U(uint32_t col, uint64_t* value, int32_t* isNull, char* errText = NULL,
+                       size_t errTextSize = 0);
+    int getFieldAsDouble(uint32_t col, double* value, int32_t* isNull, char* errText = NULL,
+                         size_t errTextSize = 0);
 
     void fillDiagRecord(DiagRecord* record) const;
 
@@ -107,20 +116,21 @@ public:
     std::string m_jobId;
     uint32_t m_icolNum;
     uint32_t m_fetch_idx;
-    uint64_t m_irowNum;  // the service's row count: 64-bit, as the service sends it
-    uint64_t m_delivered;  // rows fetchNext delivered, held against m_irowNum
+    uint64_t m_irowNum;   // the service's row count: 64-bit, as the service sends it
+    uint64_t m_delivered; // rows fetchNext delivered, held against m_irowNum
     DiagInfo diag;
     NavixConnection* m_conn;
     std::vector<ColumnDesc*> m_columns;
     std::vector<NavixRow> m_ResultRows;
     NavixRow m_curRow;
 
-protected:
+  protected:
     bool isJobTimeout(const std::string& statusJobId);
     // Typed getters share this: checks, then the cell (or 1 for a missing one).
-    int typedCell(const char* func, uint32_t col, const void* value, int32_t* isNull, const std::string** cell);
+    int typedCell(const char* func, uint32_t col, const void* value, int32_t* isNull,
+                  const std::string** cell);
 
-private:
+  private:
     NavixQueryResultSet(const NavixQueryResultSet&);
     NavixQueryResultSet& operator=(const NavixQueryResultSet&);
 };
@@ -131,8 +141,8 @@ struct ServiceTypeEntry {
     int32_t sqlType;
     uint32_t columnSize;
     uint32_t bufferLength;
-    int32_t unsignedAttribute;  // -1 = NULL
-    int32_t autoUniqueValue;    // -1 = NULL
+    int32_t unsignedAttribute; // -1 = NULL
+    int32_t autoUniqueValue;   // -1 = NULL
 };
 
 #define SERVICE_TYPE_COUNT 16
@@ -152,7 +162,7 @@ extern const ColumnDesc typeInfoResultColumns[TYPE_INFO_RESULT_COLUMN_COUNT];
 
 // SQLTables: rows of a "show tables" job as the five table-list columns.
 class NavixTableResultSet : public NavixQueryResultSet {
-public:
+  public:
     NavixTableResultSet();
     int getColumnCount(int32_t* colCount, char* errText = NULL, size_t errTextSize = 0) override;
     const std::string& getColumnName(uint32_t i) override;
@@ -168,7 +178,7 @@ public:
 
 // SQLColumns: one row of 18 cells per column of a described table.
 class NavixColumnResultSet : public NavixQueryResultSet {
-public:
+  public:
     NavixColumnResultSet();
     int getColumnCount(int32_t* colCount, char* errText = NULL, size_t errTextSize = 0) override;
     const std::string& getColumnName(uint32_t i) override;
@@ -185,7 +195,7 @@ public:
 
 // SQLGetTypeInfo: the service type table, one row of 19 cells per type.
 class NavixTypeInfoResultSet : public NavixQueryResultSet {
-public:
+  public:
     NavixTypeInfoResultSet();
     int getColumnCount(int32_t* colCount, char* errText = NULL, size_t errTextSize = 0) override;
     const std::string& getColumnName(uint32_t i) override;

@@ -11,8 +11,7 @@
 namespace {
 
 // Trim, drop one trailing ";", turn identifier double quotes into backticks.
-std::string prepareStatement(const char* sql)
-{
+std::string prepareStatement(const char* sql) {
     std::string text = clienttext::trimmed(sql);
     if (!text.empty() && text[text.size() - 1] == ';') {
         text.erase(text.size() - 1);
@@ -20,8 +19,7 @@ std::string prepareStatement(const char* sql)
     return clienttext::backtickIdentifierQuotes(text);
 }
 
-bool checkResultSet(NavixQueryResultSet* rs, const char* func)
-{
+bool checkResultSet(NavixQueryResultSet* rs, const char* func) {
     if (rs == NULL) {
         NAVIX_LOG(NAVIX_ERROR, func, "Vorn resultset cannot be NULL.");
         return false;
@@ -32,9 +30,8 @@ bool checkResultSet(NavixQueryResultSet* rs, const char* func)
 // The typed getters all check the set, then hand the cell request over.
 template <typename T>
 int forwardGetter(NavixQueryResultSet* rs, const char* func,
-                  int (NavixQueryResultSet::*getter)(uint32_t, T*, int32_t*, char*, size_t), uint32_t col, T* value,
-                  int32_t* isNull)
-{
+                  int (NavixQueryResultSet::*getter)(uint32_t, T*, int32_t*, char*, size_t),
+                  uint32_t col, T* value, int32_t* isNull) {
     if (!checkResultSet(rs, func)) {
         return 1;
     }
@@ -43,8 +40,8 @@ int forwardGetter(NavixQueryResultSet* rs, const char* func,
 
 // The functions that run something on the service need the connection and
 // their one text argument.
-bool checkInputs(NavixConnection* conn, const char* text, const char* textMissing, const char* func)
-{
+bool checkInputs(NavixConnection* conn, const char* text, const char* textMissing,
+                 const char* func) {
     if (conn == NULL) {
         NAVIX_LOG(NAVIX_ERROR, func, "Connection cannot be NULL.");
         return false;
@@ -58,8 +55,7 @@ bool checkInputs(NavixConnection* conn, const char* text, const char* textMissin
 
 // The functions that create a result set need somewhere to put it and its
 // diagnostic.
-bool checkOutputs(NavixQueryResultSet** result, DiagRecord* diag, const char* func)
-{
+bool checkOutputs(NavixQueryResultSet** result, DiagRecord* diag, const char* func) {
     if (result == NULL) {
         NAVIX_LOG(NAVIX_ERROR, func, "Result Pointer cannot be NULL.");
         return false;
@@ -73,9 +69,8 @@ bool checkOutputs(NavixQueryResultSet** result, DiagRecord* diag, const char* fu
 
 // An exception while creating a result set: the record says so, and the
 // half-made set goes.
-int dropOnError(NavixQueryResultSet* rs, NavixQueryResultSet** result, DiagRecord* diag, const char* func,
-                const std::exception& e)
-{
+int dropOnError(NavixQueryResultSet* rs, NavixQueryResultSet** result, DiagRecord* diag,
+                const char* func, const std::exception& e) {
     NAVIX_LOG(NAVIX_ERROR, func, "unexpected error: %s", e.what());
     DiagInfo info;
     info.setException(e);
@@ -87,9 +82,8 @@ int dropOnError(NavixQueryResultSet* rs, NavixQueryResultSet** result, DiagRecor
 
 // Common ending of the functions that create a result set: the diagnostic is
 // copied whatever the outcome; a failed set is destroyed at once.
-int handOver(NavixQueryResultSet* rs, int ret, NavixQueryResultSet** result, DiagRecord* diag, const char* func,
-             const char* failMsg)
-{
+int handOver(NavixQueryResultSet* rs, int ret, NavixQueryResultSet** result, DiagRecord* diag,
+             const char* func, const char* failMsg) {
     rs->fillDiagRecord(diag);
     if (ret == 0 || ret == 2) {
         *result = rs;
@@ -101,10 +95,10 @@ int handOver(NavixQueryResultSet* rs, int ret, NavixQueryResultSet** result, Dia
     return 1;
 }
 
-}  // namespace
+} // namespace
 
-NavixConnection* NavixOpenConnection(const ConnProperty* prop, const char* connStr, DiagRecord* diag)
-{
+NavixConnection* NavixOpenConnection(const ConnProperty* prop, const char* connStr,
+                                     DiagRecord* diag) {
     const char* func = "NavixOpenConnection";
     if (prop == NULL) {
         NAVIX_LOG(NAVIX_ERROR, func, "Conn property is NULL");
@@ -145,8 +139,7 @@ NavixConnection* NavixOpenConnection(const ConnProperty* prop, const char* connS
     return conn;
 }
 
-int NavixCloseConnection(NavixConnection* conn)
-{
+int NavixCloseConnection(NavixConnection* conn) {
     if (conn == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "NavixCloseConnection", "Navix connection cannot be NULL.");
         return 1;
@@ -155,10 +148,11 @@ int NavixCloseConnection(NavixConnection* conn)
     return 0;
 }
 
-int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** result, DiagRecord* diag)
-{
+int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** result,
+                 DiagRecord* diag) {
     const char* func = "NavixExecute";
-    if (!checkInputs(conn, sql, "Query string cannot be NULL.", func) || !checkOutputs(result, diag, func)) {
+    if (!checkInputs(conn, sql, "Query string cannot be NULL.", func) ||
+        !checkOutputs(result, diag, func)) {
         return 1;
     }
     NavixQueryResultSet* rs = NULL;
@@ -167,22 +161,21 @@ int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** r
         std::string text = prepareStatement(sql);
         rs = new NavixQueryResultSet();
         int ret = rs->runSql(conn, text);
-        return handOver(rs, ret, result, diag, func, "Call NavixQueryResultSet::runSql error, ret = %d");
+        return handOver(rs, ret, result, diag, func,
+                        "Call NavixQueryResultSet::runSql error, ret = %d");
     } catch (const std::exception& e) {
         return dropOnError(rs, result, diag, func, e);
     }
 }
 
-int DBFetch(NavixQueryResultSet* rs)
-{
+int DBFetch(NavixQueryResultSet* rs) {
     if (!checkResultSet(rs, "DBFetch")) {
         return 1;
     }
     return rs->fetchNext();
 }
 
-int DBFillDiagRecord(NavixQueryResultSet* rs, DiagRecord* diag)
-{
+int DBFillDiagRecord(NavixQueryResultSet* rs, DiagRecord* diag) {
     if (!checkResultSet(rs, "DBFillDiagRecord")) {
         return 1;
     }
@@ -194,25 +187,22 @@ int DBFillDiagRecord(NavixQueryResultSet* rs, DiagRecord* diag)
     return 0;
 }
 
-int DBHasResults(NavixQueryResultSet* rs, int32_t* hasResults)
-{
+int DBHasResults(NavixQueryResultSet* rs, int32_t* hasResults) {
     if (!checkResultSet(rs, "DBHasResults")) {
         return 1;
     }
     return rs->hasResults(hasResults);
 }
 
-int DBGetColumnCount(NavixQueryResultSet* rs, int32_t* colCount)
-{
+int DBGetColumnCount(NavixQueryResultSet* rs, int32_t* colCount) {
     if (!checkResultSet(rs, "DBGetColumnCount")) {
         return 1;
     }
     return rs->getColumnCount(colCount);
 }
 
-int DBGetFieldCell(NavixQueryResultSet* rs, uint32_t col, const std::string** cell, int32_t* typeCode,
-                   int32_t* ansi)
-{
+int DBGetFieldCell(NavixQueryResultSet* rs, uint32_t col, const std::string** cell,
+                   int32_t* typeCode, int32_t* ansi) {
     const char* func = "DBGetFieldCell";
     if (!checkResultSet(rs, func)) {
         return 1;
@@ -232,100 +222,118 @@ int DBGetFieldCell(NavixQueryResultSet* rs, uint32_t col, const std::string** ce
     return 0;
 }
 
-int DBGetFieldAsCString(NavixQueryResultSet* rs, uint32_t col, char* buf, uint32_t bufSize, int32_t* outLen,
-                        int32_t* isNull)
-{
+int DBGetFieldAsCString(NavixQueryResultSet* rs, uint32_t col, char* buf, uint32_t bufSize,
+                        int32_t* outLen, int32_t* isNull) {
     if (!checkResultSet(rs, "DBGetFieldAsCString")) {
         return 1;
     }
     return rs->getFieldAsCString(col, buf, bufSize, outLen, isNull);
 }
 
-int DBGetFieldAsInt(NavixQueryResultSet* rs, uint32_t col, int32_t* value, int32_t* isNull)
-{
-    return forwardGetter(rs, "DBGetFieldAsInt", &NavixQueryResultSet::getFieldAsInt, col, value, isNull);
+int DBGetFieldAsInt(NavixQueryResultSet* rs, uint32_t col, int32_t* value, int32_t* isNull) {
+    return forwardGetter(rs, "DBGetFieldAsInt", &NavixQueryResultSet::getFieldAsInt, col, value,
+                         isNull);
 }
 
-int DBGetFieldAsI8(NavixQueryResultSet* rs, uint32_t col, int8_t* value, int32_t* isNull)
-{
-    return forwardGetter(rs, "DBGetFieldAsI8", &NavixQueryResultSet::getFieldAsI8, col, value, isNull);
+int DBGetFieldAsI8(NavixQueryResultSet* rs, uint32_t col, int8_t* value, int32_t* isNull) {
+    return forwardGetter(rs, "DBGetFieldAsI8", &NavixQueryResultSet::getFieldAsI8, col, value,
+                         isNull);
 }
 
-int DBGetFieldAsLong(NavixQueryResultSet* rs, uint32_t col, int32_t* value, int32_t* isNull)
-{
-    return forwardGetter(rs, "DBGetFieldAsLong", &NavixQueryResultSet::getFieldAsLong, col, value, isNull);
+int DBGetFieldAsLong(NavixQueryResultSet* rs, uint32_t col, int32_t* value, int32_t* isNull) {
+    return forwardGetter(rs, "DBGetFieldAsLong", &NavixQueryResultSet::getFieldAsLong, col, value,
+                         isNull);
 }
 
-int DBGetFieldAsULong(NavixQueryResultSet* rs, uint32_t col, uint32_t* value, int32_t* isNull)
-{
-    return forwardGetter(rs, "DBGetFieldAsULong", &NavixQueryResultSet::getFieldAsULong, col, value, isNull);
+int DBGetFieldAsULong(NavixQueryResultSet* rs, uint32_t col, uint32_t* value, int32_t* isNull) {
+    return forwardGetter(rs, "DBGetFieldAsULong", &NavixQueryResultSet::getFieldAsULong, col, value,
+                         isNull);
 }
 
-int DBGetFieldAsI64(NavixQueryResultSet* rs, uint32_t col, int64_t* value, int32_t* isNull)
-{
-    return forwardGetter(rs, "DBGetFieldAsI64", &NavixQueryResultSet::getFieldAsI64, col, value, isNull);
+int DBGetFieldAsI64(NavixQueryResultSet* rs, uint32_t col, int64_t* value, int32_t* isNull) {
+    return forwardGetter(rs, "DBGetFieldAsI64", &NavixQueryResultSet::getFieldAsI64, col, value,
+                         isNull);
 }
 
-int DBGetFieldAsI64U(NavixQueryResultSet* rs, uint32_t col, uint64_t* value, int32_t* isNull)
-{
-    return forwardGetter(rs, "DBGetFieldAsI64U", &NavixQueryResultSet::getFieldAsI64U, col, value, isNull);
+int DBGetFieldAsI64U(NavixQueryResultSet* rs, uint32_t col, uint64_t* value, int32_t* isNull) {
+    return forwardGetter(rs, "DBGetFieldAsI64U", &NavixQueryResultSet::getFieldAsI64U, col, value,
+                         isNull);
 }
 
-int DBGetFieldAsDouble(NavixQueryResultSet* rs, uint32_t col, double* value, int32_t* isNull)
-{
-    return forwardGetter(rs, "DBGetFieldAsDouble", &NavixQueryResultSet::getFieldAsDouble, col, value, isNull);
+int DBGetFieldAsDouble(NavixQueryResultSet* rs, uint32_t col, double* value, int32_t* isNull) {
+    return forwardGetter(rs, "DBGetFieldAsDouble", &NavixQueryResultSet::getFieldAsDouble, col,
+                         value, isNull);
 }
 
-int32_t DBGetTypeDisplaySize(int32_t clientType)
-{
+int32_t DBGetTypeDisplaySize(int32_t clientType) {
     switch (clientType) {
-    case CLIENT_TYPE_BOOLEAN: return 1;
-    case CLIENT_TYPE_TINYINT: return 4;
-    case CLIENT_TYPE_SMALLINT: return 6;
-    case CLIENT_TYPE_INT: return 11;
-    case CLIENT_TYPE_BIGINT: return 20;
-    case CLIENT_TYPE_FLOAT: return 16;
-    case CLIENT_TYPE_DOUBLE: return 24;
-    case CLIENT_TYPE_DECIMAL: return 24;
-    default: return 334;
+    case CLIENT_TYPE_BOOLEAN:
+        return 1;
+    case CLIENT_TYPE_TINYINT:
+        return 4;
+    case CLIENT_TYPE_SMALLINT:
+        return 6;
+    case CLIENT_TYPE_INT:
+        return 11;
+    case CLIENT_TYPE_BIGINT:
+        return 20;
+    case CLIENT_TYPE_FLOAT:
+        return 16;
+    case CLIENT_TYPE_DOUBLE:
+        return 24;
+    case CLIENT_TYPE_DECIMAL:
+        return 24;
+    default:
+        return 334;
     }
 }
 
-int32_t DBGetTypeOctetLength(int32_t clientType)
-{
+int32_t DBGetTypeOctetLength(int32_t clientType) {
     switch (clientType) {
-    case CLIENT_TYPE_BOOLEAN: return 1;
-    case CLIENT_TYPE_TINYINT: return 1;
-    case CLIENT_TYPE_SMALLINT: return 2;
-    case CLIENT_TYPE_INT: return 4;
-    case CLIENT_TYPE_BIGINT: return 8;
-    case CLIENT_TYPE_FLOAT: return 4;
-    case CLIENT_TYPE_DOUBLE: return 8;
-    case CLIENT_TYPE_DECIMAL: return 8;
-    default: return 334;
+    case CLIENT_TYPE_BOOLEAN:
+        return 1;
+    case CLIENT_TYPE_TINYINT:
+        return 1;
+    case CLIENT_TYPE_SMALLINT:
+        return 2;
+    case CLIENT_TYPE_INT:
+        return 4;
+    case CLIENT_TYPE_BIGINT:
+        return 8;
+    case CLIENT_TYPE_FLOAT:
+        return 4;
+    case CLIENT_TYPE_DOUBLE:
+        return 8;
+    case CLIENT_TYPE_DECIMAL:
+        return 8;
+    default:
+        return 334;
     }
 }
 
-int DBTables(NavixConnection* conn, const char* pattern, NavixQueryResultSet** result, DiagRecord* diag)
-{
+int DBTables(NavixConnection* conn, const char* pattern, NavixQueryResultSet** result,
+             DiagRecord* diag) {
     const char* func = "DBTables";
-    if (!checkInputs(conn, pattern, "tbl_search_pattern cannot be NULL.", func) || !checkOutputs(result, diag, func)) {
+    if (!checkInputs(conn, pattern, "tbl_search_pattern cannot be NULL.", func) ||
+        !checkOutputs(result, diag, func)) {
         return 1;
     }
     NavixTableResultSet* rs = NULL;
     try {
         rs = new NavixTableResultSet();
         int ret = rs->listTables(conn, pattern);
-        return handOver(rs, ret, result, diag, func, "Call NavixTableResultSet::listTables error, ret = %d");
+        return handOver(rs, ret, result, diag, func,
+                        "Call NavixTableResultSet::listTables error, ret = %d");
     } catch (const std::exception& e) {
         return dropOnError(rs, result, diag, func, e);
     }
 }
 
-int DBColumns(NavixConnection* conn, const char* tableName, NavixQueryResultSet** result, DiagRecord* diag)
-{
+int DBColumns(NavixConnection* conn, const char* tableName, NavixQueryResultSet** result,
+              DiagRecord* diag) {
     const char* func = "DBColumns";
-    if (!checkInputs(conn, tableName, "tableName cannot be NULL.", func) || !checkOutputs(result, diag, func)) {
+    if (!checkInputs(conn, tableName, "tableName cannot be NULL.", func) ||
+        !checkOutputs(result, diag, func)) {
         return 1;
     }
     NavixColumnResultSet* rs = NULL;
@@ -333,14 +341,14 @@ int DBColumns(NavixConnection* conn, const char* tableName, NavixQueryResultSet*
         std::string database = conn->database();
         rs = new NavixColumnResultSet();
         int ret = rs->describeTable(conn, database, tableName);
-        return handOver(rs, ret, result, diag, func, "Call NavixColumnResultSet::describeTable error, ret = %d");
+        return handOver(rs, ret, result, diag, func,
+                        "Call NavixColumnResultSet::describeTable error, ret = %d");
     } catch (const std::exception& e) {
         return dropOnError(rs, result, diag, func, e);
     }
 }
 
-int DBGetTypeInfo(int32_t sqlType, NavixQueryResultSet** result, DiagRecord* diag)
-{
+int DBGetTypeInfo(int32_t sqlType, NavixQueryResultSet** result, DiagRecord* diag) {
     const char* func = "DBGetTypeInfo";
     if (!checkOutputs(result, diag, func)) {
         return 1;
@@ -349,7 +357,8 @@ int DBGetTypeInfo(int32_t sqlType, NavixQueryResultSet** result, DiagRecord* dia
     try {
         rs = new NavixTypeInfoResultSet();
         int ret = rs->getTypeInfo(sqlType);
-        return handOver(rs, ret, result, diag, func, "Call NavixTypeInfoResultSet::getTypeInfo error, ret = %d");
+        return handOver(rs, ret, result, diag, func,
+                        "Call NavixTypeInfoResultSet::getTypeInfo error, ret = %d");
     } catch (const std::exception& e) {
         return dropOnError(rs, result, diag, func, e);
     }

@@ -14,13 +14,15 @@
 
 // Opens a client connection (in token mode the identity token is requested
 // here). NULL on failure; diag is written only when initialisation failed.
-NavixConnection* NavixOpenConnection(const ConnProperty* prop, const char* connStr, DiagRecord* diag);
+NavixConnection* NavixOpenConnection(const ConnProperty* prop, const char* connStr,
+                                     DiagRecord* diag);
 int NavixCloseConnection(NavixConnection* conn);
 
 // Runs one statement into a new result set (stored in *result, NULL on
 // failure). diag is filled after every execution. *result is overwritten
 // without being looked at: releasing an earlier result is the caller's task.
-int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** result, DiagRecord* diag);
+int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** result,
+                 DiagRecord* diag);
 
 int DBFetch(NavixQueryResultSet* rs);
 // Copies the result set's diagnostic into diag, for a failure of DBFetch
@@ -35,8 +37,8 @@ int DBGetColumnCount(NavixQueryResultSet* rs, int32_t* colCount);
 // the application in the ANSI code page (the data source's CHARSET is not
 // UTF-8). 0, or 1 when there is no such cell (no current row, or a row
 // shorter than the columns).
-int DBGetFieldCell(NavixQueryResultSet* rs, uint32_t col, const std::string** cell, int32_t* typeCode,
-                   int32_t* ansi);
+int DBGetFieldCell(NavixQueryResultSet* rs, uint32_t col, const std::string** cell,
+                   int32_t* typeCode, int32_t* ansi);
 
 int DBGetFieldAsCString(NavixQueryResultSet* rs, uint32_t col, char* buf, uint32_t bufSize,
                         int32_t* outLen, int32_t* isNull);
@@ -53,8 +55,10 @@ int32_t DBGetTypeDisplaySize(int32_t clientType);
 int32_t DBGetTypeOctetLength(int32_t clientType);
 
 // Catalog result sets; the caller owns *result and destroys it with delete.
-int DBTables(NavixConnection* conn, const char* pattern, NavixQueryResultSet** result, DiagRecord* diag);
-int DBColumns(NavixConnection* conn, const char* tableName, NavixQueryResultSet** result, DiagRecord* diag);
+int DBTables(NavixConnection* conn, const char* pattern, NavixQueryResultSet** result,
+             DiagRecord* diag);
+int DBColumns(NavixConnection* conn, const char* tableName, NavixQueryResultSet** result,
+              DiagRecord* diag);
 int DBGetTypeInfo(int32_t sqlType, NavixQueryResultSet** result, DiagRecord* diag);
 
 #endif
