@@ -668,8 +668,9 @@ int NavixQueryResultSet::getFieldAsCString(uint32_t col, char* buf, uint32_t buf
     return 0;
 }
 
-int NavixQueryResultSet::typedCell(const char* func, uint32_t col, const void* value,
-                                   int32_t* isNull, const std::string** cell) {
+template <typename T, typename Convert>
+int NavixQueryResultSet::typedGetter(const char* func, uint32_t col, T* value, int32_t* isNull,
+                                     Convert convert) {
     if (value == NULL) {
         NAVIX_LOG(NAVIX_ERROR, func, "Column data output buffer cannot be NULL.");
         return 1;
@@ -682,78 +683,80 @@ int NavixQueryResultSet::typedCell(const char* func, uint32_t col, const void* v
         NAVIX_LOG(NAVIX_ERROR, func, "Column index out of bounds.");
         return 1;
     }
-    const std::string& c = getField(col);
-    if (isMissingCell(c)) {
+    const std::string& cell = getField(col);
+    if (isMissingCell(cell)) {
         NAVIX_LOG(NAVIX_ERROR, func, "Column index out of bounds.");
         return 1;
     }
-    *cell = &c;
+    if (cellIsNull(cell)) {
+        *isNull = 1;
+        *value = (T)0;
+        return 0;
+    }
+    *isNull = 0;
+    *value = (T)convert(cell, getColumnType(col) == CLIENT_TYPE_BOOLEAN);
     return 0;
 }
 
-// Shared body of the numeric getters: a NULL cell gives NULL and zero; a BOOLEAN
-// column reads "true" as 1 and anything else as 0, whatever the target type.
-#define NAVIX_TYPED_GETTER(FUNC, TYPE, CONVERT)                                                    \
-    {                                                                                              \
-        const std::string* cellp = NULL;                                                           \
-        if (typedCell(FUNC, col, value, isNull, &cellp) != 0) {                                    \
-            return 1;                                                                              \
-        }                                                                                          \
-        const std::string& text = *cellp;                                                          \
-        if (cellIsNull(text)) {                                                                    \
-            *isNull = 1;                                                                           \
-            *value = (TYPE)0;                                                                      \
-            return 0;                                                                              \
-        }                                                                                          \
-        *isNull = 0;                                                                               \
-        const bool boolean = getColumnType(col) == CLIENT_TYPE_BOOLEAN;                            \
-        *value = (TYPE)(CONVERT);                                                                  \
-        return 0;                                                                                  \
-    }
+int NavixQueryResultSet::getFieldAsI8(uint32_t col, int8_t* value, int32_t* isNull, char*, size_t) {
+    return typedGetter("NavixQueryResultSet::getFieldAsI8", col, value, isNull,
+                       [](const std::string& text, bool boolean) {
+                           return (int8_t)(uint8_t)(uint32_t)toInt32(leadingNumber(text, boolean));
+                       });
+}
 
-int NavixQueryResultSet::getFieldAsI8(uint32_t col, int8_t* value, int32_t* isNull, char*, size_t)
-    NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI8", int8_t,
-                       (int8_t)(uint8_t)(uint32_t)toInt32(leadingNumber(text, boolean)))
+int NavixQueryResultSet::getFieldAsInt(uint32_t col, int32_t* value, int32_t* isNull, char*,
+                                       size_t) {
+    return typedGetter("NavixQueryResultSet::getFieldAsInt", col, value, isNull,
+                       [](const std::string& text, bool boolean) {
+                           return toInt32(leadingNumber(text, boolean));
+                       });
+}
 
-        int NavixQueryResultSet::getFieldAsInt(
-            uint32_t col, int32_t* value, int32_t* isNull, char*,
-            size_t) NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsInt", int32_t,
-                                       toInt32(leadingNumber(text, boolean)))
+int NavixQueryResultSet::getFieldAsLong(uint32_t col, int32_t* value, int32_t* isNull, char*,
+                                        size_t) {
+    return typedGetter("NavixQueryResultSet::getFieldAsLong", col, value, isNull,
+                       [](const std::string& text, bool boolean) {
+                           return toInt32(leadingNumber(text, boolean));
+                       });
+}
 
-            int NavixQueryResultSet::getFieldAsLong(
-                uint32_t col, int32_t* value, int32_t* isNull, char*,
-                size_t) NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsLong", int32_t,
-                                           toInt32(leadingNumber(text, boolean)))
+int NavixQueryResultSet::getFieldAsULong(uint32_t col, uint32_t* value, int32_t* isNull, char*,
+                                         size_t) {
+    return typedGetter("NavixQueryResultSet::getFieldAsULong", col, value, isNull,
+                       [](const std::string& text, bool boolean) {
+                           return toUInt32(leadingNumber(text, boolean));
+                       });
+}
 
-                int NavixQueryResultSet::getFieldAsULong(
-                    uint32_t col, uint32_t* value, int32_t* isNull, char*,
-                    size_t) NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsULong", uint32_t,
-                                               toUInt32(leadingNumber(text, boolean)))
+int NavixQueryResultSet::getFieldAsI64(uint32_t col, int64_t* value, int32_t* isNull, char*,
+                                       size_t) {
+    return typedGetter("NavixQueryResultSet::getFieldAsI64", col, value, isNull,
+                       [](const std::string& text, bool boolean) {
+                           return toInt64(leadingNumber(text, boolean));
+                       });
+}
 
-                    int NavixQueryResultSet::getFieldAsI64(uint32_t col, int64_t* value,
-                                                           int32_t* isNull, char*, size_t)
-                        NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI64", int64_t,
-                                           toInt64(leadingNumber(text, boolean)))
+int NavixQueryResultSet::getFieldAsI64U(uint32_t col, uint64_t* value, int32_t* isNull, char*,
+                                        size_t) {
+    return typedGetter("NavixQueryResultSet::getFieldAsI64U", col, value, isNull,
+                       [](const std::string& text, bool boolean) {
+                           return toUInt64(leadingNumber(text, boolean));
+                       });
+}
 
-                            int NavixQueryResultSet::getFieldAsI64U(uint32_t col, uint64_t* value,
-                                                                    int32_t* isNull, char*, size_t)
-                                NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsI64U", uint64_t,
-                                                   toUInt64(leadingNumber(text, boolean)))
+int NavixQueryResultSet::getFieldAsDouble(uint32_t col, double* value, int32_t* isNull, char*,
+                                          size_t) {
+    return typedGetter(
+        "NavixQueryResultSet::getFieldAsDouble", col, value, isNull,
+        [](const std::string& text, bool boolean) { return toDouble(text, boolean); });
+}
 
-                                    int NavixQueryResultSet::getFieldAsDouble(uint32_t col,
-                                                                              double* value,
-                                                                              int32_t* isNull,
-                                                                              char*, size_t)
-                                        NAVIX_TYPED_GETTER("NavixQueryResultSet::getFieldAsDouble",
-                                                           double, toDouble(text, boolean))
+// ---------------------------------------------------------------------------
+// Catalog tables (static, built when the library loads)
 
-#undef NAVIX_TYPED_GETTER
-
-    // ---------------------------------------------------------------------------
-    // Catalog tables (static, built when the library loads)
-
-    const std::string tableResultColumnNames[TABLE_RESULT_COLUMN_COUNT] = {
-        "TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "TABLE_TYPE", "REMARKS"};
+const std::string tableResultColumnNames[TABLE_RESULT_COLUMN_COUNT] = {
+    "TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "TABLE_TYPE", "REMARKS"};
 const std::string stringTypeName = "STRING";
 const std::string tableTypeValue = "TABLE";
 const std::string emptyValue = "";

@@ -126,9 +126,11 @@ class NavixQueryResultSet {
 
   protected:
     bool isJobTimeout(const std::string& statusJobId);
-    // Typed getters share this: checks, then the cell (or 1 for a missing one).
-    int typedCell(const char* func, uint32_t col, const void* value, int32_t* isNull,
-                  const std::string** cell);
+    // The body of the numeric getters: the checks (1 for a missing cell),
+    // then NULL and zero for a NULL cell, else convert(cell, boolean), where
+    // boolean says that the column is a BOOLEAN one.
+    template <typename T, typename Convert>
+    int typedGetter(const char* func, uint32_t col, T* value, int32_t* isNull, Convert convert);
 
   private:
     NavixQueryResultSet(const NavixQueryResultSet&);
