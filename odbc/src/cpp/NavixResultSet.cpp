@@ -12,6 +12,7 @@
 #include <exception>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "CellConvert.h"
 #include "Charset.h"
@@ -571,7 +572,8 @@ int NavixQueryResultSet::fetchNext(char*, size_t) {
         }
         m_fetch_idx = 0;
     }
-    m_curRow = m_ResultRows[m_fetch_idx];
+    // Each row of a page is made current once: it moves rather than copies.
+    m_curRow = std::move(m_ResultRows[m_fetch_idx]);
     ++m_fetch_idx;
     ++m_delivered;
     return 0;
