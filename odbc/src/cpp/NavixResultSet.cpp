@@ -365,27 +365,35 @@ int NavixQueryResultSet::procSyncStatement(navixrest::SubmitJobResp& resp) {
               "This sql is run in sync mode, job id = %s", resp.job_id.c_str());
     // The columns come first: an empty answer still describes its result,
     // as an empty first page of a polled job does.
-    for (const navixrest::SchemaField& f : resp.schema) {
-        ColumnDesc* c = new (std::nothrow) ColumnDesc(f.name, f.type);
-        if (c == NULL) {
-            diag.set(1, "HY001", kNoMemory);
-            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procSyncStatement",
-                      "new column desc failure.");
-            return 1;
-        }
-        m_columns.push_back(c);
+    if (addColumns(resp.schema, "NavixQueryResultSet::procSyncStatement") != 0) {
+        return 1;
     }
-    m_icolNum = (uint32_t)m_columns.size();
     if (resp.rows.empty()) {
         NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procSyncStatement", "Do not have result.");
         return 2;
     }
     m_ResultRows.insert(m_ResultRows.end(), resp.rows.begin(), resp.rows.end());
     m_irowNum = m_ResultRows.size();
-    m_icolNum = (uint32_t)m_columns.size();
     NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::procSyncStatement",
               "fetch query results, column num = %d, row num = %llu", (int)m_icolNum,
               (unsigned long long)m_irowNum);
+    return 0;
+}
+
+int NavixQueryResultSet::addColumns(const std::vector<navixrest::SchemaField>& schema,
+                                    const char* func) {
+    for (const navixrest::SchemaField& f : schema) {
+        NAVIX_LOG(NAVIX_INFO, func, "Get column, name = %s, type = %s", f.name.c_str(),
+                  f.type.c_str());
+        ColumnDesc* c = new (std::nothrow) ColumnDesc(f.name, f.type);
+        if (c == NULL) {
+            diag.set(1, "HY001", kNoMemory);
+            NAVIX_LOG(NAVIX_ERROR, func, "new column desc failure.");
+            return 1;
+        }
+        m_columns.push_back(c);
+    }
+    m_icolNum = (uint32_t)m_columns.size();
     return 0;
 }
 
@@ -487,19 +495,9 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId) {
         return 1;
     }
     if (m_curPage == 1) {
-        for (const navixrest::SchemaField& f : resp.schema) {
-            NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult",
-                      "Get column, name = %s, type = %s", f.name.c_str(), f.type.c_str());
-            ColumnDesc* c = new (std::nothrow) ColumnDesc(f.name, f.type);
-            if (c == NULL) {
-                diag.set(1, "HY001", kNoMemory);
-                NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult",
-                          "new column desc failure.");
-                return 1;
-            }
-            m_columns.push_back(c);
+        if (addColumns(resp.schema, "NavixQueryResultSet::fetchSinglePageResult") != 0) {
+            return 1;
         }
-        m_icolNum = (uint32_t)m_columns.size();
         // A negative count from the service means no rows, not an enormous count.
         m_irowNum = resp.row_count > 0 ? (uint64_t)resp.row_count : 0;
     }

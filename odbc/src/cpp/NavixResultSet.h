@@ -13,7 +13,8 @@
 class NavixConnection;
 namespace navixrest {
 class SubmitJobResp;
-}
+struct SchemaField;
+} // namespace navixrest
 
 // Client type of a result column. 0 marks a service type name that is not
 // recognised (and an index outside the columns).
@@ -126,6 +127,10 @@ class NavixQueryResultSet {
 
   protected:
     bool isJobTimeout(const std::string& statusJobId);
+    // Appends a column per field of the service's schema and counts them;
+    // 1 (with the record set, the failure logged under func) when out of
+    // memory.
+    int addColumns(const std::vector<navixrest::SchemaField>& schema, const char* func);
     // The body of the numeric getters: the checks (1 for a missing cell),
     // then NULL and zero for a NULL cell, else convert(cell, boolean), where
     // boolean says that the column is a BOOLEAN one.
