@@ -3,11 +3,12 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
-#include <strings.h>
 
 #include <log4cplus/logger.h>
 #include <log4cplus/loggingmacros.h>
 #include <log4cplus/loglevel.h>
+
+#include "AsciiText.h"
 
 #define NAVIX_LOG_BUFFER_SIZE 2048
 
@@ -79,7 +80,8 @@ std::string navixMaskedEntry(const std::string& entry, bool accessKey) {
     const size_t b = key.find_first_not_of(blanks);
     key = b == std::string::npos ? "" : key.substr(b, key.find_last_not_of(blanks) - b + 1);
     const char* k = key.c_str();
-    const bool secret = strcasecmp(k, "PASSWORD") == 0 || strcasecmp(k, "PWD") == 0 ||
-                        strcasecmp(k, "SK") == 0 || (accessKey && strcasecmp(k, "AK") == 0);
+    const bool secret = strcasecmpAscii(k, "PASSWORD") == 0 || strcasecmpAscii(k, "PWD") == 0 ||
+                        strcasecmpAscii(k, "SK") == 0 ||
+                        (accessKey && strcasecmpAscii(k, "AK") == 0);
     return secret ? entry.substr(0, eq + 1) + kMask : entry;
 }

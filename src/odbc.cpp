@@ -3,7 +3,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <strings.h>
 
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include <log4cplus/hierarchy.h>
 #include <log4cplus/logger.h>
 
+#include "AsciiText.h"
 #include "NavixLogging.h"
 #include "Profile.h"
 #include "resource.h"
@@ -135,14 +135,14 @@ struct ConfEntry {
 
 const DsnField* fieldFor(const char* key) {
     for (int i = 0; i < kDsnFieldCount; i++) {
-        if (strcasecmp(kDsnFields[i].key, key) == 0) return &kDsnFields[i];
+        if (strcasecmpAscii(kDsnFields[i].key, key) == 0) return &kDsnFields[i];
     }
     return NULL;
 }
 
 bool isExtraKey(const char* key) {
     for (int i = 0; i < kExtraKeyCount; i++) {
-        if (strcasecmp(kExtraKeys[i], key) == 0) return true;
+        if (strcasecmpAscii(kExtraKeys[i], key) == 0) return true;
     }
     return false;
 }
@@ -174,7 +174,7 @@ template <typename Visit> void forEachAttribute(const char* attributes, Visit vi
 
 bool keyIs(const char* key, size_t keyLength, const char* name) {
     return keyLength <= DSN_ENTRY_KEY_MAX && strlen(name) == keyLength &&
-           strncasecmp(key, name, keyLength) == 0;
+           strcasecmpAscii(std::string(key, keyLength).c_str(), name) == 0;
 }
 
 // The keys that join the extra text, in order; a later value for a key
@@ -186,7 +186,7 @@ struct ExtraPair {
 
 void putExtra(std::vector<ExtraPair>& extras, const std::string& key, const std::string& value) {
     for (ExtraPair& e : extras) {
-        if (strcasecmp(e.key.c_str(), key.c_str()) == 0) {
+        if (strcasecmpAscii(e.key.c_str(), key.c_str()) == 0) {
             e.value = value;
             return;
         }
@@ -279,8 +279,8 @@ void getConfsFromIni(HWND hDlg, const char* dsn, const char* attributes) {
         // text or be lost.
         for (const std::string& key : sectionKeys(dsn)) {
             if (fieldFor(key.c_str()) != NULL || isExtraKey(key.c_str()) ||
-                strcasecmp(key.c_str(), kAuthModeKey) == 0 ||
-                strcasecmp(key.c_str(), kDriverKey) == 0) {
+                strcasecmpAscii(key.c_str(), kAuthModeKey) == 0 ||
+                strcasecmpAscii(key.c_str(), kDriverKey) == 0) {
                 continue;
             }
             if (vornGetPrivateProfileString(dsn, key.c_str(), "", value, sizeof(value),

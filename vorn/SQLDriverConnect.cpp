@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AsciiText.h"
 #include "ClientText.h"
 #include "NavixLogging.h"
 #include "Profile.h"
@@ -18,18 +19,6 @@
 #include "navixclient.h"
 
 namespace {
-
-// Key names are ASCII; the C library's strcasecmp would follow the locale.
-bool keyEquals(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; i++) {
-        unsigned char ca = (unsigned char)a[i], cb = (unsigned char)b[i];
-        if (ca >= 'a' && ca <= 'z') ca = (unsigned char)(ca - 'a' + 'A');
-        if (cb >= 'a' && cb <= 'z') cb = (unsigned char)(cb - 'a' + 'A');
-        if (ca != cb) return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
 
 // Logs the reason of a refusal and hands it to the caller of buildConnConfs.
 int refuse(int code, char* reason, size_t reasonSize, const char* fmt, ...)
@@ -51,7 +40,7 @@ int refuse(int code, char* reason, size_t reasonSize, const char* fmt, ...) {
 const clienttext::ConnStringEntry*
 findEntry(const std::vector<const clienttext::ConnStringEntry*>& entries, const char* key) {
     for (const clienttext::ConnStringEntry* e : entries) {
-        if (keyEquals(e->key, key)) {
+        if (strcasecmpAscii(e->key.c_str(), key) == 0) {
             return e;
         }
     }

@@ -14,6 +14,7 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
+#include "AsciiText.h"
 #include "NavixLogging.h"
 
 namespace navixrest {
@@ -52,17 +53,6 @@ class CurlCallResources {
     CurlCallResources(const CurlCallResources&) = delete;
     CurlCallResources& operator=(const CurlCallResources&) = delete;
 };
-
-bool equalsIgnoreCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
 
 const char* const kMask = "****";
 
@@ -109,10 +99,11 @@ bool callbackArgsGiven(const char* func, const char* data, const void* response)
 } // namespace
 
 std::string maskHeaderForLog(const std::string& name, const std::string& value) {
-    if (equalsIgnoreCase(name, "X-Auth-Token") || equalsIgnoreCase(name, "X-Subject-Token")) {
+    if (strcasecmpAscii(name.c_str(), "X-Auth-Token") == 0 ||
+        strcasecmpAscii(name.c_str(), "X-Subject-Token") == 0) {
         return name + ":" + kMask;
     }
-    if (equalsIgnoreCase(name, "Authorization")) {
+    if (strcasecmpAscii(name.c_str(), "Authorization") == 0) {
         // The credential (access key and scope) may be shown; the signature not.
         static const std::string marker = "Signature=";
         size_t pos = value.find(marker);

@@ -117,18 +117,6 @@ int fixedColumnCount(int32_t* colCount, int32_t count) {
 // ---------------------------------------------------------------------------
 // Column descriptors and type codes
 
-int strcasecmpAscii(const char* a, const char* b) {
-    const unsigned char* p = (const unsigned char*)a;
-    const unsigned char* q = (const unsigned char*)b;
-    for (;; ++p, ++q) {
-        int x = (*p >= 'A' && *p <= 'Z') ? *p - 'A' + 'a' : *p;
-        int y = (*q >= 'A' && *q <= 'Z') ? *q - 'A' + 'a' : *q;
-        if (x == 0 || x != y) {
-            return x - y;
-        }
-    }
-}
-
 ClientTypeCode clientTypeCodeOf(const std::string& typeName) {
     if (upperAscii(typeName).find("DECIMAL") != std::string::npos) {
         return CLIENT_TYPE_DECIMAL;

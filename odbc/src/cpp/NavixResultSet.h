@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AsciiText.h"
 #include "DiagInfo.h"
 
 class NavixConnection;
@@ -37,9 +38,6 @@ enum ClientTypeCode : int32_t {
 
 // Type code of a service type name ("decimal(10,2)" -> DECIMAL, "int" -> INT).
 ClientTypeCode clientTypeCodeOf(const std::string& typeName);
-
-// ASCII case-insensitive comparison in the C locale; 0 when equal.
-int strcasecmpAscii(const char* a, const char* b);
 
 class ColumnDesc {
   public:
