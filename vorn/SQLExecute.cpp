@@ -29,7 +29,8 @@ SQLRETURN _Execute(StmtHandle* stmt) {
         return SQL_INVALID_HANDLE;
     }
     if (stmt->sqlText == NULL) {
-        // Never prepared, or the text went with SQL_CLOSE or a catalog call.
+        // Never prepared, or the text went with a refused SQLPrepare or a
+        // catalog call (SQL_CLOSE keeps it).
         return VORN_STMT_ERROR(stmt, "_Execute", SQLSTATE_SEQUENCE, "Query sql is NULL");
     }
     if (isBlankStatement(stmt->sqlText)) {
