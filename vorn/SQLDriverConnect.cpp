@@ -12,6 +12,7 @@
 #include "ClientText.h"
 #include "NavixLogging.h"
 #include "Profile.h"
+#include "SQLOdbcApi.h"
 #include "_Connect.h"
 #include "_Diag.h"
 #include "_StringCopy.h"
@@ -195,11 +196,9 @@ char* vornDupText(const SQLCHAR* text, SQLINTEGER length, int* bad) {
     // A NUL inside the length with more text behind it: reading up to the
     // NUL would run a different text than the application gave (a DELETE
     // without its WHERE clause). NULs that only pad the end lose nothing.
-    for (size_t i = n; length != SQL_NTS && i < (size_t)length; i++) {
-        if (src[i] != '\0') {
-            if (bad != NULL) *bad = VORN_TEXT_EMBEDDED_NUL;
-            return NULL;
-        }
+    if (length != SQL_NTS && _NameArgHasEmbeddedNul(src, n, (size_t)length)) {
+        if (bad != NULL) *bad = VORN_TEXT_EMBEDDED_NUL;
+        return NULL;
     }
     char* copy = (char*)malloc(n + 1);
     if (copy == NULL) {

@@ -3,12 +3,11 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include "ColumnHeader.h"
 #include "NavixLogging.h"
+#include "_Connect.h"
 #include "_Diag.h"
-#include "_StringCopy.h"
 
 void _RecordText(MsgLog* log, const char* file, int line, int severity, const char* text) {
     // Pushes to a handle without a log are dropped by msgLogPush itself.
@@ -69,18 +68,17 @@ SQLRETURN _CopyNameArg(StmtHandle* stmt, const char* func, const char* argName, 
     if (name == NULL) {
         return SQL_SUCCESS;
     }
-    const char* text = (const char*)name;
-    size_t n = length >= 0 ? strnlen(text, (size_t)length) : strlen(text);
-    if (length >= 0 && _NameArgHasEmbeddedNul(text, n, (size_t)length)) {
+    // SQL_NTS and every other negative length read up to the NUL.
+    int bad = VORN_TEXT_OK;
+    char* out = vornDupText(name, length < 0 ? SQL_NTS : length, &bad);
+    if (bad == VORN_TEXT_EMBEDDED_NUL) {
         return VORN_STMT_ERROR(stmt, func, SQLSTATE_BAD_LENGTH,
                                "%s holds a NUL character within its length %d", argName,
                                (int)length);
     }
-    char* out = (char*)malloc(n + 1);
     if (out == NULL) {
         return VORN_STMT_ERROR(stmt, func, SQLSTATE_NO_MEMORY, "SQL_ERROR %s failed.", func);
     }
-    vornCopyStringN(out, (int64_t)n + 1, text, (int64_t)n);
     *copy = out;
     return SQL_SUCCESS;
 }
