@@ -99,7 +99,8 @@ int32_t clientTypeToSqlType(int32_t clientTypeCode);
 int _FillColumnHeader(ColumnHeader* header, NavixQueryResultSet* rs, int index);
 
 // Builds the statement's header array from its result set.
-// SQL_SUCCESS, or SQL_ERROR with the reason in the statement's record.
+// SQL_SUCCESS, or SQL_ERROR with the reason in the statement's record and
+// the result released (_ReleaseResults).
 SQLRETURN _PrepareResults(StmtHandle* stmt);
 
 // Frees the headers and destroys the result set of a statement's extras.

@@ -29,7 +29,6 @@ static SQLRETURN _Columns(StmtHandle* stmt, const SQLCHAR* tableNameArg, SQLSMAL
     rc = _PrepareResults(stmt);
     if (rc != SQL_SUCCESS) {
         NAVIX_LOG(NAVIX_ERROR, "SQLColumns", "Problem preparing SQLColumns results");
-        _ReleaseResults(extras);
         return rc;
     }
     return SQL_SUCCESS;

@@ -55,7 +55,6 @@ SQLRETURN _Execute(StmtHandle* stmt) {
     if (rc != SQL_SUCCESS) {
         // _PrepareResults has put its reason into the record.
         STMT_RECORD_ERROR(stmt, "%s", "Problem preparing SQLExecute results");
-        _ReleaseResults(extras);
         return rc;
     }
     return SQL_SUCCESS;

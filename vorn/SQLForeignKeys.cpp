@@ -17,7 +17,6 @@ static SQLRETURN _ForeignKeys(StmtHandle* stmt) {
     SQLRETURN ret = _PrepareResults(stmt);
     if (ret != SQL_SUCCESS) {
         NAVIX_LOG(NAVIX_ERROR, "SQLForeignKeys", "Problem preparing DBForeignKeys results");
-        _ReleaseResults(extras);
         return ret;
     }
     return SQL_SUCCESS;

@@ -20,7 +20,6 @@ static SQLRETURN _GetTypeInfo(StmtHandle* stmt, SQLSMALLINT dataType) {
     SQLRETURN ret = _PrepareResults(stmt);
     if (ret != SQL_SUCCESS) {
         NAVIX_LOG(NAVIX_ERROR, "SQLGetTypeInfo", "Problem preparing SQLGetTypeInfo results");
-        _ReleaseResults(extras);
         return ret;
     }
     return SQL_SUCCESS;

@@ -27,7 +27,6 @@ static SQLRETURN _PrimaryKeys(StmtHandle* stmt, const SQLCHAR* tableNameArg,
     rc = _PrepareResults(stmt);
     if (rc != SQL_SUCCESS) {
         NAVIX_LOG(NAVIX_ERROR, "SQLPrimaryKeys", "Problem preparing DBPrimaryKeys results");
-        _ReleaseResults(extras);
         return rc;
     }
     return SQL_SUCCESS;

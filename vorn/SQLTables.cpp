@@ -62,7 +62,6 @@ static SQLRETURN _Tables(StmtHandle* stmt, const SQLCHAR* tableNameArg, SQLSMALL
     SQLRETURN ret = _PrepareResults(stmt);
     if (ret != SQL_SUCCESS) {
         NAVIX_LOG(NAVIX_ERROR, "SQLTables", "Problem preparing SQLTables results");
-        _ReleaseResults(extras);
         return ret;
     }
     return SQL_SUCCESS;

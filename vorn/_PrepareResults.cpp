@@ -84,10 +84,9 @@ int _FillColumnHeader(ColumnHeader* header, NavixQueryResultSet* rs, int index) 
     return 0;
 }
 
-SQLRETURN _PrepareResults(StmtHandle* stmt) {
-    if (stmt == NULL || stmt->extras == NULL) {
-        return SQL_ERROR;
-    }
+namespace {
+
+SQLRETURN buildHeaders(StmtHandle* stmt) {
     hStmtExtras* extras = stmt->extras;
     int32_t count = 0;
     // DBGetColumnCount reports a missing result set itself.
@@ -119,4 +118,18 @@ SQLRETURN _PrepareResults(StmtHandle* stmt) {
     }
     _RestoreBindings(extras);
     return SQL_SUCCESS;
+}
+
+} // namespace
+
+SQLRETURN _PrepareResults(StmtHandle* stmt) {
+    if (stmt == NULL || stmt->extras == NULL) {
+        return SQL_ERROR;
+    }
+    SQLRETURN rc = buildHeaders(stmt);
+    if (rc != SQL_SUCCESS) {
+        // Half-built headers and the result set go together.
+        _ReleaseResults(stmt->extras);
+    }
+    return rc;
 }
