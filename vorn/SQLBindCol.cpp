@@ -6,6 +6,24 @@
 #include "_Diag.h"
 #include "handles.h"
 
+namespace {
+
+const ColumnBinding kUnbound = {0, NULL, 0, NULL};
+
+// A header's four bound* fields, read and written as one binding.
+ColumnBinding bindingOf(const ColumnHeader& h) {
+    return ColumnBinding{h.boundCType, h.boundTarget, h.boundBufferLength, h.boundLenOrInd};
+}
+
+void setBinding(ColumnHeader& h, const ColumnBinding& b) {
+    h.boundCType = b.cType;
+    h.boundTarget = b.target;
+    h.boundBufferLength = b.bufferLength;
+    h.boundLenOrInd = b.lenOrInd;
+}
+
+} // namespace
+
 void _ForgetKeptBindings(hStmtExtras* extras) {
     if (extras == NULL) {
         return;
@@ -32,11 +50,7 @@ int _KeepBindings(hStmtExtras* extras) {
         return -1;
     }
     for (uint32_t i = 0; i < extras->columnCount; i++) {
-        const ColumnHeader* h = &extras->columnHeaders[i];
-        kept[i].cType = h->boundCType;
-        kept[i].target = h->boundTarget;
-        kept[i].bufferLength = h->boundBufferLength;
-        kept[i].lenOrInd = h->boundLenOrInd;
+        kept[i] = bindingOf(extras->columnHeaders[i]);
     }
     _ForgetKeptBindings(extras);
     extras->keptBindings = kept;
@@ -51,15 +65,9 @@ void _RestoreBindings(hStmtExtras* extras) {
     // Bindings of columns that the new result does not have are dropped,
     // as a new SQLBindCol of them would be refused.
     for (uint32_t i = 0; i < extras->keptCount && i < extras->columnCount; i++) {
-        const ColumnBinding* b = &extras->keptBindings[i];
-        if (b->target == NULL) {
-            continue;
+        if (extras->keptBindings[i].target != NULL) {
+            setBinding(extras->columnHeaders[i], extras->keptBindings[i]);
         }
-        ColumnHeader* h = &extras->columnHeaders[i];
-        h->boundCType = b->cType;
-        h->boundTarget = b->target;
-        h->boundBufferLength = b->bufferLength;
-        h->boundLenOrInd = b->lenOrInd;
     }
     _ForgetKeptBindings(extras);
 }
@@ -70,11 +78,7 @@ void _UnbindColumns(hStmtExtras* extras) {
         return;
     }
     for (uint32_t i = 0; i < extras->columnCount; i++) {
-        ColumnHeader* h = &extras->columnHeaders[i];
-        h->boundCType = 0;
-        h->boundTarget = NULL;
-        h->boundBufferLength = 0;
-        h->boundLenOrInd = NULL;
+        setBinding(extras->columnHeaders[i], kUnbound);
     }
 }
 
@@ -91,17 +95,13 @@ SQLRETURN unbindColumn(StmtHandle* stmt, SQLUSMALLINT column) {
         if (!VORN_COLUMN_IN_RANGE(stmt, "SQLBindCol", column)) {
             return SQL_ERROR;
         }
-        ColumnHeader* h = &extras->columnHeaders[column - 1];
-        h->boundCType = 0;
-        h->boundTarget = NULL;
-        h->boundBufferLength = 0;
-        h->boundLenOrInd = NULL;
+        setBinding(extras->columnHeaders[column - 1], kUnbound);
     } else if (column == 0) {
         return VORN_STMT_ERROR(stmt, "SQLBindCol", SQLSTATE_BAD_COLUMN,
                                "SQL_ERROR Column %d is out of range.", (int)column);
     }
     if (column <= extras->keptCount) {
-        extras->keptBindings[column - 1] = ColumnBinding{0, NULL, 0, NULL};
+        extras->keptBindings[column - 1] = kUnbound;
     }
     return SQL_SUCCESS;
 }
@@ -129,10 +129,7 @@ extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT C
     if (StrLen_or_IndPtr != NULL) {
         *StrLen_or_IndPtr = 0;
     }
-    ColumnHeader* h = &extras->columnHeaders[ColumnNumber - 1];
-    h->boundCType = TargetType;
-    h->boundTarget = TargetValuePtr;
-    h->boundBufferLength = BufferLength;
-    h->boundLenOrInd = StrLen_or_IndPtr;
+    setBinding(extras->columnHeaders[ColumnNumber - 1],
+               ColumnBinding{TargetType, TargetValuePtr, BufferLength, StrLen_or_IndPtr});
     return SQL_SUCCESS;
 }
