@@ -1,4 +1,5 @@
 #include "ColumnHeader.h"
+#include "SQLOdbcApi.h"
 #include "_Diag.h"
 #include "_StringCopy.h"
 #include "_Statement.h"
@@ -45,6 +46,6 @@ extern "C" SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT StatementHandle, SQLUSMALLI
                               "SQL_SUCCESS_WITH_INFO Column name of column %d was truncated",
                               (int)ColumnNumber);
     }
-    STMT_RECORD_SUCCESS(stmt);
+    VORN_RECORD(stmt, 0, "SQL_SUCCESS");
     return SQL_SUCCESS;
 }

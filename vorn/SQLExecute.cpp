@@ -2,6 +2,7 @@
 
 #include "NavixLogging.h"
 #include "ColumnHeader.h"
+#include "SQLOdbcApi.h"
 #include "_Diag.h"
 #include "_Statement.h"
 #include "handles.h"
@@ -54,7 +55,7 @@ SQLRETURN _Execute(StmtHandle* stmt) {
     SQLRETURN rc = _PrepareResults(stmt);
     if (rc != SQL_SUCCESS) {
         // _PrepareResults has put its reason into the record.
-        STMT_RECORD_ERROR(stmt, "%s", "Problem preparing SQLExecute results");
+        VORN_RECORD(stmt, 1, "Problem preparing SQLExecute results");
         return rc;
     }
     return SQL_SUCCESS;

@@ -9,13 +9,6 @@
 
 struct StmtHandle;
 
-// Formats into the statement's message buffer and pushes the text into its
-// message log, with the source file as module and function.
-void _RecordStmt(StmtHandle* stmt, const char* file, int line, int severity, const char* fmt, ...)
-    __attribute__((format(printf, 5, 6)));
-#define STMT_RECORD_ERROR(stmt, ...) _RecordStmt((stmt), __FILE__, __LINE__, 1, __VA_ARGS__)
-#define STMT_RECORD_SUCCESS(stmt) _RecordStmt((stmt), __FILE__, __LINE__, 0, "%s", "SQL_SUCCESS")
-
 // Stores a copy of the SQL text (textLength bytes, or up to the NUL for SQL_NTS).
 SQLRETURN _Prepare(StmtHandle* stmt, const SQLCHAR* text, SQLINTEGER textLength);
 // Runs the prepared text and builds the column headers of its result.
