@@ -38,6 +38,19 @@ static bool mapLevel(int level, log4cplus::LogLevel* out) {
 }
 
 void NavixLogging(int level, const char* file, const char* func, int line, const char* fmt, ...) {
+    char text[NAVIX_LOG_BUFFER_SIZE];
+    int head = snprintf(text, sizeof(text), "%s][", func != NULL ? func : "");
+    size_t used = head < 0 ? 0 : static_cast<size_t>(head);
+    if (used >= sizeof(text)) {
+        used = sizeof(text) - 1; // a name that fills the buffer leaves no room
+    }
+    if (fmt != NULL && used < sizeof(text) - 1) {
+        va_list args;
+        va_start(args, fmt);
+        vsnprintf(text + used, sizeof(text) - used, fmt, args);
+        va_end(args);
+    }
+
     log4cplus::LogLevel ll;
     if (!mapLevel(level, &ll)) {
         return;
@@ -45,22 +58,8 @@ void NavixLogging(int level, const char* file, const char* func, int line, const
     // Called from C-style code on every path; nothing may escape from here.
     try {
         log4cplus::Logger root = log4cplus::Logger::getRoot();
-        // The text is formatted only for an entry that is written: the
-        // per-row and per-cell calls log at DEBUG.
         if (!root.isEnabledFor(ll)) {
             return;
-        }
-        char text[NAVIX_LOG_BUFFER_SIZE];
-        int head = snprintf(text, sizeof(text), "%s][", func != NULL ? func : "");
-        size_t used = head < 0 ? 0 : static_cast<size_t>(head);
-        if (used >= sizeof(text)) {
-            used = sizeof(text) - 1; // a name that fills the buffer leaves no room
-        }
-        if (fmt != NULL && used < sizeof(text) - 1) {
-            va_list args;
-            va_start(args, fmt);
-            vsnprintf(text + used, sizeof(text) - used, fmt, args);
-            va_end(args);
         }
         log4cplus::tostringstream& stream = log4cplus::detail::get_macro_body_oss();
         stream << text;
