@@ -64,6 +64,13 @@ int resolveKeys(const char* connStr, ConnProperty* prop, char* reason, size_t re
                           "Value of %s: a braced value must end with } before the next ;",
                           e.key.c_str());
         }
+        // A server setting goes to the service with every job: it may be
+        // as long as a data-source value, and is refused, never cut, beyond.
+        if (clienttext::isServerSetting(e) && e.value.size() > CONN_MAX_TEXT) {
+            return refuse(CONN_CONF_TOO_LONG, reason, reasonSize,
+                          "Value of %s is longer than %d characters", e.key.c_str(),
+                          CONN_MAX_TEXT);
+        }
         entries.push_back(&e);
     }
     if (entries.size() > CONN_MAX_ENTRIES) {

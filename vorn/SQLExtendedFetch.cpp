@@ -1,17 +1,26 @@
 #include "_Diag.h"
 #include "_Statement.h"
 
-// One row per call: the fetch orientation and offset are not used.
+// The cursor is forward-only and one row wide: SQL_FETCH_NEXT fetches the
+// next row; every other direction is refused and leaves the cursor where it
+// is.
 extern "C" SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT StatementHandle,
                                               SQLUSMALLINT FetchOrientation, SQLLEN FetchOffset,
                                               SQLULEN* RowCountPtr, SQLUSMALLINT* RowStatusArray) {
     VORN_ENTER(Stmt, stmt, StatementHandle);
-    SQLRETURN rc = _Fetch(stmt);
-    if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
-        if (RowCountPtr != NULL) *RowCountPtr = 1;
-        if (RowStatusArray != NULL) RowStatusArray[0] = SQL_ROW_SUCCESS;
-    } else if (rc == SQL_NO_DATA) {
-        if (RowCountPtr != NULL) *RowCountPtr = 0;
+    SQLRETURN rc;
+    if (FetchOrientation != SQL_FETCH_NEXT) {
+        rc = _FetchedRows(stmt, VORN_STMT_ERROR(stmt, "SQLExtendedFetch", SQLSTATE_FETCH_TYPE,
+                                                "SQL_ERROR Fetch type out of range: %u",
+                                                (unsigned)FetchOrientation));
+    } else {
+        rc = _Fetch(stmt);
+    }
+    if (RowCountPtr != NULL) {
+        *RowCountPtr = SQL_SUCCEEDED(rc) ? 1 : 0;
+    }
+    if (RowStatusArray != NULL && SQL_SUCCEEDED(rc)) {
+        RowStatusArray[0] = SQL_ROW_SUCCESS;
     }
     return rc;
 }

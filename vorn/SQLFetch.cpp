@@ -5,7 +5,7 @@
 #include "handles.h"
 #include "navixclient.h"
 
-SQLRETURN _Fetch(StmtHandle* stmt) {
+static SQLRETURN fetchRow(StmtHandle* stmt) {
     hStmtExtras* extras = stmt->extras;
     // The row changes (or ends): nothing of the last one is current any more.
     _EndPartRead(extras);
@@ -46,6 +46,18 @@ SQLRETURN _Fetch(StmtHandle* stmt) {
         stmt->msgLog->on = 1;
     }
     return cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
+}
+
+SQLRETURN _FetchedRows(StmtHandle* stmt, SQLRETURN rc) {
+    SQLULEN* fetched = stmt->extras->rowsFetched;
+    if (fetched != NULL) {
+        *fetched = SQL_SUCCEEDED(rc) ? 1 : 0;
+    }
+    return rc;
+}
+
+SQLRETURN _Fetch(StmtHandle* stmt) {
+    return _FetchedRows(stmt, fetchRow(stmt));
 }
 
 extern "C" SQLRETURN SQL_API SQLFetch(SQLHSTMT StatementHandle) {

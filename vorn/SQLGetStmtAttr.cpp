@@ -6,10 +6,10 @@
 #include "handles.h"
 
 // The driver has no descriptors of its own: the four descriptor handles of a
-// statement are answered with the statement handle itself. Nothing else can
-// be read.
+// statement are answered with the statement handle itself; besides them only
+// SQL_ATTR_ROWS_FETCHED_PTR can be read.
 SQLRETURN _GetStmtAttr(StmtHandle* stmt, SQLINTEGER attribute, SQLPOINTER valuePtr) {
-    if (stmt == NULL) {
+    if (stmt == NULL || stmt->extras == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "_GetStmtAttr", "hStmt is SQL_INVALID_HANDLEd");
         return SQL_INVALID_HANDLE;
     }
@@ -23,6 +23,11 @@ SQLRETURN _GetStmtAttr(StmtHandle* stmt, SQLINTEGER attribute, SQLPOINTER valueP
         if (valuePtr != NULL) {
             SQLHDESC desc = (SQLHDESC)stmt;
             memcpy(valuePtr, &desc, sizeof(desc));
+        }
+        return SQL_SUCCESS;
+    case SQL_ATTR_ROWS_FETCHED_PTR:
+        if (valuePtr != NULL) {
+            memcpy(valuePtr, &stmt->extras->rowsFetched, sizeof(stmt->extras->rowsFetched));
         }
         return SQL_SUCCESS;
     default:

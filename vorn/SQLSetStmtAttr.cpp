@@ -3,16 +3,17 @@
 #include "_Diag.h"
 #include "handles.h"
 
-// Only SQL_ATTR_ROWS_FETCHED_PTR is accepted, without effect; nothing is
-// stored.
+// Only SQL_ATTR_ROWS_FETCHED_PTR is accepted: the fetches write the rows
+// they fetched where it points; NULL stops that.
 SQLRETURN _SetStmtAttr(StmtHandle* stmt, SQLINTEGER attribute, SQLPOINTER value) {
-    if (stmt == NULL) {
+    if (stmt == NULL || stmt->extras == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "_SetStmtAttr", "hStmt is SQL_INVALID_HANDLE");
         return SQL_INVALID_HANDLE;
     }
     NAVIX_LOG(NAVIX_DEBUG, "_SetStmtAttr", "hStmt = $%08lX, Attribute = %d, value = %d",
               VORN_HVAL(stmt), (int)attribute, (int)(intptr_t)value);
     if (attribute == SQL_ATTR_ROWS_FETCHED_PTR) {
+        stmt->extras->rowsFetched = static_cast<SQLULEN*>(value);
         return SQL_SUCCESS;
     }
     bool known = attribute == SQL_ATTR_CURSOR_SENSITIVITY ||

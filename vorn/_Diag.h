@@ -46,6 +46,7 @@
 #define SQLSTATE_BAD_LENGTH "HY090"      // invalid string or buffer length
 #define SQLSTATE_BAD_ATTR "HY092"        // invalid attribute/option identifier
 #define SQLSTATE_BAD_INFO_TYPE "HY096"   // information type out of range
+#define SQLSTATE_FETCH_TYPE "HY106"      // fetch type out of range
 #define SQLSTATE_NOT_IMPLEMENTED "HYC00" // optional feature not implemented
 
 // The record as a new handle has it: no diagnostic (SQLGetDiagRec answers

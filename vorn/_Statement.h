@@ -18,8 +18,13 @@ SQLRETURN _ColAttribute(StmtHandle* stmt, SQLUSMALLINT columnNumber, SQLUSMALLIN
                         SQLPOINTER characterAttribute, SQLSMALLINT bufferLength,
                         SQLSMALLINT* stringLength, SQLLEN* numericAttribute);
 
-// Advances the result and fills the bound columns.
+// Advances the result and fills the bound columns; writes the rows fetched
+// (1 after a row, 0 at the end or on an error) where SQL_ATTR_ROWS_FETCHED_PTR
+// points.
 SQLRETURN _Fetch(StmtHandle* stmt);
+// Writes the rows that a fetch returning `rc` fetched where the application
+// asked for them (SQL_ATTR_ROWS_FETCHED_PTR), and returns rc.
+SQLRETURN _FetchedRows(StmtHandle* stmt, SQLRETURN rc);
 
 // SQLGetData: converts column `column` (1-based) of the current row to
 // `cType`; a text too long for the buffer goes out in parts over several

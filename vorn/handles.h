@@ -59,6 +59,7 @@ struct hStmtExtras {
     uint32_t partColumn;         // column SQLGetData handed out last (1-based); 0 none
     ColumnBinding* keptBindings; // owned; the bindings SQL_CLOSE kept for the next result
     uint32_t keptCount;          // entries in keptBindings
+    SQLULEN* rowsFetched;        // SQL_ATTR_ROWS_FETCHED_PTR; NULL when not set
 };
 
 struct StmtHandle {

@@ -181,6 +181,56 @@ std::string identityRefusalReason(int32_t httpStatus, const std::string& body) {
     return reason.empty() ? text : text + ": " + reason;
 }
 
+std::string hostProblem(const std::string& hostPort) {
+    if (hostPort.empty() || hostPort.find_first_of("/@?#\\ ") != std::string::npos ||
+        hasControlCharacter(hostPort)) {
+        return "is not host[:port]";
+    }
+    // The port follows the last ":" unless that one is inside an IPv6 address.
+    std::string host = hostPort;
+    std::string port;
+    const size_t colon = hostPort.rfind(':');
+    if (colon != std::string::npos && hostPort.find(']', colon) == std::string::npos) {
+        host = hostPort.substr(0, colon);
+        port = hostPort.substr(colon + 1);
+        if (port.empty()) return "is not host[:port]";
+    }
+    // libcurl's own reading of a host and a port.
+    CURLU* url = curl_url();
+    if (url == nullptr) return "cannot be checked";
+    const bool bad = host.empty() || curl_url_set(url, CURLUPART_HOST, host.c_str(), 0) != CURLUE_OK ||
+                     (!port.empty() && curl_url_set(url, CURLUPART_PORT, port.c_str(), 0) != CURLUE_OK);
+    curl_url_cleanup(url);
+    return bad ? "is not host[:port]" : "";
+}
+
+std::string settingProblem(const RestApiConf& conf) {
+    for (char c : conf.region) {
+        const bool letterOrDigit =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!letterOrDigit && c != '-' && c != '.') {
+            return "Value of REGION may hold only letters, digits, \"-\" and \".\"";
+        }
+    }
+    if (!conf.endpoint.empty()) {
+        const std::string problem = hostProblem(conf.endpoint);
+        if (!problem.empty()) return "Value of HOST " + problem;
+    }
+    if (hasControlCharacter(conf.ak)) return "Value of AK holds a control character";
+    if (hasControlCharacter(conf.projectId)) return "Value of PROJECTID holds a control character";
+    if (isDotSegment(conf.projectId)) {
+        return "Value of PROJECTID cannot be \".\" or \"..\": no name in a request path can";
+    }
+    if (conf.authMode != AUTH_MODE_AKSK) {
+        const char* identityHost = std::getenv("VORN_IDENTITY_HOST");
+        if (identityHost != nullptr && identityHost[0] != '\0') {
+            const std::string problem = hostProblem(identityHost);
+            if (!problem.empty()) return "VORN_IDENTITY_HOST " + problem;
+        }
+    }
+    return std::string();
+}
+
 RestApiProxy::RestApiProxy() : tokenExpiry(0), tokenLifetimeMs(0), authMode(0) {}
 
 RestApiProxy::RestApiProxy(const std::string& proxyText)
@@ -206,12 +256,25 @@ int RestApiProxy::init(const RestApiConf& conf, CallError* error) {
             return CURLE_SSL_CACERT_BADFILE;
         }
     }
+    // Checked before any URL or header is built from them.
+    const std::string refused = settingProblem(conf);
+    if (!refused.empty()) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::init", "%s", refused.c_str());
+        if (error != nullptr) {
+            error->kind = CallError::SETTING;
+            error->code = 0;
+            error->text = refused;
+        }
+        return kRefusedSetting;
+    }
     httpClient.caFile = conf.caFile;
     identityUrl = "https://" + identityServiceHost(conf.region) + "/v3/auth/tokens";
     endpoint = conf.endpoint.empty() ? defaultServiceHost(conf.region) : conf.endpoint;
     region = conf.region;
     projectId = conf.projectId;
-    baseUrl = "https://" + endpoint + "/v1.0/" + projectId;
+    // The project is one path segment whatever it holds.
+    projectPath = "/v1.0/" + encodePathSegment(projectId);
+    baseUrl = "https://" + endpoint + projectPath;
     // The four values are escaped, so the body stays valid JSON whatever
     // quotes or backslashes a user name or password holds.
     tokenRequestBody =
@@ -251,8 +314,10 @@ int RestApiProxy::getToken(CallError* error) {
         failure.host = hostOfUrl(identityUrl);
         return ret;
     }
+    // Only a success answer logs in: a token beside an error status is none.
     HeaderMap::const_iterator it = response.headers.find("X-Subject-Token");
-    if (it == response.headers.end() || it->second.empty()) {
+    const bool success = response.httpCode == 200 || response.httpCode == 201;
+    if (!success || it == response.headers.end() || it->second.empty()) {
         NAVIX_LOG(NAVIX_ERROR, func,
                   "No X-Subject-Token in the identity answer, HTTP code: %d, body: %s",
                   response.httpCode, response.body.c_str());
@@ -264,7 +329,11 @@ int RestApiProxy::getToken(CallError* error) {
     }
     int64_t expiry = 0;
     std::string problem;
-    if (!readTokenExpiry(response.body, expiry, problem)) {
+    if (hasControlCharacter(it->second)) {
+        // It goes into the header of every request.
+        problem = "X-Subject-Token holds a control character";
+    }
+    if (!problem.empty() || !readTokenExpiry(response.body, expiry, problem)) {
         failure.kind = CallError::UNREADABLE;
         failure.code = kUnreadableAnswer;
         failure.text = problem;
@@ -310,7 +379,7 @@ int RestApiProxy::signRequest(RestReq& request) {
     const std::string resource = question == std::string::npos ? path : path.substr(0, question);
     const std::string query =
         question == std::string::npos ? std::string() : path.substr(question + 1);
-    const std::string canonicalUri = "/v1.0/" + projectId + resource;
+    const std::string canonicalUri = projectPath + resource;
 
     const time_t now = std::time(nullptr);
     struct tm utc = {};
@@ -328,6 +397,13 @@ int RestApiProxy::signRequest(RestReq& request) {
 }
 
 int RestApiProxy::call(RestReq& request, RestResp& response) {
+    if (!request.refusal.empty()) {
+        NAVIX_LOG(NAVIX_ERROR, "navixrest::RestApiProxy::call", "%s", request.refusal.c_str());
+        response.error.kind = CallError::SETTING;
+        response.error.code = 0;
+        response.error.text = request.refusal;
+        return kRefusedSetting;
+    }
     request.httpReq.headers["Content-Type"] = "application/json";
     if (authMode == AUTH_MODE_AKSK) {
         request.httpReq.headers["X-Project-Id"] = projectId;

@@ -47,6 +47,20 @@ std::string jsonEscape(const std::string& text);
 // What RestApiProxy::call and getToken return for a 200/201 answer whose
 // body cannot be read (CallError::UNREADABLE).
 const int kUnreadableAnswer = -2;
+// What RestApiProxy::init and call return for a setting or name that cannot
+// go into a URL or a header (CallError::SETTING); nothing is sent.
+const int kRefusedSetting = -3;
+
+// Why a host[:port] (HOST, VORN_IDENTITY_HOST) cannot be the host of a URL,
+// or "" when it can: it must be one host name or address, with an optional
+// port, and nothing else ("/", "@", "?", "#", blanks or control characters
+// would move the request to another host or path).
+std::string hostProblem(const std::string& hostPort);
+// Why the connection's settings cannot be sent, naming the key, or "" when
+// they can: REGION is a host-name part (letters, digits, "-" and "."), HOST
+// a host[:port], AK, REGION and PROJECTID go into headers without control
+// characters, and PROJECTID is no dot segment.
+std::string settingProblem(const RestApiConf& conf);
 
 // Whether a token must be renewed before a request goes out: when less than
 // a minute of its life remains, or less than half of it for a token that
@@ -73,6 +87,7 @@ class RestApiProxy {
     std::string endpoint;
     std::string region;
     std::string projectId;
+    std::string projectPath; // "/v1.0/" and the encoded project id
 
     RestApiProxy();
     explicit RestApiProxy(const std::string& proxyText);

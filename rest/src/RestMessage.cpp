@@ -60,11 +60,6 @@ int SubmitJobReq::getMethod() const {
     return HTTP_METHOD_POST;
 }
 
-namespace {
-
-// One path segment with every byte but the unreserved ones (A-Z a-z 0-9 - . _ ~)
-// written as %XX, so that a name holding "/", "?", "#", "%" or a blank stays
-// one segment and the URL stays valid. UTF-8 names are encoded byte by byte.
 std::string encodePathSegment(const std::string& text) {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
@@ -83,7 +78,12 @@ std::string encodePathSegment(const std::string& text) {
     return out;
 }
 
-} // namespace
+bool hasControlCharacter(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    }
+    return false;
+}
 
 // The job id comes from the service's answer: encoded, it stays one path
 // segment whatever it holds, so it can never change the path or the query
@@ -108,6 +108,14 @@ int GetJobResuleReq::getMethod() const {
 // The signature covers the path as sent, so the encoded names are what the
 // service checks it against.
 GetDescribeTableReq::GetDescribeTableReq(const std::string& database, const std::string& table) {
+    // Encoded or not, a dot segment would take the request to another path.
+    const bool badTable = isDotSegment(table);
+    if (badTable || isDotSegment(database)) {
+        refusal = std::string(badTable ? "Table name \"" : "Database name \"") +
+                  (badTable ? table : database) +
+                  "\" cannot be described: \".\" and \"..\" are no names in a request path";
+        return;
+    }
     httpReq.url =
         "/databases/" + encodePathSegment(database) + "/tables/" + encodePathSegment(table);
 }
@@ -201,6 +209,9 @@ const int kMaxJsonDepth = 64;
 // JSON string reads as it.
 const std::string kArrayMark("\xFE", 1);
 
+// And what an object's node holds.
+const std::string kObjectMark("\xFD", 1);
+
 bool isArray(const pt::ptree& node) {
     return node.data() == kArrayMark;
 }
@@ -210,6 +221,20 @@ bool isArray(const pt::ptree& node) {
 std::string cellOf(const pt::ptree& node) {
     if (node.data() == kNullCell) return std::string(kNullCell);
     return answerText(node);
+}
+
+// The text of a cell of a result row. A nested array or object is no value
+// that a column can hold: an empty text for it would be a wrong value, so
+// the page cannot be read.
+std::string rowCellOf(const pt::ptree& node, size_t row, size_t column) {
+    if (node.data() == kArrayMark || node.data() == kObjectMark) {
+        throw pt::ptree_bad_data("row " + std::to_string(row) + ", column " +
+                                     std::to_string(column) + " is a JSON " +
+                                     (node.data() == kArrayMark ? "array" : "object") +
+                                     ", not a value",
+                                 std::string());
+    }
+    return cellOf(node);
 }
 
 std::string cellOf(const pt::ptree& obj, const char* key) {
@@ -227,6 +252,10 @@ class MarkingCallbacks : public pt::json_parser::detail::standard_callbacks<pt::
     void on_begin_array() {
         standard_callbacks::on_begin_array();
         current_value() = kArrayMark;
+    }
+    void on_begin_object() {
+        standard_callbacks::on_begin_object();
+        current_value() = kObjectMark;
     }
 };
 
@@ -325,7 +354,7 @@ void readAnswerJson(const std::string& text, pt::ptree& root) {
 std::string answerText(const pt::ptree& node) {
     const std::string& data = node.data();
     if (data == kNullCell) return "null";
-    if (data == kArrayMark) return std::string();
+    if (data == kArrayMark || data == kObjectMark) return std::string();
     return data;
 }
 
@@ -368,7 +397,7 @@ void parseRows(const pt::ptree& node, ResultRows& rows) {
         ResultRow row;
         for (pt::ptree::const_iterator cell = it->second.begin(); cell != it->second.end();
              ++cell) {
-            row.push_back(cellOf(cell->second));
+            row.push_back(rowCellOf(cell->second, rows.size() + 1, row.size() + 1));
         }
         rows.push_back(std::move(row));
     }

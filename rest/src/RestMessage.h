@@ -62,11 +62,29 @@ struct CallError {
     CallError() : kind(NONE), code(0) {}
 };
 
+// One path segment with every byte but the unreserved ones (A-Z a-z 0-9 - . _ ~)
+// written as %XX, so that a name holding "/", "?", "#", "%" or a blank stays
+// one segment and the URL stays valid. UTF-8 names are encoded byte by byte.
+std::string encodePathSegment(const std::string& text);
+
+// "." and "..": path segments that a server resolves instead of reading them
+// as a name, even percent-encoded; no name of a request path may be one.
+inline bool isDotSegment(const std::string& text) {
+    return text == "." || text == "..";
+}
+
+// Whether a text holds a byte below 0x20 or DEL: HTTP has no escape for
+// them, so such a text can be no header value.
+bool hasControlCharacter(const std::string& text);
+
 // Requests are built on the caller's stack and destroyed as the class they
 // were created as; the subclasses add no members.
 class RestReq {
   public:
     HttpReq httpReq;
+    // Why the request cannot be sent (a name that no path may hold); empty
+    // when it can. RestApiProxy::call sends nothing for such a request.
+    std::string refusal;
 
     RestReq();
     ~RestReq();

@@ -839,11 +839,19 @@ TEST_P(ClientIT, EveryFailedCallLeavesARecordThatSaysWhy) {
 // never "no more rows" after part of the result. The pages are asked for as
 // for a whole result.
 TEST_P(ClientIT, ShortResultFailsTheFetch) {
-    auto page = [](const std::string& rowCount, const std::string& rows) {
+    auto page = [](const std::string& rowCount, const std::string& rows,
+                   const std::string& schema = R"([{"id":"INT"}])") {
         return "\"match\":\"result\",\"kind\":\"status\",\"status\":200,\"body\":" +
                emuJsonString(R"({"is_success":true,"message":"","job_id":"j","job_type":"QUERY",)"
                              R"("input_size":0,"row_count":)" +
-                             rowCount + R"(,"schema":[{"id":"INT"}],"rows":)" + rows + "}");
+                             rowCount + R"(,"schema":)" + schema + R"(,"rows":)" + rows + "}");
+    };
+    // n single-cell rows (or one row of n columns), and n INT columns.
+    auto many = [](int n, const char* each) {
+        std::string out = "[";
+        for (int i = 0; i < n; ++i)
+            out += std::string(i > 0 ? "," : "") + each;
+        return out + "]";
     };
     const struct Row {
         const char* name;
@@ -876,7 +884,22 @@ TEST_P(ClientIT, ShortResultFailsTheFetch) {
          1,
          {page("0", "[[1],[2]]")},
          0,
-         "the first page holds 2 rows but a row count of 0"},
+         "page 1 holds 2 rows but the row count of 0 leaves room for 0"},
+        {"first page with more rows than its count",
+         1,
+         {page("1", "[[1],[2],[3]]")},
+         0,
+         "page 1 holds 3 rows but the row count of 1 leaves room for 1"},
+        {"later page with more rows than remain",
+         2,
+         {page("250", many(151, "[7]"))},
+         100,
+         "page 2 holds 151 rows but the row count of 250 leaves room for 150"},
+        {"more columns than ODBC counts",
+         1,
+         {page("1", "[" + many(32768, "1") + "]", many(32768, R"({"c":"INT"})"))},
+         0,
+         "the result has 32768 columns, more than 32767 that ODBC can count"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);

@@ -492,7 +492,7 @@ class LocalStatements : public ::testing::Test {
     }
 };
 
-TEST_F(LocalStatements, UseStoresTheLastWordAfterPreparation) {
+TEST_F(LocalStatements, UseTakesExactlyOneName) {
     EXPECT_EQ(0, exec("use sales"));
     EXPECT_EQ("sales", conn.database());
     ASSERT_NE(nullptr, rs);
@@ -501,10 +501,44 @@ TEST_F(LocalStatements, UseStoresTheLastWordAfterPreparation) {
     EXPECT_STREQ("VKL ODBC Success.", rec.message);
     EXPECT_EQ(2, DBFetch(rs));
 
-    EXPECT_EQ(0, exec("  \t USE other \"db\";\n"));
-    EXPECT_EQ("`db`", conn.database());
-    EXPECT_EQ(0, exec("Use x;;"));
-    EXPECT_EQ("x;", conn.database());
+    // Rows: statement -> the database it switches to, or nullptr for a
+    // refusal that leaves the database as it was.
+    const struct {
+        const char* sql;
+        const char* database;
+    } rows[] = {
+        {"  \t USE other;\n", "other"},
+        {"Use x;;", "x"}, // the statement's own last ";" goes first
+        {"USE db2 ; -- note", "db2"},
+        {"USE `db2`", "db2"},
+        {"USE \"db2\"", "db2"},
+        {"USE \"a\"\"b\"", "a\"b"},
+        {"USE `a``b`", "a`b"},
+        {"USE db2; drop table numbers", nullptr},
+        {"USE db2 db1", nullptr},
+        {"USE other \"db\"", nullptr},
+        {"USE `db2`x", nullptr},
+        {"USE 'db2'", nullptr},
+        {"USE `db2", nullptr},
+        {"USE ``", nullptr},
+        {"USE ;", nullptr},
+        {"USE db2;;;", nullptr},
+        {"USE ..", nullptr},
+        {"USE `.`", nullptr},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.sql);
+        conn.setDatabase("before");
+        if (r.database == nullptr) {
+            EXPECT_EQ(1, exec(r.sql));
+            EXPECT_EQ("before", conn.database());
+            EXPECT_STREQ("01000", rec.sqlState);
+            EXPECT_STREQ("VKL ODBC Invalid SQL syntax.", rec.message);
+        } else {
+            EXPECT_EQ(0, exec(r.sql));
+            EXPECT_EQ(r.database, conn.database());
+        }
+    }
     EXPECT_STREQ("", conn.connProperty.DATABASE); // the record keeps the connect-time value
 }
 
@@ -522,8 +556,8 @@ TEST_F(LocalStatements, CommentsAreNoPartOfTheArgument) {
         {"use db2\t-- note", "db2", nullptr},
         {"use db2 --", "db2", nullptr},
         {"use db2 /* unterminated", "db2", nullptr},
-        {"use `db--2` -- note", "`db--2`", nullptr},
-        {"use \"db /*2*/\"", "/*2*/`", nullptr}, // the name after the last blank, as ever
+        {"use `db--2` -- note", "db--2", nullptr},
+        {"use \"db /*2*/\"", "db /*2*/", nullptr},
         {"set vkl.a=1 -- note", nullptr, "vkl.a=1"},
         {"set vkl.b=2 /* was 3 */", nullptr, "vkl.b=2"},
         {"set vkl.c=3 -- a=b", nullptr, "vkl.c=3"},

@@ -158,7 +158,7 @@ TEST_F(StmtAttrTest, OtherReadsFail) {
     for (int a = 10; a <= 12; a++)
         quiet.push_back(a);
     for (int a = 14; a <= 27; a++)
-        quiet.push_back(a);
+        if (a != SQL_ATTR_ROWS_FETCHED_PTR) quiet.push_back(a);
     for (int attr : quiet) {
         clearLog();
         SQLULEN value = 99;

@@ -230,8 +230,10 @@ TEST(BuildConnConfs, WhatDoesNotFitIsRefusedNeverCut) {
         {entries32, CONN_CONF_OK, ""},
         {"vkl.extra=1;" + entries32, CONN_CONF_TOO_LONG,
          "Connection string has more than 32 entries"},
-        // A server setting is not a data-source key: the client takes it whole.
-        {head + "p;vkl.long=" + std::string(1000, 'v'), CONN_CONF_OK, ""},
+        // A server setting is no data-source key, but it is not sent longer.
+        {head + "p;vkl.long=" + std::string(1000, 'v'), CONN_CONF_TOO_LONG,
+         "Value of vkl.long is longer than 256 characters"},
+        {head + "p;vkl.fits=" + std::string(256, 'v'), CONN_CONF_OK, ""},
         {std::string(300, 'K') + "=x;" + head + "p", CONN_CONF_OK, ""},
         // A brace left open would swallow the entries after it.
         {head + "p;PWD={a;HOST=evil", CONN_CONF_REFUSED,

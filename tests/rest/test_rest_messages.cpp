@@ -207,7 +207,7 @@ TEST(SubmitJobRespParse, OddSchemaAndRowElements) {
     SubmitJobResp r;
     parse(r, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"",
                  "schema":[{"a":"INT"},{},"plain",{"b":"STRING"},{"c":null},{"d":[1]}],
-                 "rows":[[1,[2,3],{"k":"v"}],[]]})");
+                 "rows":[[1,null,"x"],[]]})");
     ASSERT_EQ(6u, r.schema.size());
     EXPECT_EQ("a", r.schema[0].name);
     EXPECT_EQ("", r.schema[1].name);
@@ -217,8 +217,18 @@ TEST(SubmitJobRespParse, OddSchemaAndRowElements) {
     EXPECT_EQ("null", r.schema[4].type); // a type name, not a cell
     EXPECT_EQ("", r.schema[5].type);
     ASSERT_EQ(2u, r.rows.size());
-    EXPECT_EQ((ResultRow{"1", "", ""}), r.rows[0]);
+    EXPECT_EQ((ResultRow{"1", std::string(kNullCell), "x"}), r.rows[0]);
     EXPECT_TRUE(r.rows[1].empty());
+    // A cell that is an array or an object holds no value: the page is
+    // unreadable, never a row with an empty text in its place.
+    for (const char* rows : {"[[1,[2,3]]]", "[[1],[{\"k\":\"v\"}]]", "[[{}]]"}) {
+        SubmitJobResp bad;
+        bad.httpResp.body =
+            std::string(R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","rows":)") +
+            rows + "}";
+        EXPECT_FALSE(bad.parseSuccessRes()) << rows;
+        EXPECT_NE(std::string::npos, bad.error.text.find("is a JSON ")) << bad.error.text;
+    }
 }
 
 // Only the cells of a result (rows, and the described columns' texts, which
@@ -475,14 +485,15 @@ TEST(JsonNesting, DeepBodyIsRefusedWithoutExhaustingTheStack) {
     EXPECT_TRUE(log.contains("navixrest::SubmitJobResp::parseSuccessRes][Parser json error, "));
 
     // Brackets inside strings (after an escaped quote too) do not count, and
-    // a cell nested a few levels is still read.
+    // a member nested a few levels is still read past.
     SubmitJobResp ok;
     parse(ok, "{\"job_id\":\"j\",\"job_type\":\"QUERY\",\"is_success\":true,\"message\":\"\\\"" +
-                  std::string(200, '[') + "\",\"rows\":[[1,[[[[[[[[[[2]]]]]]]]]]]]}");
+                  std::string(200, '[') +
+                  "\",\"extra\":[[[[[[[[[[2]]]]]]]]]],\"rows\":[[1,2]]}");
     EXPECT_EQ("j", ok.job_id);
     EXPECT_EQ("\"" + std::string(200, '['), ok.message);
     ASSERT_EQ(1u, ok.rows.size());
-    EXPECT_EQ((ResultRow{"1", ""}), ok.rows[0]);
+    EXPECT_EQ((ResultRow{"1", "2"}), ok.rows[0]);
 }
 
 // A success status whose body cannot be read is a failure of the parse, with

@@ -1,6 +1,7 @@
 #include "CellConvert.h"
 
 #include <limits.h>
+#include <stdio.h>
 #include <string.h>
 #include <time.h>
 
@@ -559,11 +560,14 @@ int formatTimestampCell(std::string_view cell, char (&stamp)[CELL_STAMP_SIZE]) {
     if (!localTimeOfCell(cell, &lt)) {
         return -1;
     }
-    size_t n = strftime(stamp, sizeof(stamp), "%Y-%m-%d %H:%M:%S", &lt);
-    if (n == 0) {
+    // ODBC's text form pads the year to four digits (strftime's %Y does not).
+    int n = snprintf(stamp, sizeof(stamp), "%04lld-%02d-%02d %02d:%02d:%02d",
+                     (long long)lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday, lt.tm_hour,
+                     lt.tm_min, lt.tm_sec);
+    if (n <= 0 || (size_t)n >= sizeof(stamp)) {
         return -1;
     }
-    return (int)n;
+    return n;
 }
 
 CellStatus cellText(const std::string& cell, int32_t type, bool ansi,

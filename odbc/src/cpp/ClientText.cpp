@@ -1,6 +1,8 @@
 // Statement-text helpers of the query client.
 #include "ClientText.h"
 
+#include "RestMessage.h"
+
 namespace clienttext {
 
 namespace {
@@ -132,6 +134,89 @@ std::string withoutComments(const std::string& text) {
         }
     });
     return trimmed(out);
+}
+
+bool useStatementName(const std::string& argument, std::string* name) {
+    struct Run {
+        Part part;
+        size_t begin;
+        size_t end;
+    };
+    std::vector<Run> runs;
+    forEachPart(argument, [&](Part part, size_t begin, size_t end) {
+        // A doubled backtick ends one backtick run and opens the next: one name.
+        if (part == Part::BACKTICK_NAME && !runs.empty() &&
+            runs.back().part == Part::BACKTICK_NAME && runs.back().end == begin) {
+            runs.back().end = end;
+            return;
+        }
+        runs.push_back(Run{part, begin, end});
+    });
+    std::string value;
+    bool named = false;   // a whole name has been read
+    bool inWord = false;  // a bare name is being read
+    bool finished = false; // the ";" after the name has been read
+    for (const Run& run : runs) {
+        if (run.part == Part::COMMENT) {
+            named = named || inWord;
+            inWord = false;
+            continue;
+        }
+        if (run.part == Part::LITERAL) {
+            return false;
+        }
+        if (run.part == Part::QUOTED_NAME || run.part == Part::BACKTICK_NAME) {
+            if (named || inWord || finished) {
+                return false;
+            }
+            const char quote = argument[run.begin];
+            bool closed = false;
+            for (size_t i = run.begin + 1; i < run.end && !closed; ++i) {
+                if (argument[i] != quote) {
+                    value += argument[i];
+                } else if (i + 1 < run.end && argument[i + 1] == quote) {
+                    value += quote;
+                    ++i;
+                } else {
+                    closed = true;
+                }
+            }
+            if (!closed) {
+                return false;
+            }
+            named = true;
+            continue;
+        }
+        for (size_t i = run.begin; i < run.end; ++i) {
+            const char c = argument[i];
+            if (strchr(kWhiteSpace, c) != NULL) {
+                named = named || inWord;
+                inWord = false;
+            } else if (c == ';') {
+                named = named || inWord;
+                inWord = false;
+                if (!named || finished) {
+                    return false;
+                }
+                finished = true;
+            } else if (named || finished) {
+                return false;
+            } else {
+                value += c;
+                inWord = true;
+            }
+        }
+    }
+    named = named || inWord;
+    if (!named || value.empty() || navixrest::isDotSegment(value)) {
+        return false;
+    }
+    *name = value;
+    return true;
+}
+
+bool isServerSetting(const ConnStringEntry& entry) {
+    return entry.text.size() >= 4 && lowerAscii(entry.text.substr(0, 4)) == "vkl.";
 }
 
 std::vector<ConnStringEntry> splitConnectionString(const std::string& text) {

@@ -60,6 +60,14 @@ std::string backtickIdentifierQuotes(const std::string& text);
 // argument from.
 std::string withoutComments(const std::string& text);
 
+// The database name of a USE statement, read from the text after the
+// keyword: exactly one name, bare or in backticks or double quotes (a doubled
+// quote inside stands for one), with blanks and comments around it and at
+// most one ";" after it. False for anything else (no name, two names, a
+// second statement, an unclosed quote) and for "." and "..", which no
+// request path may hold.
+bool useStatementName(const std::string& argument, std::string* name);
+
 // One entry of a connection string in ODBC's grammar: the key is the text
 // before the first "=", the value everything after it up to the next ";"; a
 // value in braces may hold ";" and "=", "}}" in it stands for "}", and the
@@ -77,6 +85,10 @@ struct ConnStringEntry {
     // next ";" (that text is not part of the value).
     bool malformed;
 };
+
+// Whether an entry is a server setting: its text begins with "vkl." in any
+// case (an entry shorter than that never is).
+bool isServerSetting(const ConnStringEntry& entry);
 
 // The entries of a connection string, in order; adjacent separators give
 // empty entries, as does a trailing ";".

@@ -37,8 +37,14 @@ bool proxyRequested(const std::string& useProxy) {
     return strtol(useProxy.c_str(), NULL, 10) == 1;
 }
 
-// One entry as the log shows it: secrets masked (navixMaskedEntry).
+// One entry as the log shows it: secrets masked (navixMaskedEntry). A brace
+// left open runs to the end of the string and swallows the entries after it,
+// secrets among them, so such a value is masked whatever its key (as is a
+// braced value with text after its closing brace).
 std::string maskEntry(const ConnStringEntry& entry) {
+    if (entry.braced && entry.malformed) {
+        return entry.key + "=****";
+    }
     return navixMaskedEntry(entry.text);
 }
 
@@ -91,7 +97,7 @@ void NavixConnection::parseConnConf(const std::string& connStr) {
         }
         NAVIX_LOG(NAVIX_DEBUG, "NavixConnection::parseConnConf", "Conn conf: %s",
                   maskEntry(entry).c_str());
-        if (entry.text.size() >= 4 && lowerAscii(entry.text.substr(0, 4)) == "vkl.") {
+        if (clienttext::isServerSetting(entry)) {
             updateServerConfMap(entry.braced ? entry.key + "=" + entry.value : entry.text);
         }
     }
@@ -204,6 +210,13 @@ int NavixConnection::createRestApi() {
 }
 
 int NavixConnection::init() {
+    // The current database names the path of every table description.
+    if (navixrest::isDotSegment(currentDatabase)) {
+        diag.set(0, "08001",
+                 "Value of DATABASE cannot be \".\" or \"..\": no name in a request path can");
+        NAVIX_LOG(NAVIX_ERROR, "NavixConnection::init", "%s", diag.message.c_str());
+        return 1;
+    }
     int r = createRestApi();
     if (r != 0) {
         NAVIX_LOG(NAVIX_ERROR, "NavixConnection::init",

@@ -278,16 +278,15 @@ int NavixQueryResultSet::procSetStatement(const std::string& sql) {
 }
 
 int NavixQueryResultSet::procUseStatement(const std::string& statement) {
-    // The name is the last word before any comment.
-    const std::string sql = withoutComments(statement);
-    size_t space = sql.rfind(' ');
-    if (space == std::string::npos || m_conn == NULL) {
+    // Exactly one name: a second word or a second statement is no name to
+    // switch to, and nothing of it is run.
+    std::string name;
+    if (m_conn == NULL || !clienttext::useStatementName(statement.substr(3), &name)) {
         diag.set(1, "01000", kInvalidSyntax);
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procUseStatement",
                   "use database syntax error.");
         return 1;
     }
-    std::string name = sql.substr(space + 1);
     NAVIX_LOG(NAVIX_DEBUG, "NavixQueryResultSet::procUseStatement", "dbname = %s, name lenght = %d",
               name.c_str(), (int)name.size());
     // Kept whole: a name cut to a field would send every later job to
@@ -370,6 +369,16 @@ int NavixQueryResultSet::procSyncStatement(navixrest::SubmitJobResp& resp) {
 
 int NavixQueryResultSet::addColumns(const std::vector<navixrest::SchemaField>& schema,
                                     const char* func) {
+    // ODBC counts columns in an SQLSMALLINT: a result wider than that could
+    // only be described with a wrong count.
+    if (schema.size() > (size_t)INT16_MAX) {
+        const std::string text = "VKL ODBC Unreadable service answer: the result has " +
+                                 std::to_string(schema.size()) + " columns, more than " +
+                                 std::to_string(INT16_MAX) + " that ODBC can count";
+        diag.set(DIAG_CODE_UNREADABLE, "HY000", text.c_str());
+        NAVIX_LOG(NAVIX_ERROR, func, "%s", text.c_str());
+        return 1;
+    }
     for (const navixrest::SchemaField& f : schema) {
         NAVIX_LOG(NAVIX_INFO, func, "Get column, name = %s, type = %s", f.name.c_str(),
                   f.type.c_str());
@@ -489,12 +498,15 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId) {
         // A negative count from the service means no rows, not an enormous count.
         m_irowNum = resp.row_count > 0 ? (uint64_t)resp.row_count : 0;
     }
-    if (m_curPage == 1 && !resp.rows.empty() && resp.row_count <= 0) {
-        // Rows that the result's own count denies: handing them out or
-        // dropping them would both be a guess.
-        const std::string text = "VKL ODBC Unreadable service answer: the first page holds " +
-                                 std::to_string(resp.rows.size()) + " rows but a row count of " +
-                                 std::to_string(resp.row_count);
+    const uint64_t room = m_irowNum > m_delivered ? m_irowNum - m_delivered : 0;
+    if (resp.rows.size() > room) {
+        // Rows beyond what the result's own count leaves for this page:
+        // handing them out or dropping them would both be a guess.
+        const std::string text = "VKL ODBC Unreadable service answer: page " +
+                                 std::to_string(m_curPage) + " holds " +
+                                 std::to_string(resp.rows.size()) +
+                                 " rows but the row count of " + std::to_string(m_irowNum) +
+                                 " leaves room for " + std::to_string(room);
         diag.set(DIAG_CODE_UNREADABLE, "HY000", text.c_str());
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "%s", text.c_str());
         return 1;
