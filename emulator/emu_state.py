@@ -56,6 +56,11 @@ class Fault:
             raise FaultError("status must be an HTTP status")
         self.body = desc.get("body")
         self.message = desc.get("message")
+        self.headers = desc.get("headers", [])
+        if (not isinstance(self.headers, list)
+                or not all(isinstance(h, list) and len(h) == 2
+                           and all(isinstance(x, str) for x in h) for h in self.headers)):
+            raise FaultError("headers must be a list of [name, value] texts")
 
     def spoil(self, data):
         """The success answer data (bytes) as this fault sends it."""

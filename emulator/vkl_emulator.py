@@ -184,6 +184,7 @@ class Handler(BaseHTTPRequestHandler):
         project, _, rest = path[len(SERVICE_PREFIX):].partition("/")
         parts = rest.split("/")
         unquote = urllib.parse.unquote
+        project = unquote(project)
         if self.command == "POST" and parts == ["jobs", "submit-job"]:
             return "submit", project, ()
         if self.command == "GET" and len(parts) == 3 and parts[0] == "jobs" and parts[2] == "status":
@@ -200,7 +201,7 @@ class Handler(BaseHTTPRequestHandler):
         if fault.kind == "status":
             body = fault.body if fault.body is not None else error_body(
                 "VKL.0500", fault.message or "Injected failure")
-            self.send(fault.status, body)
+            self.send(fault.status, body, [tuple(h) for h in fault.headers])
             return True
         if fault.kind == "not_json":
             self.send(200, fault.body if fault.body is not None else "<html>not json</html>")

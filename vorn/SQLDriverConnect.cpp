@@ -68,8 +68,7 @@ int resolveKeys(const char* connStr, ConnProperty* prop, char* reason, size_t re
         // as long as a data-source value, and is refused, never cut, beyond.
         if (clienttext::isServerSetting(e) && e.value.size() > CONN_MAX_TEXT) {
             return refuse(CONN_CONF_TOO_LONG, reason, reasonSize,
-                          "Value of %s is longer than %d characters", e.key.c_str(),
-                          CONN_MAX_TEXT);
+                          "Value of %s is longer than %d characters", e.key.c_str(), CONN_MAX_TEXT);
         }
         entries.push_back(&e);
     }

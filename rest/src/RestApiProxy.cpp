@@ -198,8 +198,9 @@ std::string hostProblem(const std::string& hostPort) {
     // libcurl's own reading of a host and a port.
     CURLU* url = curl_url();
     if (url == nullptr) return "cannot be checked";
-    const bool bad = host.empty() || curl_url_set(url, CURLUPART_HOST, host.c_str(), 0) != CURLUE_OK ||
-                     (!port.empty() && curl_url_set(url, CURLUPART_PORT, port.c_str(), 0) != CURLUE_OK);
+    const bool bad =
+        host.empty() || curl_url_set(url, CURLUPART_HOST, host.c_str(), 0) != CURLUE_OK ||
+        (!port.empty() && curl_url_set(url, CURLUPART_PORT, port.c_str(), 0) != CURLUE_OK);
     curl_url_cleanup(url);
     return bad ? "is not host[:port]" : "";
 }

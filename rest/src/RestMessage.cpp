@@ -228,11 +228,10 @@ std::string cellOf(const pt::ptree& node) {
 // the page cannot be read.
 std::string rowCellOf(const pt::ptree& node, size_t row, size_t column) {
     if (node.data() == kArrayMark || node.data() == kObjectMark) {
-        throw pt::ptree_bad_data("row " + std::to_string(row) + ", column " +
-                                     std::to_string(column) + " is a JSON " +
-                                     (node.data() == kArrayMark ? "array" : "object") +
-                                     ", not a value",
-                                 std::string());
+        throw pt::ptree_bad_data(
+            "row " + std::to_string(row) + ", column " + std::to_string(column) + " is a JSON " +
+                (node.data() == kArrayMark ? "array" : "object") + ", not a value",
+            std::string());
     }
     return cellOf(node);
 }

@@ -366,6 +366,7 @@ struct ClientFailure {
     const char* state;
     SQLINTEGER native;
     const char* text;
+    bool nothingSent = false; // the project's record stays empty
 };
 
 // Fetches rows 1 to 100 of the 250 numbers, then injects `kind` for the
@@ -407,7 +408,49 @@ TEST(DiagnosticsOfTheClient, EveryClientFailureSaysWhy) {
     const std::string notAnArray = unreadable + "rows is not an array";
     const std::string endedAfter100 = unreadable + "the result ended after 100 of 250 rows";
     const std::string endedAfter0 = unreadable + "the result ended after 0 of 250 rows";
+    // The connection string with one key's value replaced.
+    auto with = [](bool tokenMode, const std::string& key, const std::string& value) {
+        return [=](const std::string& p) {
+            std::string cs = tokenMode ? tokenConnStr(p) : akskConnStr(p);
+            const size_t at = cs.find(";" + key + "=") + key.size() + 2;
+            return cs.replace(at, cs.find(';', at) - at, value);
+        };
+    };
+    const char* const settingRefused = "08001";
     const std::vector<ClientFailure> rows = {
+        // Values that would move a request to another host, path or header:
+        // refused before anything is sent.
+        {"REGION that moves the identity host", with(true, "REGION", "x@127.0.0.1:1/"), nullptr,
+         nullptr, SQL_ERROR, settingRefused, 0, "Value of REGION may hold only", true},
+        {"REGION with a header of its own", with(false, "REGION", "r1\r\nX-Injected: yes"), nullptr,
+         nullptr, SQL_ERROR, settingRefused, 0, "Value of REGION may hold only", true},
+        {"AK with a header of its own", with(false, "AK", "AK1\r\nX-Injected: yes"), nullptr,
+         nullptr, SQL_ERROR, settingRefused, 0, "Value of AK holds a control character", true},
+        {"HOST with user information", with(false, "HOST", "x@" + hostPort()), nullptr, nullptr,
+         SQL_ERROR, settingRefused, 0, "Value of HOST is not host[:port]", true},
+        {"PROJECTID a dot segment", with(true, "PROJECTID", ".."), nullptr, nullptr, SQL_ERROR,
+         settingRefused, 0, "Value of PROJECTID cannot be", true},
+        {"DATABASE a dot segment", with(false, "DATABASE", "."), nullptr, nullptr, SQL_ERROR,
+         settingRefused, 0, "Value of DATABASE cannot be", true},
+        {"table name a dot segment", aksk, nullptr,
+         [](Statement& st, const std::string&) {
+             return SQLColumns(st.h, nullptr, 0, nullptr, 0, (SQLCHAR*)"..", SQL_NTS, nullptr, 0);
+         },
+         SQL_ERROR, "HY000", 0, "Table name \"..\" cannot be described", true},
+        {"identity error status with a token",
+         [](const std::string& p) {
+             fault(p, "token", "status",
+                   "\"status\":500,\"headers\":[[\"X-Subject-Token\",\"stray\"]]");
+             return tokenConnStr(p);
+         },
+         nullptr, nullptr, SQL_ERROR, "HY000", 500,
+         "VKL ODBC System ERROR. Identity service answered 500"},
+        {"a cell that is a JSON object", aksk, nullptr,
+         [](Statement& st, const std::string& p) {
+             fault(p, "result", "status", pageAnswer("1", R"([[{"a":1}]])"));
+             return st.exec("select id from numbers");
+         },
+         SQL_ERROR, "HY000", 5, "row 1, column 1 is a JSON object, not a value"},
         {"service host refuses connections",
          [&](const std::string& p) {
              std::string cs = akskConnStr(p);
@@ -494,6 +537,9 @@ TEST(DiagnosticsOfTheClient, EveryClientFailureSaysWhy) {
         if (r.act) {
             // A failed fetch is never the end of the rows.
             EXPECT_NE(SQL_NO_DATA, rc);
+        }
+        if (r.nothingSent) {
+            EXPECT_TRUE(emulator().requests(project).empty());
         }
     }
 }

@@ -67,6 +67,11 @@ const std::vector<FaultRow>& faultRows() {
         {"tokenexpired", R"("kind":"status","status":401,"body":"{\"error_code\":\"VKL.0401\",\"error_msg\":\"The token has expired\"}")",
          "The token has expired", 0,
            {SERVICE, SERVICE, SERVICE, SERVICE, SERVICE, NA,            NA}},
+        // A token beside an error status logs nobody in.
+        {"http500token", R"("kind":"status","status":500,"message":"injected error","headers":[["X-Subject-Token","stray"]])", "injected error", 500,
+           {NA,      NA,      NA,      NA,      NA,      LOGIN_REFUSED, LOGIN_REFUSED}},
+        {"http302token", R"("kind":"status","status":302,"message":"injected redirect","headers":[["X-Subject-Token","stray"],["Location","https://127.0.0.1:1/"]])", "injected redirect", 302,
+           {NA,      NA,      NA,      NA,      NA,      LOGIN_REFUSED, LOGIN_REFUSED}},
         // "is_success":false; from the identity service a 401 without a token.
         // The describe answer has no such member: a body without the members
         // of a description is no answer.

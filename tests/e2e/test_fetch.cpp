@@ -692,13 +692,48 @@ TEST_F(Fetch, BindingsEndWithTheResult) {
     EXPECT_EQ(SQL_ERROR, SQLBindCol(st->h, 0, SQL_C_SLONG, &id, 0, &ind));
 }
 
-TEST_F(Fetch, ExtendedFetchMovesOneRow) {
-    SQLULEN count = 99;
+// The cursor is forward-only: every direction but SQL_FETCH_NEXT is refused
+// and leaves it where it was. The rows fetched reach both counters.
+TEST_F(Fetch, ExtendedFetchMovesOneRowForwardOnly) {
+    SQLULEN fetched = 99, count = 99;
     SQLUSMALLINT status[1] = {99};
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(st->h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
     ASSERT_EQ(SQL_SUCCESS, SQLExtendedFetch(st->h, SQL_FETCH_NEXT, 0, &count, status));
     EXPECT_EQ(1u, count);
+    EXPECT_EQ(1u, fetched);
     EXPECT_EQ(SQL_ROW_SUCCESS, status[0]);
     EXPECT_EQ("1", text(ID));
+    for (SQLUSMALLINT way : {SQL_FETCH_FIRST, SQL_FETCH_LAST, SQL_FETCH_PRIOR, SQL_FETCH_ABSOLUTE,
+                             SQL_FETCH_RELATIVE, SQL_FETCH_BOOKMARK}) {
+        count = fetched = 99;
+        EXPECT_EQ(SQL_ERROR, SQLExtendedFetch(st->h, way, way == SQL_FETCH_RELATIVE ? -1 : 100,
+                                              &count, status))
+            << way;
+        EXPECT_EQ("HY106", state()) << way;
+        EXPECT_EQ(0u, count) << way;
+        EXPECT_EQ(0u, fetched) << way;
+    }
+    ASSERT_EQ(SQL_SUCCESS, SQLExtendedFetch(st->h, SQL_FETCH_NEXT, 0, &count, status));
+    EXPECT_EQ("2", text(ID));
+    EXPECT_EQ(SQL_SUCCESS, SQLExtendedFetch(st->h, SQL_FETCH_NEXT, 0, &count, status));
+    fetched = count = 99;
+    EXPECT_EQ(SQL_NO_DATA, SQLExtendedFetch(st->h, SQL_FETCH_NEXT, 0, &count, status));
+    EXPECT_EQ(0u, count);
+    EXPECT_EQ(0u, fetched);
+    // SQLFetch writes it too, until a NULL pointer stops it.
+    ASSERT_EQ(SQL_SUCCESS, SQLFreeStmt(st->h, SQL_CLOSE));
+    E2E_EXEC(*st, "select id from all_types order by id");
+    SQLPOINTER back = nullptr;
+    ASSERT_EQ(SQL_SUCCESS, SQLGetStmtAttr(st->h, SQL_ATTR_ROWS_FETCHED_PTR, &back, 0, nullptr));
+    EXPECT_EQ((SQLPOINTER)&fetched, back);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
+    EXPECT_EQ(1u, fetched);
+    ASSERT_EQ(SQL_SUCCESS, SQLSetStmtAttr(st->h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0));
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
+    EXPECT_EQ(1u, fetched);
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
+    EXPECT_EQ(SQL_NO_DATA, SQLFetch(st->h));
+    EXPECT_EQ(1u, fetched);
 }
 
 // The string 'null' is a text through every C type, read or bound; only a

@@ -29,6 +29,7 @@ BRACED_PWD = "Pw1-Brace;e=Pw2-Value"
 BRACED_PASSWORD = "Pa1-Brace;f=Pa2-Value"
 WRONG_PASSWORD = "Wr1-Brace;g=Wr2-Value"
 CONNECT_PASSWORD = "Cp1-Conn;h=Cp2-Conn"
+OPEN_SECRET = "Os1-After-An-Open-Brace"
 QUOTE_USER = "quoteuser"
 QUOTE_PASSWORD = 'pa"ss\\word'  # seeded in the emulator
 
@@ -84,7 +85,7 @@ class SecretsCase(unittest.TestCase):
         self.secrets = ([e2e.SK, e2e.PASSWORD, QUOTE_PASSWORD, QUOTE_PASSWORD.replace("\\", "\\\\")
                          .replace('"', '\\"')] + pieces(BRACED_SK) + pieces(BRACED_PWD)
                         + pieces(BRACED_PASSWORD) + pieces(WRONG_PASSWORD)
-                        + pieces(CONNECT_PASSWORD))
+                        + pieces(CONNECT_PASSWORD) + [OPEN_SECRET])
 
     def add_dsn(self, name, keys):
         with open(self.odbc_ini, "a") as f:
@@ -174,6 +175,11 @@ class SecretsSigning(SecretsCase):
         self.assertIn("[08S01]VKL ODBC Communication link failure: ", result.stdout, result)
         self.assertEqual(2, result.stdout.count("[HY000]VKL ODBC Unreadable service answer: "),
                          result)
+        # A brace left open swallows the entries after it: none of them is shown.
+        for tail in ("DATABASE={db1;SK=%s;REGION=r1" % OPEN_SECRET,
+                     "QUEUENAME={q;PASSWORD=%s" % OPEN_SECRET):
+            result = self.isql(self.conn_str(keys) + ";" + tail, ["select 1"], args=["-k"])
+            self.assertIn("[08001]", result.stdout, result)
         self.assertNoSecretInTheLogs(["SK=****", "PWD=****", "PASSWORD=****", "Signature=****"])
 
 

@@ -49,6 +49,12 @@ TEST_F(Statements, UseChangesTheDatabaseOfLaterJobs) {
     Statement other(conn);
     ASSERT_EQ(SQL_SUCCESS, other.exec("USE db1")) << other.diagText();
     EXPECT_EQ("250", scalar("select count(*) from numbers"));
+    // One name only: a second statement is neither run nor taken for a name.
+    const size_t before = submitRequests(project);
+    EXPECT_EQ(SQL_ERROR, other.exec("USE db2; drop table numbers"));
+    EXPECT_EQ("01000", diag(SQL_HANDLE_STMT, other.h).state);
+    EXPECT_EQ(before, submitRequests(project));
+    EXPECT_EQ("250", scalar("select count(*) from numbers"));
 }
 
 TEST_F(Statements, SetSendsTheSettingWithLaterJobs) {

@@ -157,3 +157,29 @@ TEST(Threads, SharedConnection) {
     // Every statement is gone: the connection closes.
     EXPECT_EQ(SQL_SUCCESS, conn.disconnect()) << diagText(SQL_HANDLE_DBC, conn.dbc);
 }
+
+// SQLCancel from another thread answers at once while a call waits for the
+// service on the statement, and leaves that call's record alone; once the
+// statement is idle it records that cancelling is not supported.
+TEST(Threads, CancelDoesNotWaitForARunningCall) {
+    const std::string project = testProject();
+    emulator().reset(project);
+    Connection conn;
+    E2E_CONNECT(conn, akskConnStr(project));
+    Statement st(conn);
+    fault(project, "submit", "delay", "\"seconds\":3");
+    std::atomic<bool> done{false};
+    SQLRETURN ran = SQL_ERROR;
+    std::thread runner([&] {
+        ran = st.exec("select 1");
+        done = true;
+    });
+    while (submitRequests(project) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(SQL_ERROR, SQLCancel(st.h));
+    EXPECT_FALSE(done.load()) << "SQLCancel waited for the running call";
+    runner.join();
+    EXPECT_EQ(SQL_SUCCESS, ran) << st.diagText();
+    EXPECT_EQ(SQL_ERROR, SQLCancel(st.h));
+    EXPECT_EQ("HYC00", diag(SQL_HANDLE_STMT, st.h).state);
+}

@@ -9,7 +9,8 @@
 //   to what was written;
 // - a secret (PASSWORD, PWD, SK) given once in the text never shows in the
 //   masked text, neither as the grammar reads it nor as the resolver took it,
-//   and neither does an entry without "=" (the rest of an unbraced secret);
+//   nor where a brace left open swallowed its entry, and neither does an
+//   entry without "=" (the rest of an unbraced secret);
 // - every setting the resolver took from the text is the value of an entry
 //   with that key as the grammar reads the text (nothing injected from inside
 //   another value), or the data source's or the key's default;
@@ -124,6 +125,40 @@ void checkSplit(const std::string& text, const std::vector<ConnStringEntry>& ent
     }
 }
 
+// A secret anywhere in the text, however the grammar reads it: every
+// "PASSWORD=", "PWD=" or "SK=" at the start of the text or after a ";" that
+// no closed braced value holds starts a secret, up to the next ";" or "}".
+// (A brace left open swallows the entries after it; their secrets stay
+// secrets.)
+void checkSecretsAnywhere(const std::string& text, const std::vector<ConnStringEntry>& entries,
+                          const std::string& masked) {
+    std::vector<std::pair<size_t, size_t>> closedValues;
+    size_t start = 0;
+    for (const ConnStringEntry& e : entries) {
+        if (e.braced && !e.malformed)
+            closedValues.push_back({start + e.text.find('{'), start + e.text.size()});
+        start += e.text.size() + 1;
+    }
+    for (const char* key : {"PASSWORD=", "PWD=", "SK="}) {
+        const size_t n = strlen(key);
+        for (size_t at = 0; at + n <= text.size(); ++at) {
+            if ((at > 0 && text[at - 1] != ';') || strncasecmp(text.c_str() + at, key, n) != 0)
+                continue;
+            bool inClosed = false;
+            for (const auto& v : closedValues)
+                inClosed = inClosed || (at > v.first && at < v.second);
+            if (inClosed) continue;
+            const size_t end = text.find_first_of(";}", at + n);
+            const std::string secret =
+                text.substr(at + n, end == std::string::npos ? std::string::npos : end - at - n);
+            if (traceable(text, secret)) {
+                FUZZ_CHECK(masked.find(secret) == std::string::npos,
+                           std::string("secret after ") + key + " shown: " + masked);
+            }
+        }
+    }
+}
+
 std::string checkMasking(const std::string& text, const std::vector<ConnStringEntry>& entries) {
     const std::string masked = NavixConnection::maskSecrets(text);
     char* layer = maskConnString(text.c_str());
@@ -146,6 +181,7 @@ std::string checkMasking(const std::string& text, const std::vector<ConnStringEn
                        "secret in masked text: " + masked);
         }
     }
+    checkSecretsAnywhere(text, entries, masked);
     return masked;
 }
 

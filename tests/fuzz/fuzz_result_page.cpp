@@ -11,10 +11,11 @@
 //   one read whole: no row is skipped or altered;
 // - a page that cannot be read or that the service refused ends the rows
 //   with a failure and a diagnostic, never with "no row left";
-// - "no row left" comes only once the first page's row count is delivered;
+// - "no row left" comes only once the first page's row count is delivered,
+//   and no more rows than that count are ever delivered;
 // - the first page's outcome follows from its body: refused or unreadable
 //   is a failure, so are no rows with a count; no count is "done without
-//   rows".
+//   rows"; rows beyond the count are a failure.
 #include <boost/property_tree/ptree.hpp>
 
 #include "AnswerChecks.h"
@@ -58,10 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rs.m_jobId = kJob;
     const int first = rs.fetchSinglePageResult(kJob);
     const navixrest::GetJobResuleResp& head = pages[0].resp;
-    const int expected = !pages[0].readable    ? 1
-                         : head.row_count <= 0 ? 2
-                         : head.rows.empty()   ? 1
-                                               : 0;
+    const uint64_t count = head.row_count > 0 ? (uint64_t)head.row_count : 0;
+    const int expected = !pages[0].readable         ? 1
+                         : head.rows.size() > count ? 1
+                         : head.row_count <= 0      ? 2
+                         : head.rows.empty()        ? 1
+                                                    : 0;
     FUZZ_CHECK(first == expected,
                "first page gave " + std::to_string(first) + ", not " + std::to_string(expected));
     if (first == 1) fuzzread::checkFailureRecord(&rs);
@@ -89,6 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    "page " + std::to_string(p + 1) + " left before its end");
     }
     FUZZ_CHECK(delivered == out.rows, "rows from nowhere");
+    // Never more rows than the count: a page holding more than it leaves
+    // fails instead of losing or inventing rows.
+    FUZZ_CHECK(out.rows <= count, "rows beyond the count " + std::to_string(count));
     // The result ends only complete: short of its count it fails.
     if (out.last == 2)
         FUZZ_CHECK(out.rows >= (uint64_t)head.row_count,

@@ -12,7 +12,8 @@
 //   reads the same identifiers from its result as ODBC's rules read from the
 //   text (no name ends early, none appears);
 // - SET key=value stores exactly the trimmed pair (and sync mode follows
-//   vkl.sql.syncMode.enabled); USE stores the name after the last blank;
+//   vkl.sql.syncMode.enabled); USE stores one plain word after it as the
+//   name, never an empty or dot name, and a refused USE keeps the database;
 //   both after their comments are dropped;
 //   a malformed SET fails with the syntax diagnostic; any failure leaves a
 //   terminated record with a real SQLSTATE;
@@ -21,7 +22,7 @@
 // - a table pattern with a quote or backslash is refused before it reaches
 //   a statement; otherwise it stays inside its literal;
 // - database and table names reach the URL as one percent-encoded segment
-//   each, which decodes back to the name.
+//   each, which decodes back to the name; "." and ".." are refused instead.
 #include <ctype.h>
 #include <stdlib.h>
 #include <string.h>
@@ -152,13 +153,20 @@ void checkExecute(const std::string& sql, bool ansi) {
     if (stmt.empty()) {
         FUZZ_CHECK(r == 1 && strcmp(record.sqlState, "42000") == 0, "empty statement ran");
     } else if (keyword == "USE") {
-        const std::string bare = clienttext::withoutComments(stmt);
-        const size_t last = bare.rfind(' ');
-        if (last == std::string::npos) {
-            FUZZ_CHECK(r == 1 && strcmp(record.sqlState, "01000") == 0, "USE without a name ran");
+        // One plain word after the keyword (and at most one ";"): that is the name.
+        std::string word = trimmed(clienttext::withoutComments(stmt).substr(3));
+        if (!word.empty() && word.back() == ';') word = trimmed(word.substr(0, word.size() - 1));
+        const bool plainWord = !word.empty() && word != "." && word != ".." &&
+                               word.find_first_of(" \t\n\v\f\r;'\"`-/") == std::string::npos;
+        if (plainWord) {
+            FUZZ_CHECK(r == 0 && conn.database() == word, "USE gave database " + conn.database());
+        }
+        if (r == 0) {
+            const std::string name = conn.database();
+            FUZZ_CHECK(!name.empty() && name != "." && name != "..", "USE took '" + name + "'");
         } else {
-            FUZZ_CHECK(r == 0 && conn.database() == bare.substr(last + 1),
-                       "USE gave database " + conn.database());
+            FUZZ_CHECK(strcmp(record.sqlState, "01000") == 0 && conn.database() == "db1",
+                       "a refused USE changed the database to " + conn.database());
         }
     } else if (keyword == "SET") {
         const std::string conf = clienttext::withoutComments(stmt.substr(3));
@@ -248,6 +256,12 @@ void checkDescribeUrl(const std::string& name) {
     const std::string table = name + "/x";
     navixrest::GetDescribeTableReq req(name, table);
     const std::string& url = req.httpReq.url;
+    // A dot segment is refused, encoded or not; nothing else is.
+    FUZZ_CHECK(req.refusal.empty() == !navixrest::isDotSegment(name), "refusal: " + req.refusal);
+    if (!req.refusal.empty()) {
+        FUZZ_CHECK(url.empty(), url);
+        return;
+    }
     const std::string head = "/databases/";
     FUZZ_CHECK(url.compare(0, head.size(), head) == 0, url);
     const size_t mid = url.find("/tables/", head.size());

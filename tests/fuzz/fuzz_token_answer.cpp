@@ -5,8 +5,9 @@
 // status, the X-Subject-Token header's value (none when empty), the body.
 //
 // Beyond "no crash":
-// - a token is taken only with a readable expiry, and then exactly as sent,
-//   with the expiry that the stamp names (UTC);
+// - a token is taken only from a 200 or 201 answer, without control
+//   characters and with a readable expiry, and then exactly as sent, with
+//   the expiry that the stamp names (UTC);
 // - without a token the failure names the status and a reason of at most
 //   200 bytes on one line, cut at a character boundary; with an unreadable
 //   stamp it is an unreadable answer; either way the previous token stays
@@ -119,18 +120,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t b = token.find_first_not_of(blanks);
     const std::string sent =
         b == std::string::npos ? "" : token.substr(b, token.find_last_not_of(blanks) - b + 1);
+    const bool success = status == 200 || status == 201;
+    bool control = false;
+    for (char c : sent)
+        control = control || (unsigned char)c < 0x20 || c == 0x7F;
     if (r == 0) {
-        FUZZ_CHECK(!sent.empty() && stampRead && p.token == sent && p.tokenExpiry == stamped,
+        FUZZ_CHECK(success && !sent.empty() && !control && stampRead && p.token == sent &&
+                       p.tokenExpiry == stamped,
                    "token taken as '" + p.token + "'");
         return 0;
     }
     FUZZ_CHECK(p.token == "previous" && p.tokenExpiry == 7, "a failed request changed the token");
-    if (sent.empty()) {
+    if (sent.empty() || !success) {
         FUZZ_CHECK(error.kind == navixrest::CallError::IDENTITY_REFUSED && r == status &&
                        error.text == navixrest::identityRefusalReason(status, body),
                    "refusal reported as " + error.text);
     } else {
-        FUZZ_CHECK(!stampRead && error.kind == navixrest::CallError::UNREADABLE &&
+        FUZZ_CHECK((!stampRead || control) && error.kind == navixrest::CallError::UNREADABLE &&
                        r == navixrest::kUnreadableAnswer,
                    "token refused: " + error.text);
     }

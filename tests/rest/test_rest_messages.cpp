@@ -224,7 +224,8 @@ TEST(SubmitJobRespParse, OddSchemaAndRowElements) {
     for (const char* rows : {"[[1,[2,3]]]", "[[1],[{\"k\":\"v\"}]]", "[[{}]]"}) {
         SubmitJobResp bad;
         bad.httpResp.body =
-            std::string(R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","rows":)") +
+            std::string(
+                R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","rows":)") +
             rows + "}";
         EXPECT_FALSE(bad.parseSuccessRes()) << rows;
         EXPECT_NE(std::string::npos, bad.error.text.find("is a JSON ")) << bad.error.text;
@@ -488,8 +489,7 @@ TEST(JsonNesting, DeepBodyIsRefusedWithoutExhaustingTheStack) {
     // a member nested a few levels is still read past.
     SubmitJobResp ok;
     parse(ok, "{\"job_id\":\"j\",\"job_type\":\"QUERY\",\"is_success\":true,\"message\":\"\\\"" +
-                  std::string(200, '[') +
-                  "\",\"extra\":[[[[[[[[[[2]]]]]]]]]],\"rows\":[[1,2]]}");
+                  std::string(200, '[') + "\",\"extra\":[[[[[[[[[[2]]]]]]]]]],\"rows\":[[1,2]]}");
     EXPECT_EQ("j", ok.job_id);
     EXPECT_EQ("\"" + std::string(200, '['), ok.message);
     ASSERT_EQ(1u, ok.rows.size());

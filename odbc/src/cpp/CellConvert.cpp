@@ -562,8 +562,8 @@ int formatTimestampCell(std::string_view cell, char (&stamp)[CELL_STAMP_SIZE]) {
     }
     // ODBC's text form pads the year to four digits (strftime's %Y does not).
     int n = snprintf(stamp, sizeof(stamp), "%04lld-%02d-%02d %02d:%02d:%02d",
-                     (long long)lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday, lt.tm_hour,
-                     lt.tm_min, lt.tm_sec);
+                     (long long)lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday, lt.tm_hour, lt.tm_min,
+                     lt.tm_sec);
     if (n <= 0 || (size_t)n >= sizeof(stamp)) {
         return -1;
     }

@@ -153,8 +153,8 @@ bool useStatementName(const std::string& argument, std::string* name) {
         runs.push_back(Run{part, begin, end});
     });
     std::string value;
-    bool named = false;   // a whole name has been read
-    bool inWord = false;  // a bare name is being read
+    bool named = false;    // a whole name has been read
+    bool inWord = false;   // a bare name is being read
     bool finished = false; // the ";" after the name has been read
     for (const Run& run : runs) {
         if (run.part == Part::COMMENT) {

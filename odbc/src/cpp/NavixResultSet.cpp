@@ -502,11 +502,10 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId) {
     if (resp.rows.size() > room) {
         // Rows beyond what the result's own count leaves for this page:
         // handing them out or dropping them would both be a guess.
-        const std::string text = "VKL ODBC Unreadable service answer: page " +
-                                 std::to_string(m_curPage) + " holds " +
-                                 std::to_string(resp.rows.size()) +
-                                 " rows but the row count of " + std::to_string(m_irowNum) +
-                                 " leaves room for " + std::to_string(room);
+        const std::string text =
+            "VKL ODBC Unreadable service answer: page " + std::to_string(m_curPage) + " holds " +
+            std::to_string(resp.rows.size()) + " rows but the row count of " +
+            std::to_string(m_irowNum) + " leaves room for " + std::to_string(room);
         diag.set(DIAG_CODE_UNREADABLE, "HY000", text.c_str());
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "%s", text.c_str());
         return 1;
