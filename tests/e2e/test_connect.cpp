@@ -62,17 +62,14 @@ TEST(Connect, SigningModeWithoutDataSource) {
 TEST(Connect, ProjectIdIsOnePathSegment) {
     const std::string project = testProject() + "/../other?x=1";
     emulator().reset(project);
-    for (bool token : {false, true}) {
-        Connection conn;
-        E2E_CONNECT(conn, token ? tokenConnStr(project) : akskConnStr(project));
-        expectSelectOne(conn);
-    }
+    Connection conn;
+    E2E_CONNECT(conn, akskConnStr(project));
+    expectSelectOne(conn);
     const std::vector<EmuRequest> submits = emulator().requests(project, "/jobs/submit-job");
-    ASSERT_EQ(2u, submits.size());
-    const size_t cut = project.find('/');
-    for (const EmuRequest& r : submits)
-        EXPECT_EQ("/v1.0/" + project.substr(0, cut) + "%2F..%2Fother%3Fx%3D1/jobs/submit-job",
-                  r.path);
+    ASSERT_EQ(1u, submits.size());
+    EXPECT_EQ("/v1.0/" + project.substr(0, project.find('/')) +
+                  "%2F..%2Fother%3Fx%3D1/jobs/submit-job",
+              submits[0].path);
 }
 
 TEST(Connect, TokenModeWithoutDataSource) {
