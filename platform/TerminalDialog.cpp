@@ -241,7 +241,6 @@ class TerminalBackend : public VornDialogBackend {
             return false;
         }
         dialog_ = &dialog;
-        focus_ = -1;
         build();
         return true;
     }
@@ -400,12 +399,12 @@ class TerminalBackend : public VornDialogBackend {
             return;
         }
         for (size_t k = 0; k + 1 < fields_.size(); k++) {
-            if (fieldControl_[k] == focus_) set_current_field(form_, fields_[k]);
+            if (fieldControl_[k] == dialog_->focus) set_current_field(form_, fields_[k]);
         }
-        focus_ = currentControl();
+        dialog_->focus = currentControl();
         highlight(current_field(form_), true);
         drawFrame(t, l);
-        if (isEdit(focus_)) form_driver_w(form_, KEY_CODE_YES, REQ_END_LINE);
+        if (isEdit(dialog_->focus)) form_driver_w(form_, KEY_CODE_YES, REQ_END_LINE);
         wrefresh(frame_);
     }
 
@@ -561,8 +560,8 @@ class TerminalBackend : public VornDialogBackend {
     // Moves the focus; an edit is entered at the end of its text.
     void move(int request) {
         form_driver_w(form_, KEY_CODE_YES, request);
-        focus_ = currentControl();
-        if (isEdit(focus_)) form_driver_w(form_, KEY_CODE_YES, REQ_END_LINE);
+        dialog_->focus = currentControl();
+        if (isEdit(dialog_->focus)) form_driver_w(form_, KEY_CODE_YES, REQ_END_LINE);
     }
 
     // --- keys ------------------------------------------------------------------
@@ -795,7 +794,6 @@ class TerminalBackend : public VornDialogBackend {
     FORM* form_ = NULL;
     std::vector<FIELD*> fields_;    // NULL-terminated, in tab order
     std::vector<int> fieldControl_; // the control of each field
-    int focus_ = -1;                // control with the focus
     unsigned long seenChanges_ = 0;
     bool tooSmall_ = false;
 };
