@@ -49,7 +49,7 @@ VornControlKind kindOf(const VornDialogItem& item) {
 } // namespace
 
 VornDialog::VornDialog(const VornDialogTemplate* t)
-    : dialogTemplate(t), changes(0), ended(false), result(0), userData(0) {
+    : dialogTemplate(t), changes(0), focus(-1), ended(false), result(0), userData(0) {
     for (int i = 0; i < t->itemCount; i++) {
         const VornDialogItem& item = t->items[i];
         VornDialogControl c;
@@ -228,6 +228,26 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     // whoever owns the box.
     return backend()->messageBox(gOpenDialog, text != NULL ? text : "",
                                  caption != NULL ? caption : "Error");
+}
+
+HWND GetDlgItem(HWND window, int id) {
+    std::lock_guard<std::recursive_mutex> guard(uiLock());
+    VornDialog* d = dialogOf(window);
+    return d != NULL ? static_cast<HWND>(d->control(id)) : NULL;
+}
+
+HWND SetFocus(HWND control) {
+    std::lock_guard<std::recursive_mutex> guard(uiLock());
+    VornDialog* d = gOpenDialog;
+    for (size_t i = 0; d != NULL && i < d->controls.size(); i++) {
+        if (static_cast<HWND>(&d->controls[i]) != control) continue;
+        if (d->controls[i].kind == VORN_CONTROL_LABEL) return NULL;
+        HWND previous = d->focus >= 0 ? static_cast<HWND>(&d->controls[(size_t)d->focus]) : NULL;
+        d->focus = (int)i;
+        d->changes++;
+        return previous;
+    }
+    return NULL;
 }
 
 intptr_t SetWindowLongPtrA(HWND window, int index, intptr_t value) {

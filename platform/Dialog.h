@@ -7,7 +7,8 @@
 // EndDialog only marks the dialog, which ends once the dialog procedure has
 // returned; GetDlgItemTextA counts the NUL in its size, always terminates and
 // returns the number of characters copied; DialogBoxParamA returns -1 when
-// the dialog cannot be shown.
+// the dialog cannot be shown. A control's window handle (GetDlgItem) is valid
+// while its dialog is open.
 #ifndef VORN_PLATFORM_DIALOG_H
 #define VORN_PLATFORM_DIALOG_H
 
@@ -116,6 +117,8 @@ UINT GetDlgItemTextA(HWND dialog, int id, LPSTR text, int maxCount);
 BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
 LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+HWND GetDlgItem(HWND dialog, int id);
+HWND SetFocus(HWND control);
 intptr_t SetWindowLongPtrA(HWND window, int index, intptr_t value);
 intptr_t GetWindowLongPtrA(HWND window, int index);
 

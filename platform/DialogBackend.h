@@ -35,6 +35,7 @@ struct VornDialog {
     const VornDialogTemplate* dialogTemplate;
     std::vector<VornDialogControl> controls; // in template (tab) order
     unsigned long changes;                   // counts the changes the program made to the controls
+    int focus;                               // index of the control with the focus; -1: the first
     bool ended;
     INT_PTR result;
     intptr_t userData; // DWLP_USER

@@ -20,6 +20,8 @@ typedef BOOL (*WriteDsnFn)(LPCSTR, LPCSTR);
 typedef BOOL (*RemoveDsnFn)(LPCSTR);
 typedef RETCODE (*PostErrorFn)(DWORD, LPCSTR);
 typedef BOOL (*GetConfigModeFn)(UWORD*);
+typedef BOOL (*ValidDsnFn)(LPCSTR);
+typedef RETCODE (*InstallerErrorFn)(WORD, DWORD*, LPSTR, WORD, WORD*);
 
 struct Installer {
     GetProfileFn getProfile;
@@ -28,6 +30,8 @@ struct Installer {
     RemoveDsnFn removeDsn;
     PostErrorFn postError;
     GetConfigModeFn getConfigMode;
+    ValidDsnFn validDsn;
+    InstallerErrorFn installerError;
 };
 
 template <typename Fn> Fn lookUp(void* lib, const char* name) {
@@ -52,6 +56,8 @@ const Installer& installer() {
         t.removeDsn = lookUp<RemoveDsnFn>(lib, "SQLRemoveDSNFromIni");
         t.postError = lookUp<PostErrorFn>(lib, "SQLPostInstallerError");
         t.getConfigMode = lookUp<GetConfigModeFn>(lib, "SQLGetConfigMode");
+        t.validDsn = lookUp<ValidDsnFn>(lib, "SQLValidDSN");
+        t.installerError = lookUp<InstallerErrorFn>(lib, "SQLInstallerError");
         return t;
     }();
     return table;
@@ -153,6 +159,11 @@ BOOL vornPostInstallerError(DWORD errorCode, const char* message) {
         return FALSE;
     }
     std::lock_guard<std::mutex> guard(installerLock());
+    // SQLGetConfigMode, like every installer call, first clears the error
+    // record, so this error is the only one the caller reads (a refused write
+    // leaves a record of its own that says less).
+    UWORD mode = 0;
+    if (installer().getConfigMode != NULL) installer().getConfigMode(&mode);
     return fn(errorCode, message != NULL ? message : "") == SQL_SUCCESS;
 }
 
@@ -163,6 +174,35 @@ BOOL vornGetConfigMode(UWORD* mode) {
     }
     std::lock_guard<std::mutex> guard(installerLock());
     return fn(mode);
+}
+
+BOOL vornValidDSN(const char* dsn) {
+    ValidDsnFn fn = installer().validDsn;
+    if (fn == NULL || dsn == NULL) {
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> guard(installerLock());
+    return fn(dsn);
+}
+
+DWORD vornInstallerError(char* message, int size) {
+    InstallerErrorFn fn = installer().installerError;
+    if (message == NULL || size < 2) {
+        return 0;
+    }
+    message[0] = '\0';
+    DWORD code = 0;
+    WORD length = 0;
+    std::lock_guard<std::mutex> guard(installerLock());
+    // One byte less than the buffer: a cut message gets its NUL behind the
+    // length it is given.
+    RETCODE rc = fn != NULL ? fn(1, &code, message, (WORD)(size - 1), &length) : SQL_ERROR;
+    message[size - 1] = '\0';
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
+        message[0] = '\0';
+        return 0;
+    }
+    return code;
 }
 
 BOOL vornPrepareSystemOdbcIni() {

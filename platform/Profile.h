@@ -30,8 +30,19 @@ BOOL vornWritePrivateProfileString(const char* section, const char* entry, const
                                    const char* fileName);
 BOOL vornWriteDSNToIni(const char* dsn, const char* driver);
 BOOL vornRemoveDSNFromIni(const char* dsn);
+// Posts the error as the only record of the installer's error list.
 BOOL vornPostInstallerError(DWORD errorCode, const char* message);
 BOOL vornGetConfigMode(UWORD* mode);
+
+// The installer's rule for a data-source name (SQLValidDSN): 1 to 32
+// characters, none of []{}(),;?*=!@\. FALSE also when the installer is
+// missing. Clears the installer's error record, as every installer call does.
+BOOL vornValidDSN(const char* dsn);
+
+// The installer's first error record: its code, and its message in `message`
+// of `size` bytes (always terminated). 0 and an empty message when there is
+// none. Read it right after the failing call: the next call clears it.
+DWORD vornInstallerError(char* message, int size);
 
 // When the installer's configuration mode is "system data sources", creates
 // the system odbc.ini empty if it does not exist yet: the installer writes

@@ -8,10 +8,11 @@
 // its label in front; on one too small even for that, the dialog says so and
 // waits for a larger terminal or the close keys.
 //
-// Keys: Tab and Shift-Tab move in tab order, Enter anywhere is the default
-// button, Escape is the dialog manager's IDCANCEL command, Ctrl-C and F10 are
-// the close box, Space presses the focused button or switches the drop-down
-// list (so do the arrow keys), and the edits take the usual editing keys.
+// Keys: Tab and Shift-Tab move in tab order; Enter presses the focused
+// button, and anywhere else the default button; Escape is the dialog
+// manager's IDCANCEL command; Ctrl-C and F10 are the close box; Space presses
+// the focused button or switches the drop-down list (so do the arrow keys);
+// the edits take the usual editing keys.
 // Password edits show one "*" per character and are edited at their end.
 #define NCURSES_WIDECHAR 1
 
@@ -43,7 +44,7 @@ const int kMinFieldWidth = 10; // room for "[ Cancel ]"
 // makes every read fail at once).
 const int kMaxReadErrors = 64;
 
-const char* const kHint = " Tab: next  Enter: OK  Ctrl-C or F10: close ";
+const char* const kHint = " Tab: next  Enter: OK (on Cancel: Cancel)  Ctrl-C or F10: close ";
 
 struct TextLine {
     int row, col;
@@ -241,7 +242,6 @@ class TerminalBackend : public VornDialogBackend {
             return false;
         }
         dialog_ = &dialog;
-        focus_ = -1;
         build();
         return true;
     }
@@ -400,12 +400,12 @@ class TerminalBackend : public VornDialogBackend {
             return;
         }
         for (size_t k = 0; k + 1 < fields_.size(); k++) {
-            if (fieldControl_[k] == focus_) set_current_field(form_, fields_[k]);
+            if (fieldControl_[k] == dialog_->focus) set_current_field(form_, fields_[k]);
         }
-        focus_ = currentControl();
+        dialog_->focus = currentControl();
         highlight(current_field(form_), true);
         drawFrame(t, l);
-        if (isEdit(focus_)) form_driver_w(form_, KEY_CODE_YES, REQ_END_LINE);
+        if (isEdit(dialog_->focus)) form_driver_w(form_, KEY_CODE_YES, REQ_END_LINE);
         wrefresh(frame_);
     }
 
@@ -561,8 +561,8 @@ class TerminalBackend : public VornDialogBackend {
     // Moves the focus; an edit is entered at the end of its text.
     void move(int request) {
         form_driver_w(form_, KEY_CODE_YES, request);
-        focus_ = currentControl();
-        if (isEdit(focus_)) form_driver_w(form_, KEY_CODE_YES, REQ_END_LINE);
+        dialog_->focus = currentControl();
+        if (isEdit(dialog_->focus)) form_driver_w(form_, KEY_CODE_YES, REQ_END_LINE);
     }
 
     // --- keys ------------------------------------------------------------------
@@ -589,7 +589,10 @@ class TerminalBackend : public VornDialogBackend {
             return false; // nothing to act on until the terminal grows
         }
         if ((!function && (ch == '\r' || ch == '\n')) || (function && ch == KEY_ENTER)) {
-            *input = {VORN_INPUT_COMMAND, defaultButton()};
+            // As in a Windows dialog: a focused push button is the default one.
+            const VornDialogControl* c = focusedControl();
+            bool button = c != NULL && c->kind == VORN_CONTROL_BUTTON;
+            *input = {VORN_INPUT_COMMAND, button ? c->item->id : defaultButton()};
             return true;
         }
         if (!function && ch == kEscape) {
@@ -795,7 +798,6 @@ class TerminalBackend : public VornDialogBackend {
     FORM* form_ = NULL;
     std::vector<FIELD*> fields_;    // NULL-terminated, in tab order
     std::vector<int> fieldControl_; // the control of each field
-    int focus_ = -1;                // control with the focus
     unsigned long seenChanges_ = 0;
     bool tooSmall_ = false;
 };

@@ -64,6 +64,25 @@ bool argumentsFit(int argc, char** argv, int first, int last) {
     return true;
 }
 
+// A data-source name that the installer can store as a section name
+// (SQLValidDSN); otherwise says why.
+bool dataSourceNameValid(const char* dsn) {
+    if (SQLValidDSN(dsn)) return true;
+    printf("Error: \"%s\" cannot be a data source name: the installer takes 1 to 32 characters, "
+           "none of []{}(),;?*=!@\\\n",
+           dsn);
+    return false;
+}
+
+// A driver name that can be a section of odbcinst.ini and the first entry of
+// the installer's attribute list; otherwise says why.
+bool driverNameValid(const char* driver) {
+    if (driver[0] != '\0' && strpbrk(driver, "[]=;") == NULL) return true;
+    printf("Error: \"%s\" cannot be a driver name: it must not be empty or hold [, ], = or ;\n",
+           driver);
+    return false;
+}
+
 // The first installer error: its code and message (the record is read at
 // once, before any other installer call clears it). Returns 0 when there is
 // none.
@@ -116,12 +135,12 @@ int installDriver(const char* driver, const char* dllName, const char* path) {
     struct stat st;
     if (stat(file, &st) != 0 || !S_ISREG(st.st_mode)) {
         printf("Error: Could not locate driver DLL %s\n", file);
-        return 0;
+        return kStatusFailed;
     }
     char library[PATH_MAX];
     if (!absoluteLibraryPath(path, dllName, library, sizeof(library))) {
         printf("Error: Could not locate driver DLL %s\n", file);
-        return 0;
+        return kStatusFailed;
     }
 
     // unixODBC takes the path argument of SQLInstallDriverEx as the folder of
@@ -149,13 +168,13 @@ int installDriver(const char* driver, const char* dllName, const char* path) {
     if (SQLInstallDriverEx(attributes, NULL, pathOut, sizeof(pathOut), &pathOutLen,
                            ODBC_INSTALL_COMPLETE, &usageCount)) {
         printf("%s installed/registered successfully\n", driver);
-    } else {
-        char message[512];
-        DWORD code = installerError(message, sizeof(message));
-        printf("Registration failed, error no.: %d\n", (int)code);
-        printf("Error details: %s\n", message);
+        return 0;
     }
-    return 0;
+    char message[512];
+    DWORD code = installerError(message, sizeof(message));
+    printf("Registration failed, error no.: %d\n", (int)code);
+    printf("Error details: %s\n", message);
+    return kStatusFailed;
 }
 
 // Whether odbcinst.ini has a section for the driver (a name read is not
@@ -191,7 +210,7 @@ int uninstallDriver(const char* driver) {
         DWORD code = installerError(message, sizeof(message));
         if (code != ODBC_ERROR_COMPONENT_NOT_FOUND) {
             printf("Unregister status Code: %d, Msg: %s\n", (int)code, message);
-            return 0;
+            return kStatusFailed;
         }
     }
     if (removed > 0) {
@@ -314,6 +333,7 @@ bool absoluteFile(const char* name, char* out, size_t size) {
 int commandInstall(int argc, char** argv) {
     if (!argumentsFit(argc, argv, 2, 4)) return kStatusFailed;
     const char* driver = argc > 2 ? argv[2] : kDefaultDriverName;
+    if (!driverNameValid(driver)) return kStatusFailed;
     const char* dllName = argc > 3 ? argv[3] : kDefaultDllName;
     char path[kFieldSize];
     if (argc > 4) {
@@ -332,6 +352,7 @@ int commandInstall(int argc, char** argv) {
 int commandUninstall(int argc, char** argv) {
     if (!argumentsFit(argc, argv, 2, 2)) return kStatusFailed;
     const char* driver = argc > 2 ? argv[2] : kDefaultDriverName;
+    if (!driverNameValid(driver)) return kStatusFailed;
     printf("Proceeding to un-register... \n\n");
     printf("  driver: %s\n\n", driver);
     return uninstallDriver(driver);
@@ -343,6 +364,7 @@ int commandAdd(int argc, char** argv, bool system) {
         return kStatusFailed;
     }
     if (!argumentsFit(argc, argv, 2, 3)) return kStatusFailed;
+    if (!dataSourceNameValid(argv[2])) return kStatusFailed;
     struct stat st;
     if (stat(argv[3], &st) != 0) {
         printf("File not exist.");
@@ -365,10 +387,10 @@ int commandRemove(int argc, char** argv) {
     printf("Remove datasource.\n");
     if (removeDataSource(argv[2])) {
         printf("Success\n");
-    } else {
-        reportRemoveFailed();
+        return 0;
     }
-    return 0;
+    reportRemoveFailed();
+    return kStatusFailed;
 }
 
 } // namespace

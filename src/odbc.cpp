@@ -241,6 +241,51 @@ void showDialogMessage(HWND hDlg, const char* text) {
     MessageBoxA(hDlg, text, kCaptionDialog, MB_OK);
 }
 
+// Whether the installer can store `dsn` as a section name (SQLValidDSN); when
+// not, `message` says why.
+bool storableName(const char* dsn, char* message, size_t size) {
+    if (vornValidDSN(dsn)) return true;
+    snprintf(message, size,
+             "The data source name \"%s\" cannot be stored: the installer takes 1 to 32 "
+             "characters, none of []{}(),;?*=!@\\",
+             dsn);
+    return false;
+}
+
+// Writes the data source's section. When the installer refuses a write, what
+// was written goes again, the dialog says so, and the installer's error is
+// kept in `setup` for ConfigDSN's caller.
+bool writeDataSource(HWND hDlg, DsnSetup* setup, const char* name, const char* driver,
+                     const ConfEntry* entries, int count) {
+    const char* failed = NULL;
+    bool sectionWritten = vornWriteDSNToIni(name, driver);
+    if (!sectionWritten) failed = "Write odbc datasource name failed.";
+    for (int i = 0; failed == NULL && i < count; i++) {
+        if (!vornWritePrivateProfileString(name, entries[i].key, entries[i].value, "ODBC.INI")) {
+            failed = "Write odbc.ini failed.";
+        }
+    }
+    if (failed == NULL) {
+        if (setup != NULL) setup->writeError = 0;
+        return true;
+    }
+    char reason[256];
+    DWORD code = vornInstallerError(reason, sizeof(reason));
+    // SQLWriteDSNToIni dropped any older section of this name before it
+    // wrote, so what stands now is only our half-written one.
+    if (sectionWritten) vornRemoveDSNFromIni(name);
+    char message[DSN_MESSAGE_SIZE];
+    snprintf(message, sizeof(message), "%s The data source \"%s\" is not saved (installer: %s).",
+             failed, name, reason[0] != '\0' ? reason : "no reason given");
+    NAVIX_LOG(NAVIX_ERROR, "getConfsFromDlg", "%s", message);
+    if (setup != NULL) {
+        setup->writeError = code != 0 ? code : ODBC_ERROR_REQUEST_FAILED;
+        snprintf(setup->writeMessage, sizeof(setup->writeMessage), "%s", message);
+    }
+    showDialogMessage(hDlg, message);
+    return false;
+}
+
 } // namespace
 
 void dsnFromAttributes(const char* attributes, char* dsn) {
@@ -341,13 +386,13 @@ void getConfsFromIni(HWND hDlg, const char* dsn, const char* attributes) {
 }
 
 int getConfsFromDlg(HWND hDlg) {
-    const DsnSetup* setup = (const DsnSetup*)GetWindowLongPtrA(hDlg, DWLP_USER);
+    DsnSetup* setup = (DsnSetup*)GetWindowLongPtrA(hDlg, DWLP_USER);
     ConfEntry* entries = (ConfEntry*)calloc(DSN_ENTRIES_MAX, sizeof(ConfEntry));
     if (entries == NULL) {
         NAVIX_LOG(NAVIX_ERROR, "getConfsFromDlg", "Memory allocation error");
         return 0;
     }
-    char message[512];
+    char message[DSN_MESSAGE_SIZE];
     char name[DSN_NAME_SIZE] = "";
     int count = 0;
     for (int i = 0; i < kDsnFieldCount; i++) {
@@ -369,6 +414,12 @@ int getConfsFromDlg(HWND hDlg) {
                 return 0;
             }
             memcpy(name, text, n + 1);
+            if (!storableName(name, message, sizeof(message))) {
+                showDialogMessage(hDlg, message);
+                SetFocus(GetDlgItem(hDlg, IDC_EDIT_DSN));
+                free(entries);
+                return 0;
+            }
         }
         snprintf(entries[count].key, sizeof(entries[count].key), "%s", kDsnFields[i].key);
         snprintf(entries[count].value, sizeof(entries[count].value), "%s", text);
@@ -443,16 +494,9 @@ int getConfsFromDlg(HWND hDlg) {
     if (!vornPrepareSystemOdbcIni()) {
         NAVIX_LOG(NAVIX_ERROR, "getConfsFromDlg", "Cannot create the system odbc.ini");
     }
-    if (!vornWriteDSNToIni(name, driver)) {
-        showDialogMessage(hDlg, "Write odbc datasource name failed.");
-    }
-    for (int i = 0; i < count; i++) {
-        if (!vornWritePrivateProfileString(name, entries[i].key, entries[i].value, "ODBC.INI")) {
-            showDialogMessage(hDlg, "Write odbc.ini failed.");
-        }
-    }
+    bool written = writeDataSource(hDlg, setup, name, driver, entries, count);
     free(entries);
-    return 1;
+    return written ? 1 : 0;
 }
 
 INT_PTR configDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -499,6 +543,15 @@ BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR
     setup.attributes = lpszAttributes != NULL ? lpszAttributes : "";
     dsnFromAttributes(setup.attributes, setup.dsn);
 
+    // A name the installer cannot store would become another section, or
+    // several, when written.
+    char message[DSN_MESSAGE_SIZE];
+    if (setup.dsn[0] != '\0' && !storableName(setup.dsn, message, sizeof(message))) {
+        NAVIX_LOG(NAVIX_ERROR, "ConfigDSN", "%s", message);
+        vornPostInstallerError(ODBC_ERROR_INVALID_DSN, message);
+        return FALSE;
+    }
+
     if (fRequest == ODBC_REMOVE_DSN) {
         if (!vornRemoveDSNFromIni(setup.dsn)) {
             NAVIX_LOG(NAVIX_ERROR, "ConfigDSN", "Remove the data source failed");
@@ -526,6 +579,11 @@ BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR
         return TRUE;
     }
     NAVIX_LOG(NAVIX_INFO, "ConfigDSN", "User click Cancel button on DSN config");
+    // The user gave up after the installer refused a write: the caller hears
+    // why nothing was saved.
+    if (setup.writeError != 0) {
+        vornPostInstallerError(setup.writeError, setup.writeMessage);
+    }
     return FALSE;
 }
 

@@ -31,12 +31,18 @@ void InitLogging(const char* configPath);
 // none.
 #define VKL_DRIVER_NAME "Orvelo Cloud VKL Driver"
 
+#define DSN_MESSAGE_SIZE 512 // a message of the dialog or for the installer's caller
+
 // What ConfigDSN hands to the dialog: the data source to edit (empty: a new
-// one), and the installer's driver name and attribute list.
+// one), and the installer's driver name and attribute list. The dialog
+// gives back the installer's error of its last refused write (code 0: none),
+// for ConfigDSN to post when the dialog ends without saving.
 struct DsnSetup {
     char dsn[DSN_NAME_SIZE];
     const char* driver;
     const char* attributes;
+    DWORD writeError;
+    char writeMessage[DSN_MESSAGE_SIZE];
 };
 
 // The last "DSN" pair of an installer attribute list (pairs "KEY=VALUE", each
@@ -51,7 +57,9 @@ INT_PTR configDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
 void getConfsFromIni(HWND hDlg, const char* dsn, const char* attributes);
 
 // Reads the dialog and writes the data source: 1 when it wrote, 0 when it
-// refused (no data-source name, or text beyond its bounds).
+// refused (no data-source name or one the installer cannot store, text beyond
+// its bounds) or the installer refused a write (then nothing of the section
+// is left).
 int getConfsFromDlg(HWND hDlg);
 
 #endif

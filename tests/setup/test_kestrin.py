@@ -38,11 +38,11 @@ class KestrinCase(unittest.TestCase):
     def system_ini(self):
         return os.path.join(self.dir, "odbc.ini")
 
-    def kestrin(self, *args, stdin=""):
+    def kestrin(self, *args, stdin="", env=None):
         """kestrin without a terminal; returns (status, output)."""
         proc = subprocess.run([KESTRIN] + list(args), input=stdin, capture_output=True,
-                              text=True, env=self.env, cwd=self.dir, timeout=TIMEOUT,
-                              start_new_session=True)
+                              text=True, env=dict(self.env, **(env or {})), cwd=self.dir,
+                              timeout=TIMEOUT, start_new_session=True)
         return proc.returncode, proc.stdout + proc.stderr
 
     def on_terminal(self, *args, rows=24, cols=80):
@@ -99,20 +99,37 @@ class KestrinDriver(KestrinCase):
                       "General ODBC Driver 0 installed/registered successfully\n"
                       % driver_dir, proc.stdout)
 
-    def test_install_of_a_missing_library(self):
-        for folder in (self.dir, self.dir + "/"):
+    def test_install_failures(self):
+        driver_dir, driver_file = os.path.split(e2e.driver_path())
+        not_found = "Error: Could not locate driver DLL %s/nolib.so\n" % self.dir
+        rows = [
+            (self.dir, "nolib.so", {}, not_found),
+            (self.dir + "/", "nolib.so", {}, not_found),
+            (driver_dir, driver_file, {"ODBCSYSINI": os.path.join(self.dir, "missing")},
+             "Registration failed, error no.: 6\nError details: Unable to find component name\n"),
+        ]
+        for folder, library, env, tail in rows:
             with self.subTest(folder=folder):
-                status, out = self.kestrin("/i", DRIVER_NAME, "nolib.so", folder)
-                self.assertEqual(0, status, out)
-                self.assertTrue(out.endswith("Error: Could not locate driver DLL %s/nolib.so\n"
-                                             % self.dir), out)
+                status, out = self.kestrin("/i", DRIVER_NAME, library, folder, env=env)
+                self.assertEqual(255, status, out)
+                self.assertTrue(out.endswith(tail), out)
 
 
 class KestrinRefusals(KestrinCase):
     def test_refusals(self):
         long_name = "d" * 256
+        dsn = ('Error: "%s" cannot be a data source name: the installer takes 1 to 32 '
+               "characters, none of []{}(),;?*=!@\\\n")
+        driver = 'Error: "%s" cannot be a driver name: it must not be empty or hold [, ], = or ;\n'
         rows = [
             (("/d", "only-a-name"), -1, "DataSource name or ini file not given."),
+            # A name is refused before the (missing) file or library is looked at.
+            (("/d", "a]b", "missing.ini"), -1, dsn % "a]b"),
+            (("/s", "n" * 33, "missing.ini"), -1, dsn % ("n" * 33)),
+            (("/d", "a;b", "missing.ini"), -1, dsn % "a;b"),
+            (("/i", "A]B", "nolib.so"), -1, driver % "A]B"),
+            (("/u", "A=B"), -1, driver % "A=B"),
+            (("/i", ""), -1, driver % ""),
             (("/s", "name", "missing.ini"), -1, "File not exist."),
             (("/r",), -1, "DataSource name  not given."),
             (("/r", long_name), -1, "Error: argument 2 is longer than 255 characters.\n"),
@@ -125,6 +142,7 @@ class KestrinRefusals(KestrinCase):
                 got_status, out = self.kestrin(*args)
                 self.assertEqual(status & 0xFF, got_status, out)
                 self.assertEqual(BANNER + tail, out)
+        self.assertEqual([], [f for f in os.listdir(self.dir) if f.endswith(".ini")])
 
 
 class KestrinRemove(KestrinCase):
@@ -133,14 +151,14 @@ class KestrinRemove(KestrinCase):
         self.write("odbc.ini", "[shared]\nDriver=%s\nHOST=h\n\n[MINE]\nHOST=kept\n"
                    % DRIVER_NAME)
         rows = [
-            ("mine", "Success\n", "user-odbc.ini"),
-            ("shared", "Success\n", "odbc.ini"),
-            ("nosuch", "Remove datasource failed.\n", None),
+            ("mine", 0, "Success\n", "user-odbc.ini"),
+            ("shared", 0, "Success\n", "odbc.ini"),
+            ("nosuch", 255, "Remove datasource failed.\n", None),
         ]
-        for name, line, where in rows:
+        for name, expected, line, where in rows:
             with self.subTest(name=name):
                 status, out = self.kestrin("/r", name)
-                self.assertEqual(0, status, out)
+                self.assertEqual(expected, status, out)
                 self.assertEqual(BANNER + "Remove datasource.\n" + line, out)
                 if where:
                     self.assertFalse(self.read_ini(os.path.join(self.dir, where))
@@ -218,6 +236,36 @@ class KestrinAddDataSource(KestrinCase):
         self.assertEqual(0, session.wait(), session.report("kestrin failed"))
         self.assertFalse(os.path.exists(self.user_ini()))
         self.saved_and_usable(self.system_ini())
+
+    def test_enter_on_cancel_saves_nothing(self):
+        session = self.confirm("/d", "y")
+        session.expect("Enter: OK (on Cancel: Cancel)")
+        session.send("\t\r")  # from OK, which has the focus first, to Cancel
+        self.assertEqual(255, session.wait(), session.report("kestrin failed"))
+        self.assertEqual([], self.read_ini(self.user_ini()).sections())
+
+    def test_a_name_the_installer_cannot_store_keeps_the_dialog_open_on_it(self):
+        session = self.confirm("/d", "y")
+        session.expect("Ctrl-C or F10: close")
+        session.send("\t\t]b\x1b[Z\x1b[Z\r")  # "vkl_added]b", then back to OK
+        session.expect('"vkl_added]b" cannot be stored')
+        session.send("\r")
+        session.expect("Ctrl-C or F10: close")
+        session.send("\x7f\x7f\r")  # erased in the name field, which has the focus
+        self.assertEqual(0, session.wait(), session.report("kestrin failed"))
+        self.saved_and_usable(self.user_ini())
+
+    def test_a_write_the_installer_refuses_is_a_failure(self):
+        self.env["ODBCINI"] = os.path.join(self.dir, "missing", "odbc.ini")
+        session = self.confirm("/d", "y")
+        session.expect("Ctrl-C or F10: close")
+        session.send("\r")
+        session.expect("is not saved")
+        session.send("\r")
+        session.expect("Ctrl-C or F10: close")  # still open
+        session.send("\x03")
+        session.expect("error code: 11\r\nWrite odbc datasource name failed.")
+        self.assertEqual(255, session.wait())
 
     def test_without_a_terminal_the_dialog_fails_at_once(self):
         for switch in ("/d", "/s"):

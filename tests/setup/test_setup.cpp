@@ -76,12 +76,14 @@ class ScriptedBackend : public VornDialogBackend {
     std::vector<Step> steps;
     std::vector<std::string> boxes; // "caption: text"
     int opened = 0;
+    int focus = 0; // id of the control with the focus at the last step
 
     bool open(VornDialog&) override {
         opened++;
         return canOpen;
     }
     VornDialogInput nextInput(VornDialog& dialog) override {
+        focus = dialog.focus >= 0 ? dialog.controls[(size_t)dialog.focus].item->id : 0;
         if (next_ < steps.size()) return steps[next_++](static_cast<HWND>(&dialog));
         return {VORN_INPUT_CLOSE, 0}; // a script that ran out closes the window
     }
@@ -503,6 +505,32 @@ TEST_F(Setup, ConfigDsnWithoutATerminalFailsAtOnceAndWritesNothing) {
     EXPECT_NE(std::string::npos, message.find("terminal")) << message;
     EXPECT_TRUE(sectionLines("noterm1").empty());
     EXPECT_EQ(1, backend.opened);
+}
+
+TEST_F(Setup, NamesTheInstallerCannotStoreAreRefused) {
+    appendUserIni("[a]\nDriver=VKL\n\n");
+    const std::string before = readFile(userIni());
+    for (const std::string& name : {std::string("a]b"), std::string(33, 'n'), std::string("a;b")}) {
+        backend = ScriptedBackend();
+        for (WORD request : {ODBC_ADD_DSN, ODBC_REMOVE_DSN}) { // named by the attributes
+            std::string list = attributes({"DSN=" + name});
+            EXPECT_FALSE(ConfigDSN(NULL, request, "VKL", list.c_str())) << name;
+            DWORD code = 0;
+            EXPECT_NE(std::string::npos, installerErrorText(&code).find("1 to 32 characters"));
+            EXPECT_EQ((DWORD)ODBC_ERROR_INVALID_DSN, code) << name;
+        }
+        EXPECT_EQ(0, backend.opened) << name;
+        backend.steps.push_back([&](HWND d) { // typed into the dialog
+            SetDlgItemTextA(d, IDC_EDIT_DSN, name.c_str());
+            return press(IDC_BUTTON_OK);
+        });
+        std::string list = attributes({"DSN=refused1"});
+        EXPECT_FALSE(ConfigDSN(NULL, ODBC_ADD_DSN, "VKL", list.c_str())) << name;
+        ASSERT_EQ(1u, backend.boxes.size()) << name;
+        EXPECT_NE(std::string::npos, backend.boxes[0].find("\"" + name + "\" cannot be stored"));
+        EXPECT_EQ(IDC_EDIT_DSN, backend.focus) << name; // still open, on the name
+        EXPECT_EQ(before, readFile(userIni())) << name;
+    }
 }
 
 TEST_F(Setup, ConfigDsnRemovesADataSource) {
