@@ -9,7 +9,8 @@ extern "C" SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT StatementHandle,
                                               SQLULEN* RowCountPtr, SQLUSMALLINT* RowStatusArray) {
     VORN_ENTER(Stmt, stmt, StatementHandle);
     SQLRETURN rc;
-    if (FetchOrientation != SQL_FETCH_NEXT) {
+    // Without a result the fetch says so itself, whatever the direction.
+    if (FetchOrientation != SQL_FETCH_NEXT && stmt->extras->resultSet != NULL) {
         rc = _FetchedRows(stmt, VORN_STMT_ERROR(stmt, "SQLExtendedFetch", SQLSTATE_FETCH_TYPE,
                                                 "SQL_ERROR Fetch type out of range: %u",
                                                 (unsigned)FetchOrientation));
@@ -20,7 +21,7 @@ extern "C" SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT StatementHandle,
         *RowCountPtr = SQL_SUCCEEDED(rc) ? 1 : 0;
     }
     if (RowStatusArray != NULL && SQL_SUCCEEDED(rc)) {
-        RowStatusArray[0] = SQL_ROW_SUCCESS;
+        RowStatusArray[0] = rc == SQL_SUCCESS ? SQL_ROW_SUCCESS : SQL_ROW_SUCCESS_WITH_INFO;
     }
     return rc;
 }

@@ -182,27 +182,28 @@ std::string identityRefusalReason(int32_t httpStatus, const std::string& body) {
 }
 
 std::string hostProblem(const std::string& hostPort) {
+    static const char kProblem[] = "is not host[:port]";
     if (hostPort.empty() || hostPort.find_first_of("/@?#\\ ") != std::string::npos ||
         hasControlCharacter(hostPort)) {
-        return "is not host[:port]";
+        return kProblem;
     }
-    // The port follows the last ":" unless that one is inside an IPv6 address.
-    std::string host = hostPort;
-    std::string port;
-    const size_t colon = hostPort.rfind(':');
-    if (colon != std::string::npos && hostPort.find(']', colon) == std::string::npos) {
-        host = hostPort.substr(0, colon);
-        port = hostPort.substr(colon + 1);
-        if (port.empty()) return "is not host[:port]";
-    }
-    // libcurl's own reading of a host and a port.
+    // libcurl reads it as it will read the URL: the host and port it finds
+    // there must be all of it.
     CURLU* url = curl_url();
     if (url == nullptr) return "cannot be checked";
-    const bool bad =
-        host.empty() || curl_url_set(url, CURLUPART_HOST, host.c_str(), 0) != CURLUE_OK ||
-        (!port.empty() && curl_url_set(url, CURLUPART_PORT, port.c_str(), 0) != CURLUE_OK);
+    std::string found;
+    char* host = nullptr;
+    char* port = nullptr;
+    if (curl_url_set(url, CURLUPART_URL, ("https://" + hostPort + "/").c_str(), 0) == CURLUE_OK &&
+        curl_url_get(url, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
+        found = host;
+        if (curl_url_get(url, CURLUPART_PORT, &port, 0) == CURLUE_OK)
+            found += ":" + std::string(port);
+    }
+    curl_free(host);
+    curl_free(port);
     curl_url_cleanup(url);
-    return bad ? "is not host[:port]" : "";
+    return found == hostPort ? "" : kProblem;
 }
 
 std::string settingProblem(const RestApiConf& conf) {
@@ -319,9 +320,9 @@ int RestApiProxy::getToken(CallError* error) {
     HeaderMap::const_iterator it = response.headers.find("X-Subject-Token");
     const bool success = response.httpCode == 200 || response.httpCode == 201;
     if (!success || it == response.headers.end() || it->second.empty()) {
-        NAVIX_LOG(NAVIX_ERROR, func,
-                  "No X-Subject-Token in the identity answer, HTTP code: %d, body: %s",
-                  response.httpCode, response.body.c_str());
+        NAVIX_LOG(NAVIX_ERROR, func, "%s in the identity answer, HTTP code: %d, body: %s",
+                  success ? "No X-Subject-Token" : "An error status", response.httpCode,
+                  response.body.c_str());
         const int result = response.httpCode != 0 ? response.httpCode : -1;
         failure.kind = CallError::IDENTITY_REFUSED;
         failure.code = result;

@@ -223,21 +223,21 @@ std::string cellOf(const pt::ptree& node) {
     return answerText(node);
 }
 
-// The text of a cell of a result row. A nested array or object is no value
-// that a column can hold: an empty text for it would be a wrong value, so
-// the page cannot be read.
-std::string rowCellOf(const pt::ptree& node, size_t row, size_t column) {
-    if (node.data() == kArrayMark || node.data() == kObjectMark) {
-        throw pt::ptree_bad_data(
-            "row " + std::to_string(row) + ", column " + std::to_string(column) + " is a JSON " +
-                (node.data() == kArrayMark ? "array" : "object") + ", not a value",
-            std::string());
-    }
-    return cellOf(node);
-}
-
 std::string cellOf(const pt::ptree& obj, const char* key) {
     return cellOf(member(obj, key));
+}
+
+bool isNested(const pt::ptree& node) {
+    return node.data() == kArrayMark || node.data() == kObjectMark;
+}
+
+// A nested array or object where a cell is due holds no value that a column
+// can hold: an empty text for it would be a wrong value, so the answer cannot
+// be read. `where` names the place.
+pt::ptree_bad_data nestedValue(const pt::ptree& node, const std::string& where) {
+    return pt::ptree_bad_data(
+        where + " is a JSON " + (node.data() == kArrayMark ? "array" : "object") + ", not a value",
+        std::string());
 }
 
 // The property tree's own callbacks, but null and the start of an array
@@ -396,7 +396,11 @@ void parseRows(const pt::ptree& node, ResultRows& rows) {
         ResultRow row;
         for (pt::ptree::const_iterator cell = it->second.begin(); cell != it->second.end();
              ++cell) {
-            row.push_back(rowCellOf(cell->second, rows.size() + 1, row.size() + 1));
+            if (isNested(cell->second)) {
+                throw nestedValue(cell->second, "row " + std::to_string(rows.size() + 1) +
+                                                    ", column " + std::to_string(row.size() + 1));
+            }
+            row.push_back(cellOf(cell->second));
         }
         rows.push_back(std::move(row));
     }
@@ -406,6 +410,14 @@ void parseColumns(const pt::ptree& node, ColumnInfoList& columns) {
     requireArray(node, "columns");
     for (pt::ptree::const_iterator it = node.begin(); it != node.end(); ++it) {
         ColumnInfo column;
+        // The texts become cells of the column catalog.
+        for (const char* key : {"column_name", "type", "description"}) {
+            if (isNested(member(it->second, key))) {
+                throw nestedValue(member(it->second, key), std::string("column ") +
+                                                               std::to_string(columns.size() + 1) +
+                                                               "'s " + key);
+            }
+        }
         column.column_name = cellOf(it->second, "column_name");
         column.type = cellOf(it->second, "type");
         column.is_partition_column = boolOf(it->second, "is_partition_column");

@@ -219,9 +219,10 @@ class GetDescribeTableResp : public RestResp {
 void readJsonText(const std::string& text, boost::property_tree::ptree& root);
 
 // As readJsonText, for the service's answers: a JSON null reads as kNullCell
-// (not as the text "null") and an array's node holds a mark of its own, so
-// that the readers below tell null from "null" and an array from an object,
-// a string or a number. Read the tree's texts with answerText.
+// (not as the text "null") and an array's node and an object's node each
+// hold a mark of their own, so that the readers below tell null from "null"
+// and an array or an object from a string or a number. Read the tree's texts
+// with answerText.
 void readAnswerJson(const std::string& text, boost::property_tree::ptree& root);
 
 // A node's text in a tree of readAnswerJson as the plain reader gives it:

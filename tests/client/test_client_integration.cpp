@@ -873,7 +873,7 @@ TEST_P(ClientIT, ShortResultFailsTheFetch) {
          2,
          {page("0", "[[101]]")},
          100,
-         "the result ended after 100 of 250 rows"},
+         "page 2 holds 1 rows but the row count of 0 leaves room for 0"},
         {"first page without rows but a count",
          1,
          {page("250", "[]")},

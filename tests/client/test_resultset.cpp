@@ -508,7 +508,11 @@ TEST_F(LocalStatements, UseTakesExactlyOneName) {
         const char* database;
     } rows[] = {
         {"  \t USE other;\n", "other"},
-        {"Use x;;", "x"}, // the statement's own last ";" goes first
+        {"USE/*c*/db2", "db2"},
+        {"Use x;;", nullptr},
+        {"USE", nullptr},
+        {"USE\tdb2 db3", nullptr},
+        {"USE\ndb2; drop table t", nullptr},
         {"USE `db2`", "db2"},
         {"USE \"db2\"", "db2"},
         {"USE \"a\"\"b\"", "a\"b"},

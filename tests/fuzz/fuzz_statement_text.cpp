@@ -50,7 +50,7 @@ using clienttext::upperAscii;
 // The steps NavixExecute takes before it runs a statement.
 std::string prepared(const std::string& sql) {
     std::string text = trimmed(sql);
-    if (!text.empty() && text.back() == ';') text.pop_back();
+    if (!text.empty() && text.back() == ';' && !clienttext::isUseStatement(text)) text.pop_back();
     return backtickIdentifierQuotes(text);
 }
 
@@ -152,7 +152,7 @@ void checkExecute(const std::string& sql, bool ansi) {
     const std::string keyword = space == std::string::npos ? "" : upperAscii(stmt.substr(0, space));
     if (stmt.empty()) {
         FUZZ_CHECK(r == 1 && strcmp(record.sqlState, "42000") == 0, "empty statement ran");
-    } else if (keyword == "USE") {
+    } else if (clienttext::isUseStatement(stmt)) {
         // One plain word after the keyword (and at most one ";"): that is the name.
         std::string word = trimmed(clienttext::withoutComments(stmt).substr(3));
         if (!word.empty() && word.back() == ';') word = trimmed(word.substr(0, word.size() - 1));

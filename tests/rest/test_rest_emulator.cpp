@@ -246,7 +246,7 @@ TEST_F(RestEmu, IdentityRefusalsFailInit) {
         EXPECT_EQ(log4cplus::INFO_LOG_LEVEL,
                   log.levelOf("HttpClient::call][http call success. HTTP code: 401"));
         EXPECT_EQ(log4cplus::ERROR_LOG_LEVEL,
-                  log.levelOf("RestApiProxy::getToken][No X-Subject-Token in the identity answer, "
+                  log.levelOf("RestApiProxy::getToken][An error status in the identity answer, "
                               "HTTP code: 401"));
     }
 

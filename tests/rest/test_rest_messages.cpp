@@ -475,6 +475,13 @@ TEST(GetDescribeTableRespParse, IncompleteColumnEndsTheParse) {
     parse(badFlag, R"({"column_count":1,"table_type":"T","columns":[
                        {"column_name":"a","type":"INT","is_partition_column":"no","description":"x"}]})");
     EXPECT_TRUE(badFlag.columns.empty());
+
+    // A column's texts become cells: one that is an object is no text.
+    GetDescribeTableResp nested;
+    nested.httpResp.body = R"({"column_count":1,"table_type":"T","columns":[
+        {"column_name":{"x":1},"type":"INT","is_partition_column":false,"description":"x"}]})";
+    EXPECT_FALSE(nested.parseSuccessRes());
+    EXPECT_EQ("column 1's column_name is a JSON object, not a value", nested.error.text);
 }
 
 TEST(JsonNesting, DeepBodyIsRefusedWithoutExhaustingTheStack) {

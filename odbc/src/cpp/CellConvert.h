@@ -84,8 +84,9 @@ std::optional<SQL_TIMESTAMP_STRUCT> timestampCellLocal(std::string_view cell);
 
 // Room for a TIMESTAMP cell as text, whatever its year.
 enum { CELL_STAMP_SIZE = 64 };
-// A TIMESTAMP cell as "%Y-%m-%d %H:%M:%S" in local time; returns the length
-// of the text in stamp, or -1 when the cell is no moment (see above).
+// A TIMESTAMP cell as "yyyy-mm-dd hh:mm:ss" (the year padded to four digits)
+// in local time; returns the length of the text in stamp, or -1 when the cell
+// is no moment (see above).
 int formatTimestampCell(std::string_view cell, char (&stamp)[CELL_STAMP_SIZE]);
 
 // The text a cell reads as through SQL_C_CHAR: a TIMESTAMP cell as the local

@@ -136,6 +136,15 @@ std::string withoutComments(const std::string& text) {
     return trimmed(out);
 }
 
+bool isUseStatement(const std::string& statement) {
+    if (statement.size() < 3 || upperAscii(statement.substr(0, 3)) != "USE") {
+        return false;
+    }
+    const unsigned char next = statement.size() > 3 ? (unsigned char)statement[3] : ' ';
+    return !((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') ||
+             (next >= '0' && next <= '9') || next == '_' || next >= 0x80);
+}
+
 bool useStatementName(const std::string& argument, std::string* name) {
     struct Run {
         Part part;

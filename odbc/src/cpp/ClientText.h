@@ -60,6 +60,10 @@ std::string backtickIdentifierQuotes(const std::string& text);
 // argument from.
 std::string withoutComments(const std::string& text);
 
+// Whether the statement is a USE: its first word is "USE" in any case,
+// whatever follows it (a blank, a comment, a quote, ";" or nothing).
+bool isUseStatement(const std::string& statement);
+
 // The database name of a USE statement, read from the text after the
 // keyword: exactly one name, bare or in backticks or double quotes (a doubled
 // quote inside stands for one), with blanks and comments around it and at

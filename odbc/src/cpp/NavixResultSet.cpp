@@ -244,6 +244,12 @@ int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql) {
         }
         NAVIX_LOG(NAVIX_DEBUG, "NavixQueryResultSet::runSql", "run SQL: %s", stmt.c_str());
 
+        // USE is known by its word alone: whatever follows it, a USE that
+        // is not one name must fail here, never reach the service.
+        if (clienttext::isUseStatement(stmt)) {
+            NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::runSql", "The SQL is USE DATABASE.");
+            return procUseStatement(stmt);
+        }
         size_t space = stmt.find(' ');
         if (space == std::string::npos) {
             return runSqlOnRest(stmt);
@@ -252,10 +258,6 @@ int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql) {
         if (keyword == "SET") {
             NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::runSql", "The SQL is SET CONF.");
             return procSetStatement(stmt);
-        }
-        if (keyword == "USE") {
-            NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::runSql", "The SQL is USE DATABASE.");
-            return procUseStatement(stmt);
         }
         return runSqlOnRest(stmt);
     } catch (const std::exception& e) {
@@ -417,7 +419,7 @@ int NavixQueryResultSet::procAsyncStatement(navixrest::SubmitJobResp& resp) {
                   "submit answer without job_id");
         return 1;
     }
-    if (resp.job_id == "." || resp.job_id == "..") {
+    if (navixrest::isDotSegment(resp.job_id)) {
         // A dot segment would take the status and result requests to
         // another path of the service.
         diag.set(DIAG_CODE_UNREADABLE, "HY000",
@@ -491,21 +493,25 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId) {
         diag.setServiceError(resp.message.c_str());
         return 1;
     }
+    // A negative count from the service means no rows, not an enormous count.
+    const uint64_t pageCount = resp.row_count > 0 ? (uint64_t)resp.row_count : 0;
     if (m_curPage == 1) {
         if (addColumns(resp.schema, "NavixQueryResultSet::fetchSinglePageResult") != 0) {
             return 1;
         }
-        // A negative count from the service means no rows, not an enormous count.
-        m_irowNum = resp.row_count > 0 ? (uint64_t)resp.row_count : 0;
+        m_irowNum = pageCount;
     }
-    const uint64_t room = m_irowNum > m_delivered ? m_irowNum - m_delivered : 0;
+    // A later page's own count holds it too: a page may hold no more rows
+    // than the smaller of the two leaves.
+    const uint64_t count = pageCount < m_irowNum ? pageCount : m_irowNum;
+    const uint64_t room = count > m_delivered ? count - m_delivered : 0;
     if (resp.rows.size() > room) {
         // Rows beyond what the result's own count leaves for this page:
         // handing them out or dropping them would both be a guess.
-        const std::string text =
-            "VKL ODBC Unreadable service answer: page " + std::to_string(m_curPage) + " holds " +
-            std::to_string(resp.rows.size()) + " rows but the row count of " +
-            std::to_string(m_irowNum) + " leaves room for " + std::to_string(room);
+        const std::string text = "VKL ODBC Unreadable service answer: page " +
+                                 std::to_string(m_curPage) + " holds " +
+                                 std::to_string(resp.rows.size()) + " rows but the row count of " +
+                                 std::to_string(count) + " leaves room for " + std::to_string(room);
         diag.set(DIAG_CODE_UNREADABLE, "HY000", text.c_str());
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "%s", text.c_str());
         return 1;
@@ -872,7 +878,7 @@ int NavixTableResultSet::listTables(NavixConnection* conn, const std::string& pa
     // The pattern is placed inside a quoted literal: a quote or backslash in it
     // would end or escape the literal and change the statement.
     if (pattern.find('\'') != std::string::npos || pattern.find('\\') != std::string::npos) {
-        diag.set(1, "01000", "VKL ODBC Invalid SQL syntax.");
+        diag.set(1, "01000", kInvalidSyntax);
         NAVIX_LOG(NAVIX_ERROR, "NavixTableResultSet::listTables",
                   "table pattern holds a quote or backslash.");
         return 1;

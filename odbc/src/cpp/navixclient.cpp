@@ -11,9 +11,11 @@
 namespace {
 
 // Trim, drop one trailing ";", turn identifier double quotes into backticks.
+// A USE keeps its ";": it reads at most one itself, and a second one is no
+// part of a name.
 std::string prepareStatement(const char* sql) {
     std::string text = clienttext::trimmed(sql);
-    if (!text.empty() && text[text.size() - 1] == ';') {
+    if (!text.empty() && text[text.size() - 1] == ';' && !clienttext::isUseStatement(text)) {
         text.erase(text.size() - 1);
     }
     return clienttext::backtickIdentifierQuotes(text);
