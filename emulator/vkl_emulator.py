@@ -109,8 +109,11 @@ class Handler(BaseHTTPRequestHandler):
         for name, value in headers:
             self.send_header(name, value)
         self.send_header("Content-Length", str(len(data)))
-        self.end_headers()
-        self.wfile.write(data)
+        # Headers and body leave in one write: written apart, the body would
+        # wait for the client's delayed ACK of the headers (Nagle's
+        # algorithm), some 40 ms on every answer.
+        self._headers_buffer.append(b"\r\n" + data)
+        self.flush_headers()
 
     def dispatch(self):
         try:
@@ -449,6 +452,8 @@ class EmulatorServer(ThreadingHTTPServer):
         # slow client never holds up the accept loop.
         try:
             request.settimeout(30)
+            # Small answers go out at once rather than wait to be coalesced.
+            request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
             tls = self.ssl_context.wrap_socket(request, server_side=True)
         except (OSError, ssl.SSLError) as error:
             self.log("TLS handshake with %s failed: %s" % (client_address, error))
