@@ -2,6 +2,7 @@
 settings, tokens, jobs and database copies. Projects never share state, so
 tests that use distinct project ids can run in parallel."""
 
+import collections
 import hashlib
 import os
 import re
@@ -26,6 +27,11 @@ _JOB_CALLS = ("submit", "status")
 
 DEFAULT_RUNNING_POLLS = 1
 DEFAULT_TOKEN_TTL = 3600
+
+# A project keeps its latest requests, jobs and tokens, this many of each
+# (the oldest go first), so that a long run does not grow without limit. A
+# job's rows go once they have all been sent (Job.drop_rows).
+KEPT_LATEST = 10000
 
 
 class FaultError(ValueError):
@@ -105,6 +111,22 @@ class Job:
         self.final = "FINISHED"
         self.message = ""
         self.never_finish = False
+        self._kept_count = None  # the row count once the rows are dropped
+
+    @property
+    def row_count(self):
+        return len(self.result.rows) if self._kept_count is None else self._kept_count
+
+    @property
+    def rows_dropped(self):
+        return self._kept_count is not None
+
+    def drop_rows(self):
+        """Forgets the rows once the last of them has been sent; the job keeps
+        its status, schema and row count."""
+        if self._kept_count is None:
+            self._kept_count = len(self.result.rows)
+            self.result.rows = []
 
     def poll(self):
         """The status this status request reports."""
@@ -128,12 +150,12 @@ class Project:
     def __init__(self, name, seed_dir, work_dir):
         self.name = name
         self.lock = threading.RLock()
-        self.requests = []
+        self.requests = collections.deque(maxlen=KEPT_LATEST)
         self.faults = []
         self.running_polls = DEFAULT_RUNNING_POLLS
         self.token_ttl = DEFAULT_TOKEN_TTL
-        self.tokens = {}  # token -> (user, expiry seconds)
-        self.jobs = {}
+        self.tokens = collections.OrderedDict()  # token -> (user, expiry seconds)
+        self.jobs = collections.OrderedDict()
         digest = hashlib.sha256(name.encode("utf-8", "surrogatepass")).hexdigest()[:24]
         self.databases = emu_sql.ProjectDatabases(seed_dir, os.path.join(work_dir, digest))
 
@@ -147,6 +169,22 @@ class Project:
                         fault.count -= 1
                     return fault
         return None
+
+    def record(self, request):
+        with self.lock:
+            self.requests.append(request)
+
+    def add_job(self, job):
+        with self.lock:
+            self.jobs[job.id] = job
+            while len(self.jobs) > KEPT_LATEST:
+                self.jobs.popitem(last=False)
+
+    def add_token(self, token, user, expiry):
+        with self.lock:
+            self.tokens[token] = (user, expiry)
+            while len(self.tokens) > KEPT_LATEST:
+                self.tokens.popitem(last=False)
 
     def close(self):
         with self.lock:

@@ -109,8 +109,11 @@ class Handler(BaseHTTPRequestHandler):
         for name, value in headers:
             self.send_header(name, value)
         self.send_header("Content-Length", str(len(data)))
-        self.end_headers()
-        self.wfile.write(data)
+        # Headers and body leave in one write: written apart, the body would
+        # wait for the client's delayed ACK of the headers (Nagle's
+        # algorithm), some 40 ms on every answer.
+        self._headers_buffer.append(b"\r\n" + data)
+        self.flush_headers()
 
     def dispatch(self):
         try:
@@ -140,10 +143,8 @@ class Handler(BaseHTTPRequestHandler):
             self.send(404, error_body("VKL.0404", "No such resource: %s" % path))
             return
         project = self.server.registry.get(project_name)
-        with project.lock:
-            project.requests.append({
-                "method": self.command, "path": path, "query": query,
-                "headers": [[n, v] for n, v in self.header_items()], "body": body_text})
+        project.record({"method": self.command, "path": path, "query": query,
+                        "headers": [[n, v] for n, v in self.header_items()], "body": body_text})
         fault = project.take_fault(call)
         if fault is not None:
             if fault.kind == "delay":
@@ -274,7 +275,7 @@ class Handler(BaseHTTPRequestHandler):
         with project.lock:
             expiry = int(now) + project.token_ttl
             token = emu_auth.new_token()
-            project.tokens[token] = (user, expiry)
+            project.add_token(token, user, expiry)
         answer = {"token": {
             "expires_at": emu_auth.expires_at_text(expiry),
             "issued_at": emu_auth.expires_at_text(int(now)),
@@ -344,11 +345,16 @@ class Handler(BaseHTTPRequestHandler):
                 return
             if job_type in ("DDL", "DCL") or (sync and job_type == "QUERY"):
                 job.finish_now()
-        project.jobs[job.id] = job
+        project.add_job(job)
         answer = {"is_success": True, "message": "", "job_id": job.id, "job_type": job_type}
         if sync and job_type == "QUERY" and job.finished():
             answer["schema"] = job.result.schema_json()
             answer["rows"] = job.result.rows
+            whole = self.spoiler is None
+            self.send(200, to_json(answer))
+            if whole:  # every row has gone out
+                job.drop_rows()
+            return
         self.send(200, to_json(answer))
 
     @staticmethod
@@ -403,11 +409,18 @@ class Handler(BaseHTTPRequestHandler):
             base["message"] = "The job %s has not finished" % job.id
             self.send(200, to_json(base))
             return
-        rows = job.result.rows[(page - 1) * size: page * size]
+        first, end = (page - 1) * size, page * size
+        if job.rows_dropped and first < job.row_count:
+            base["message"] = "The rows of job %s have all been read and are no longer kept" % job.id
+            self.send(200, to_json(base))
+            return
         answer = {"is_success": True, "message": "", "job_id": job.id, "job_type": job.type,
-                  "input_size": 0, "row_count": len(job.result.rows),
-                  "schema": job.result.schema_json(), "rows": rows}
+                  "input_size": 0, "row_count": job.row_count,
+                  "schema": job.result.schema_json(), "rows": job.result.rows[first:end]}
+        whole = self.spoiler is None
         self.send(200, to_json(answer))
+        if whole and first < job.row_count <= end:  # the page of the last row went out
+            job.drop_rows()
 
     def describe(self, project, database, table):
         columns = project.databases.describe(database, table)
@@ -450,6 +463,8 @@ class EmulatorServer(ThreadingHTTPServer):
         # slow client never holds up the accept loop.
         try:
             request.settimeout(30)
+            # Small answers go out at once rather than wait to be coalesced.
+            request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
             tls = self.ssl_context.wrap_socket(request, server_side=True)
         except (OSError, ssl.SSLError) as error:
             self.log("TLS handshake with %s failed: %s" % (client_address, error))

@@ -194,15 +194,21 @@ class JobsTest(unittest.TestCase):
         early = service.page(job, 1).json()
         self.assertFalse(early["is_success"], "a result before FINISHED was reported")
         self.assertEqual("FINISHED", service.wait(job))
-        pages = [service.page(job, n).json() for n in (1, 2, 3, 4)]
-        self.assertEqual([100, 100, 50, 0], [len(p["rows"]) for p in pages])
-        self.assertEqual([250] * 4, [p["row_count"] for p in pages])
-        self.assertEqual([1, "row 1"], pages[0]["rows"][0])
-        self.assertEqual([101, "row 101"], pages[1]["rows"][0])
-        self.assertEqual([250, "row 250"], pages[2]["rows"][-1])
-        self.assertEqual([{"id": "INT"}, {"label": "STRING"}], pages[3]["schema"])
         small = service.page(job, 2, 7).json()["rows"]
         self.assertEqual(([8, "row 8"], 7), (small[0], len(small)))
+        pages = [service.page(job, n).json() for n in (1, 2, 2, 3, 4, 4)]
+        self.assertEqual([100, 100, 100, 50, 0, 0], [len(p["rows"]) for p in pages])
+        self.assertEqual([250] * 6, [p["row_count"] for p in pages])
+        self.assertEqual([1, "row 1"], pages[0]["rows"][0])
+        self.assertEqual([101, "row 101"], pages[1]["rows"][0])
+        self.assertEqual([250, "row 250"], pages[3]["rows"][-1])
+        self.assertEqual([{"id": "INT"}, {"label": "STRING"}], pages[4]["schema"])
+        # Once the page of the last row has gone out, the rows are let go: the
+        # job keeps its status and count, and a page past the end still
+        # answers, while a page of rows is refused.
+        self.assertEqual((250, "FINISHED"), (service.page(job, 9).json()["row_count"],
+                                             service.wait(job)))
+        self.assertIn("no longer kept", service.page(job, 3).json()["message"])
 
     def test_running_polls_setting(self):
         project = new_project("polls")
@@ -225,6 +231,8 @@ class JobsTest(unittest.TestCase):
         self.assertEqual([{"name": "STRING"}], answer.json()["schema"])
         self.assertEqual([["Anna Müller"]], answer.json()["rows"])
         self.assertIn('"rows":[["Anna Müller"]]', answer.text, "text must be sent unescaped")
+        # Every row went out with the answer: the job keeps none for pages.
+        self.assertIn("no longer kept", service.page(answer.json()["job_id"], 1).json()["message"])
         plain = service.submit("select name from customers").json()
         self.assertNotIn("rows", plain)
         ddl = service.submit("create table t (a INT)", conf=SYNC).json()

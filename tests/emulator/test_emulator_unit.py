@@ -355,6 +355,18 @@ class FaultsAndJobsTest(unittest.TestCase):
         for spec, expected in cases:
             self.assertEqual(expected, emu_state.Fault(spec).spoil(body), spec)
 
+    def test_project_keeps_only_its_latest_requests_jobs_and_tokens(self):
+        project = self.project()
+        kept = emu_state.KEPT_LATEST
+        jobs = [emu_state.Job("QUERY", "select 1", "q", "u", "db1", 0) for _ in range(kept + 2)]
+        for index, job in enumerate(jobs):
+            project.record({"path": str(index)})
+            project.add_job(job)
+            project.add_token("t%d" % index, "u", 0)
+        self.assertEqual((kept, "2"), (len(project.requests), project.requests[0]["path"]))
+        self.assertEqual([job.id for job in jobs[2:]], list(project.jobs))
+        self.assertEqual((kept, "t2"), (len(project.tokens), next(iter(project.tokens))))
+
     def test_job_polls(self):
         job = emu_state.Job("QUERY", "select 1", "q", "u", "db1", 2)
         self.assertFalse(job.finished())
