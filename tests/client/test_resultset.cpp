@@ -520,9 +520,6 @@ TEST_F(LocalStatements, UseTakesExactlyOneName) {
         {"USE db2; drop table numbers", nullptr},
         {"USE db2 db1", nullptr},
         {"USE other \"db\"", nullptr},
-        {"USE 'db2'", nullptr},
-        {"USE `db2", nullptr},
-        {"USE db2;;;", nullptr},
         {"USE ..", nullptr},
     };
     for (const auto& r : rows) {
