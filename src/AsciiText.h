@@ -18,4 +18,9 @@ inline int strcasecmpAscii(const char* a, const char* b) {
     }
 }
 
+// An ASCII letter or digit, whatever the locale.
+inline bool isAsciiAlnum(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
 #endif

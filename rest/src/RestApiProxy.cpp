@@ -11,6 +11,7 @@
 #include <boost/property_tree/ptree.hpp>
 #include <curl/curl.h>
 
+#include "AsciiText.h"
 #include "NavixLogging.h"
 
 namespace pt = boost::property_tree;
@@ -208,9 +209,7 @@ std::string hostProblem(const std::string& hostPort) {
 
 std::string settingProblem(const RestApiConf& conf) {
     for (char c : conf.region) {
-        const bool letterOrDigit =
-            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!letterOrDigit && c != '-' && c != '.') {
+        if (!isAsciiAlnum(c) && c != '-' && c != '.') {
             return "Value of REGION may hold only letters, digits, \"-\" and \".\"";
         }
     }

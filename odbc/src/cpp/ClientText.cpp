@@ -1,6 +1,7 @@
 // Statement-text helpers of the query client.
 #include "ClientText.h"
 
+#include "AsciiText.h"
 #include "RestMessage.h"
 
 namespace clienttext {
@@ -140,9 +141,8 @@ bool isUseStatement(const std::string& statement) {
     if (statement.size() < 3 || upperAscii(statement.substr(0, 3)) != "USE") {
         return false;
     }
-    const unsigned char next = statement.size() > 3 ? (unsigned char)statement[3] : ' ';
-    return !((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') ||
-             (next >= '0' && next <= '9') || next == '_' || next >= 0x80);
+    const char next = statement.size() > 3 ? statement[3] : ' ';
+    return !(isAsciiAlnum(next) || next == '_' || (unsigned char)next >= 0x80);
 }
 
 bool useStatementName(const std::string& argument, std::string* name) {
