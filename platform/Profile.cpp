@@ -12,6 +12,8 @@
 
 #include <odbcinst.h>
 
+#include "IniText.h"
+
 namespace {
 
 typedef int (*GetProfileFn)(LPCSTR, LPCSTR, LPCSTR, LPSTR, int, LPCSTR);
@@ -182,7 +184,7 @@ BOOL vornValidDSN(const char* dsn) {
         return FALSE;
     }
     std::lock_guard<std::mutex> guard(installerLock());
-    return fn(dsn);
+    return fn(dsn) && iniTextStorable(dsn);
 }
 
 DWORD vornInstallerError(char* message, int size) {

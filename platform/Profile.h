@@ -34,9 +34,11 @@ BOOL vornRemoveDSNFromIni(const char* dsn);
 BOOL vornPostInstallerError(DWORD errorCode, const char* message);
 BOOL vornGetConfigMode(UWORD* mode);
 
-// The installer's rule for a data-source name (SQLValidDSN): 1 to 32
-// characters, none of []{}(),;?*=!@\. FALSE also when the installer is
-// missing. Clears the installer's error record, as every installer call does.
+// Whether the installer can store `dsn` as a section name: its own rule
+// (SQLValidDSN: 1 to 32 bytes, none of []{}(),;?*=!@\), which lets through
+// names its writer then trims or splits, and iniTextStorable's. FALSE also
+// when the installer is missing. Clears the installer's error record, as
+// every installer call does.
 BOOL vornValidDSN(const char* dsn);
 
 // The installer's first error record: its code, and its message in `message`

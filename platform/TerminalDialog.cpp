@@ -63,6 +63,19 @@ int displayWidth(const std::string& s) {
     return n == (size_t)-1 ? (int)s.size() : (int)n;
 }
 
+// Writes at most `cols` characters of `text` (waddnstr would count bytes,
+// and cut a text in a multibyte encoding short).
+void addCut(WINDOW* w, int row, int col, const std::string& text, int cols) {
+    size_t n = mbstowcs(NULL, text.c_str(), 0);
+    if (n == (size_t)-1) {
+        mvwaddnstr(w, row, col, text.c_str(), cols);
+        return;
+    }
+    std::vector<wchar_t> wide(n + 1);
+    mbstowcs(wide.data(), text.c_str(), n + 1);
+    mvwaddnwstr(w, row, col, wide.data(), cols);
+}
+
 // Greedy word wrap into lines of at most `width` columns; a word longer
 // than that stands on a line of its own.
 std::vector<std::string> wrapWords(const std::string& text, int width) {
@@ -213,6 +226,17 @@ bool editable(const std::string& text) {
         if (iswcntrl((wint_t)wide[i])) return false;
     }
     return true;
+}
+
+// A text holding control characters cannot be saved as it is, so it is
+// shown with "?" in their place and may be edited: what the user types
+// replaces it, while left untouched it stays as it was (and OK refuses it).
+std::string withoutControls(const std::string& text) {
+    std::string shown = text;
+    for (char& ch : shown) {
+        if ((unsigned char)ch < 0x20 || ch == 0x7F) ch = '?';
+    }
+    return shown;
 }
 
 std::string rtrim(const char* s) {
@@ -422,8 +446,9 @@ class TerminalBackend : public VornDialogBackend {
                 if (c.textLimit > 0) {
                     set_max_field(f, c.textLimit > (int)chars ? c.textLimit : (int)chars);
                 }
-                set_field_buffer(f, 0, c.text.c_str());
-                if (!editable(c.text)) field_opts_off(f, O_EDIT);
+                std::string shown = withoutControls(c.text);
+                set_field_buffer(f, 0, shown.c_str());
+                if (!editable(shown)) field_opts_off(f, O_EDIT);
             }
             set_field_back(f, A_UNDERLINE);
             break;
@@ -457,7 +482,7 @@ class TerminalBackend : public VornDialogBackend {
         box(frame_, 0, 0);
         std::string caption = std::string(" ") + (t->caption != NULL ? t->caption : "") + " ";
         int room = l.cols - 4;
-        if (room > 2) mvwaddnstr(frame_, 0, 2, caption.c_str(), room);
+        if (room > 2) addCut(frame_, 0, 2, caption, room);
         // The close box of the caption bar.
         if (l.cols >= 8) mvwaddstr(frame_, 0, l.cols - 3, "[X]");
         if ((int)strlen(kHint) <= l.cols - 2) mvwaddstr(frame_, l.rows + 1, 2, kHint);
@@ -479,7 +504,7 @@ class TerminalBackend : public VornDialogBackend {
         int width = COLS > 2 ? COLS - 2 : 1;
         std::vector<std::string> lines = wrapWords(text, width);
         for (size_t i = 0; i < lines.size() && (int)i < LINES; i++) {
-            mvaddnstr((int)i, 0, lines[i].c_str(), COLS);
+            addCut(stdscr, (int)i, 0, lines[i], COLS);
         }
         refresh();
         tooSmall_ = true;
@@ -770,9 +795,9 @@ class TerminalBackend : public VornDialogBackend {
         werase(w);
         box(w, 0, 0);
         std::string title = std::string(" ") + caption + " ";
-        mvwaddnstr(w, 0, 2, title.c_str(), width - 4 > 0 ? width - 4 : 0);
+        addCut(w, 0, 2, title, width - 4 > 0 ? width - 4 : 0);
         for (size_t i = 0; i < lines.size() && (int)i + 1 < height - 2; i++) {
-            mvwaddnstr(w, (int)i + 1, 2, lines[i].c_str(), width - 4);
+            addCut(w, (int)i + 1, 2, lines[i], width - 4);
         }
         const char* ok = "[ OK ]";
         wattron(w, A_REVERSE);

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "IniText.h"
+
 namespace kestrin {
 
 const IniKey kIniKeys[] = {
@@ -61,6 +63,11 @@ bool buildDsnAttributes(const char* dsn, const char* iniFile, IniValueReader rea
         if (strlen(value) >= (size_t)kValueSize) {
             fprintf(out, "Error: the value of %s in %s is longer than %d characters.\n", key.name,
                     iniFile, kValueSize - 1);
+            return false;
+        }
+        if (!iniTextStorable(value)) {
+            fprintf(out, "Error: the value of %s in %s " VORN_INI_TEXT_FAULT ".\n", key.name,
+                    iniFile);
             return false;
         }
         fprintf(out, "%s = %s\n", key.name, key.masked ? "****" : value);

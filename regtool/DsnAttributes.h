@@ -30,8 +30,9 @@ typedef int (*IniValueReader)(const char* key, char* value, int size, void* cont
 // Builds the list into `attributes` of `size` bytes: "DSN=<dsn>", then each
 // key of kIniKeys that has a non-empty value, in that order. Prints the keys
 // and their values (masked ones hidden) to `out`. Refuses, with a line to
-// `out` that says why, a value of kValueSize characters or more (never cut)
-// and a list that does not fit `size` bytes; `iniFile` only names the file in
+// `out` that says why, a value of kValueSize characters or more (never cut),
+// one that odbc.ini cannot hold as it is (iniTextStorable) and a list that
+// does not fit `size` bytes; `iniFile` only names the file in
 // those lines. `driver` (`driverSize` bytes) receives the DRIVER value, empty
 // when there is none. False when refused; the list is then unusable.
 bool buildDsnAttributes(const char* dsn, const char* iniFile, IniValueReader read, void* context,

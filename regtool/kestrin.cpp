@@ -14,6 +14,7 @@
 #include <odbcinst.h>
 
 #include "DsnAttributes.h"
+#include "IniText.h"
 #include "KeyPress.h"
 
 #ifndef FALSE
@@ -65,21 +66,25 @@ bool argumentsFit(int argc, char** argv, int first, int last) {
 }
 
 // A data-source name that the installer can store as a section name
-// (SQLValidDSN); otherwise says why.
+// (SQLValidDSN lets through some that its writer trims or splits);
+// otherwise says why.
 bool dataSourceNameValid(const char* dsn) {
-    if (SQLValidDSN(dsn)) return true;
-    printf("Error: \"%s\" cannot be a data source name: the installer takes 1 to 32 characters, "
-           "none of []{}(),;?*=!@\\\n",
-           dsn);
+    if (SQLValidDSN(dsn) && iniTextStorable(dsn)) return true;
+    printf("Error: \"%s\" cannot be a data source name: the installer takes " VORN_DSN_NAME_RULE
+           "\n",
+           iniTextShown(dsn).c_str());
     return false;
 }
 
 // A driver name that can be a section of odbcinst.ini and the first entry of
 // the installer's attribute list; otherwise says why.
 bool driverNameValid(const char* driver) {
-    if (driver[0] != '\0' && strpbrk(driver, "[]=;") == NULL) return true;
-    printf("Error: \"%s\" cannot be a driver name: it must not be empty or hold [, ], = or ;\n",
-           driver);
+    if (driver[0] != '\0' && strpbrk(driver, "[]=;") == NULL && iniTextStorable(driver)) {
+        return true;
+    }
+    printf("Error: \"%s\" cannot be a driver name: it must not be empty, hold [, ], = or ;, a "
+           "control character, or a blank at either end\n",
+           iniTextShown(driver).c_str());
     return false;
 }
 

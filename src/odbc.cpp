@@ -14,6 +14,7 @@
 #include <log4cplus/logger.h>
 
 #include "AsciiText.h"
+#include "IniText.h"
 #include "NavixLogging.h"
 #include "Profile.h"
 #include "resource.h"
@@ -241,15 +242,29 @@ void showDialogMessage(HWND hDlg, const char* text) {
     MessageBoxA(hDlg, text, kCaptionDialog, MB_OK);
 }
 
-// Whether the installer can store `dsn` as a section name (SQLValidDSN); when
-// not, `message` says why.
+// Whether the installer can store `dsn` as a section name; when not,
+// `message` says why.
 bool storableName(const char* dsn, char* message, size_t size) {
     if (vornValidDSN(dsn)) return true;
-    snprintf(message, size,
-             "The data source name \"%s\" cannot be stored: the installer takes 1 to 32 "
-             "characters, none of []{}(),;?*=!@\\",
-             dsn);
+    snprintf(
+        message, size,
+        "The data source name \"%s\" cannot be stored: the installer takes " VORN_DSN_NAME_RULE,
+        iniTextShown(dsn).c_str());
     return false;
+}
+
+// Why odbc.ini cannot hold the pair as it is, empty when it can; a key
+// longer than the dialog takes is shown cut.
+std::string unstorablePair(const std::string& key, const char* value) {
+    if (!iniTextStorable(key.c_str())) {
+        return "The key \"" + iniTextShown(key.substr(0, DSN_ENTRY_KEY_MAX).c_str()) +
+               "\" cannot be stored: it " VORN_INI_TEXT_FAULT ".";
+    }
+    if (!iniTextStorable(value)) {
+        return "The value of " + key.substr(0, DSN_ENTRY_KEY_MAX) +
+               " cannot be stored: it " VORN_INI_TEXT_FAULT ".";
+    }
+    return std::string();
 }
 
 // Writes the data source's section. When the installer refuses a write, what
@@ -272,10 +287,14 @@ bool writeDataSource(HWND hDlg, DsnSetup* setup, const char* name, const char* d
     char reason[256];
     DWORD code = vornInstallerError(reason, sizeof(reason));
     // SQLWriteDSNToIni dropped any older section of this name before it
-    // wrote, so what stands now is only our half-written one.
-    if (sectionWritten) vornRemoveDSNFromIni(name);
+    // wrote, so what stands now is only our half-written one; when the
+    // installer refuses to remove it too, it stays as far as it got.
+    bool leftBehind = sectionWritten && !vornRemoveDSNFromIni(name);
     char message[DSN_MESSAGE_SIZE];
-    snprintf(message, sizeof(message), "%s The data source \"%s\" is not saved (installer: %s).",
+    snprintf(message, sizeof(message),
+             leftBehind ? "%s The section [%s] may be left incomplete: removing it was refused "
+                          "too (installer: %s)."
+                        : "%s The data source \"%s\" is not saved (installer: %s).",
              failed, name, reason[0] != '\0' ? reason : "no reason given");
     NAVIX_LOG(NAVIX_ERROR, "getConfsFromDlg", "%s", message);
     if (setup != NULL) {
@@ -393,33 +412,34 @@ int getConfsFromDlg(HWND hDlg) {
         return 0;
     }
     char message[DSN_MESSAGE_SIZE];
+    // Says why nothing is written and leaves the dialog open on the control
+    // to change.
+    auto refuse = [&](int control, const char* text) {
+        showDialogMessage(hDlg, text);
+        SetFocus(GetDlgItem(hDlg, control));
+        free(entries);
+        return 0;
+    };
     char name[DSN_NAME_SIZE] = "";
     int count = 0;
     for (int i = 0; i < kDsnFieldCount; i++) {
+        const int control = kDsnFields[i].control;
         // One byte more than a field holds, to tell a full field from a
         // longer one.
         char text[DSN_FIELD_TEXT_MAX + 2];
-        UINT n = GetDlgItemTextA(hDlg, kDsnFields[i].control, text, sizeof(text));
+        UINT n = GetDlgItemTextA(hDlg, control, text, sizeof(text));
         if (n > DSN_FIELD_TEXT_MAX) {
             snprintf(message, sizeof(message), "%s is longer than %d characters.",
                      kDsnFields[i].key, DSN_FIELD_TEXT_MAX);
-            showDialogMessage(hDlg, message);
-            free(entries);
-            return 0;
+            return refuse(control, message);
         }
-        if (kDsnFields[i].control == IDC_EDIT_DSN) {
-            if (n == 0) {
-                showDialogMessage(hDlg, "Missing the Data Source Name");
-                free(entries);
-                return 0;
-            }
+        if (control == IDC_EDIT_DSN) {
+            if (n == 0) return refuse(control, "Missing the Data Source Name");
             memcpy(name, text, n + 1);
-            if (!storableName(name, message, sizeof(message))) {
-                showDialogMessage(hDlg, message);
-                SetFocus(GetDlgItem(hDlg, IDC_EDIT_DSN));
-                free(entries);
-                return 0;
-            }
+            if (!storableName(name, message, sizeof(message))) return refuse(control, message);
+        } else {
+            const std::string why = unstorablePair(kDsnFields[i].key, text);
+            if (!why.empty()) return refuse(control, why.c_str());
         }
         snprintf(entries[count].key, sizeof(entries[count].key), "%s", kDsnFields[i].key);
         snprintf(entries[count].value, sizeof(entries[count].value), "%s", text);
@@ -434,52 +454,51 @@ int getConfsFromDlg(HWND hDlg) {
     if (GetDlgItemTextA(hDlg, IDC_EDIT_EXTRA, extra, sizeof(extra)) > DSN_EXTRA_TEXT_MAX) {
         snprintf(message, sizeof(message), "The extra configuration is longer than %d characters.",
                  DSN_EXTRA_TEXT_MAX);
-        showDialogMessage(hDlg, message);
-        free(entries);
-        return 0;
+        return refuse(IDC_EDIT_EXTRA, message);
     }
     int pieces = 0;
     for (char* piece = extra; *piece != '\0';) {
         char* end = strchr(piece, ';');
         size_t len = end != NULL ? (size_t)(end - piece) : strlen(piece);
         if (len > 0) {
-            // "%[^=]=%[^=]": the key up to the first "=", the value from there
-            // up to the next "="; a piece that begins with "=" has neither,
-            // and is refused below.
+            // The key up to the first "=", the value behind it; a piece
+            // without "=" has an empty value.
+            const char* pieceEnd = piece + len;
             const char* eq = (const char*)memchr(piece, '=', len);
-            size_t keyLen = piece[0] == '=' ? 0 : (eq != NULL ? (size_t)(eq - piece) : len);
-            const char* v = piece[0] != '=' && eq != NULL ? eq + 1 : piece + len;
-            const char* vEnd = (const char*)memchr(v, '=', (size_t)(piece + len - v));
-            size_t valueLen = (size_t)((vEnd != NULL ? vEnd : piece + len) - v);
-            if (keyLen == 0) {
+            const std::string key((const char*)piece, eq != NULL ? eq : pieceEnd);
+            const std::string value(eq != NULL ? eq + 1 : pieceEnd, pieceEnd);
+            if (key.find_first_not_of(' ') == std::string::npos) {
                 // The installer would write it over the section's first key
-                // (the driver's name).
+                // (the driver's name), or trim it to that.
                 snprintf(message, sizeof(message),
-                         "A piece of the extra configuration has no key: %.*s", (int)len, piece);
+                         "A piece of the extra configuration has no key: %s",
+                         iniTextShown(std::string(piece, len).c_str()).c_str());
             } else if (pieces == DSN_EXTRA_PIECES_MAX) {
                 snprintf(message, sizeof(message),
                          "The extra configuration holds more than %d keys.", DSN_EXTRA_PIECES_MAX);
-            } else if (keyLen > DSN_ENTRY_KEY_MAX) {
+            } else if (key.size() > DSN_ENTRY_KEY_MAX) {
                 snprintf(message, sizeof(message),
-                         "A key of the extra configuration is longer than %d characters: %.*s...",
-                         DSN_ENTRY_KEY_MAX, 32, piece);
-            } else if (valueLen > DSN_ENTRY_VALUE_MAX) {
+                         "A key of the extra configuration is longer than %d characters: %s...",
+                         DSN_ENTRY_KEY_MAX, iniTextShown(key.substr(0, 32).c_str()).c_str());
+            } else if (!iniTextStorable(key.c_str())) {
+                snprintf(message, sizeof(message), "%s", unstorablePair(key, "").c_str());
+            } else if (value.find('=') != std::string::npos) {
+                // Read back, the value would end at it.
                 snprintf(message, sizeof(message),
-                         "The value of %.*s in the extra configuration is longer than %d "
+                         "The value of %s in the extra configuration holds a second \"=\".",
+                         key.c_str());
+            } else if (value.size() > DSN_ENTRY_VALUE_MAX) {
+                snprintf(message, sizeof(message),
+                         "The value of %s in the extra configuration is longer than %d "
                          "characters.",
-                         (int)keyLen, piece, DSN_ENTRY_VALUE_MAX);
+                         key.c_str(), DSN_ENTRY_VALUE_MAX);
             } else {
-                message[0] = '\0';
+                snprintf(message, sizeof(message), "%s",
+                         unstorablePair(key, value.c_str()).c_str());
             }
-            if (message[0] != '\0') {
-                showDialogMessage(hDlg, message);
-                free(entries);
-                return 0;
-            }
-            memcpy(entries[count].key, piece, keyLen);
-            entries[count].key[keyLen] = '\0';
-            memcpy(entries[count].value, v, valueLen);
-            entries[count].value[valueLen] = '\0';
+            if (message[0] != '\0') return refuse(IDC_EDIT_EXTRA, message);
+            snprintf(entries[count].key, sizeof(entries[count].key), "%s", key.c_str());
+            snprintf(entries[count].value, sizeof(entries[count].value), "%s", value.c_str());
             count++;
             pieces++;
         }
@@ -558,6 +577,19 @@ BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR
             return FALSE;
         }
         return TRUE;
+    }
+
+    // A pair odbc.ini cannot hold as it is would reach it through the dialog.
+    std::string refused;
+    forEachAttribute(setup.attributes, [&](const char* key, size_t keyLength, const char* value) {
+        if (refused.empty() && !keyIs(key, keyLength, "DSN")) {
+            refused = unstorablePair(std::string(key, keyLength), value);
+        }
+    });
+    if (!refused.empty()) {
+        NAVIX_LOG(NAVIX_ERROR, "ConfigDSN", "%s", refused.c_str());
+        vornPostInstallerError(ODBC_ERROR_INVALID_KEYWORD_VALUE, refused.c_str());
+        return FALSE;
     }
 
     NAVIX_LOG(NAVIX_INFO, "ConfigDSN", "Driver = %s", lpszDriver != NULL ? lpszDriver : "");

@@ -14,8 +14,10 @@
 //   case), cut to 255 characters, NUL-terminated inside its 256 bytes, and
 //   nothing is written around them; the scan ends at the first pair without
 //   "=";
-// - a name the installer cannot store (SQLValidDSN's rule: 1 to 32
-//   characters, none of []{}(),;?*=!@\) is refused before the dialog opens;
+// - a name the installer cannot store (SQLValidDSN's rule: 1 to 32 bytes,
+//   none of []{}(),;?*=!@\; and no control character, no blank at either
+//   end), and any other pair whose key or value holds a control character
+//   or a blank at either end, is refused before the dialog opens;
 // - the dialog shows that name, each field the last value given for it that
 //   fits the field, and AUTHMODE's selection as its leading integer says;
 // - the extra text holds only pairs of the list (the last value of each key,
@@ -131,9 +133,24 @@ std::string expectedDsn(const std::vector<Pair>& pairs) {
     return dsn;
 }
 
+// What odbc.ini keeps as it is: no control character, no blank at an end.
+bool storableText(const std::string& s) {
+    for (unsigned char c : s) {
+        if (c < 0x20 || c == 0x7F) return false;
+    }
+    return s.empty() || (s.front() != ' ' && s.back() != ' ');
+}
+
 bool storableName(const std::string& dsn) {
     return !dsn.empty() && dsn.size() <= 32 &&
-           dsn.find_first_of("[]{}(),;?*=!@\\") == std::string::npos;
+           dsn.find_first_of("[]{}(),;?*=!@\\") == std::string::npos && storableText(dsn);
+}
+
+bool storablePairs(const std::vector<Pair>& pairs) {
+    for (const Pair& p : pairs) {
+        if (!sameKey(p.key, "DSN") && !(storableText(p.key) && storableText(p.value))) return false;
+    }
+    return true;
 }
 
 void checkDsnFromAttributes(const char* list, const std::string& expected) {
@@ -243,7 +260,7 @@ void checkDialog(const char* list, const std::vector<Pair>& pairs, const std::st
     const BOOL ok = ConfigDSN(NULL, ODBC_ADD_DSN, "VKL", list);
     vornSetDialogBackend(NULL);
     FUZZ_CHECK(!ok, "a cancelled dialog reported success");
-    if (!dsn.empty() && !storableName(dsn)) {
+    if ((!dsn.empty() && !storableName(dsn)) || !storablePairs(pairs)) {
         FUZZ_CHECK(user.opened == 0 && user.boxes.empty(), "the dialog opened for " + dsn);
         return;
     }

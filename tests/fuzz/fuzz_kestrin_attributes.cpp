@@ -15,7 +15,8 @@
 // Beyond "no crash" this checks that
 // - every key is asked for once, in kestrin's order, until a refusal;
 // - a value of 1001 characters or more is refused, with the line that names
-//   it and the file, never cut;
+//   it and the file, never cut; so is one holding a control character or a
+//   blank at either end (odbc.ini would not keep it as it is);
 // - otherwise the list is accepted exactly when it fits: well formed (pairs
 //   "KEY=VALUE" with a key, each ended by a NUL, then the empty pair, all
 //   inside the buffer), holding "DSN=<name>" and then exactly the keys with
@@ -61,6 +62,13 @@ int readValue(const char* key, char* value, int size, void* context) {
         return (int)n;
     }
     fuzzFail(__FILE__, __LINE__, "a key kestrin does not read", key);
+}
+
+bool storableText(const std::string& s) {
+    for (unsigned char c : s) {
+        if (c < 0x20 || c == 0x7F) return false;
+    }
+    return s.empty() || (s.front() != ' ' && s.back() != ' ');
 }
 
 std::string listFullLine(int size) {
@@ -130,6 +138,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (value.size() >= (size_t)kValueSize) {
                 output += "Error: the value of " + name + " in " + kIniFile +
                           " is longer than 1000 characters.\n";
+                accepted = false;
+                break;
+            }
+            if (!storableText(value)) {
+                output += "Error: the value of " + name + " in " + kIniFile +
+                          " holds a control character or a blank at either end.\n";
                 accepted = false;
                 break;
             }

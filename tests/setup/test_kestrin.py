@@ -118,15 +118,26 @@ class KestrinDriver(KestrinCase):
 class KestrinRefusals(KestrinCase):
     def test_refusals(self):
         long_name = "d" * 256
-        dsn = ('Error: "%s" cannot be a data source name: the installer takes 1 to 32 '
-               "characters, none of []{}(),;?*=!@\\\n")
-        driver = 'Error: "%s" cannot be a driver name: it must not be empty or hold [, ], = or ;\n'
+        dsn = ('Error: "%s" cannot be a data source name: the installer takes 1 to 32 bytes, '
+               "none of []{}(),;?*=!@\\, no control character and no blank at either end\n")
+        driver = ('Error: "%s" cannot be a driver name: it must not be empty, hold [, ], = or ;, '
+                  "a control character, or a blank at either end\n")
+        self.write("bad.cfg", "[ODBC]\nDRIVER=VKL\nHOST=a\x01b\n")
         rows = [
             (("/d", "only-a-name"), -1, "DataSource name or ini file not given."),
             # A name is refused before the (missing) file or library is looked at.
             (("/d", "a]b", "missing.ini"), -1, dsn % "a]b"),
             (("/s", "n" * 33, "missing.ini"), -1, dsn % ("n" * 33)),
             (("/d", "a;b", "missing.ini"), -1, dsn % "a;b"),
+            (("/d", " lead", "missing.ini"), -1, dsn % " lead"),
+            (("/s", "trail ", "missing.ini"), -1, dsn % "trail "),
+            (("/d", "a\nb", "missing.ini"), -1, dsn % "a\\nb"),
+            (("/d", "\u00e9" * 17, "missing.ini"), -1, dsn % ("\u00e9" * 17)),
+            (("/d", "vkl", "bad.cfg"), -1, "Attribute to be register are:\nDRIVER = VKL\n"
+             "Error: the value of HOST in %s/bad.cfg holds a control character or a blank at "
+             "either end.\n" % self.dir),
+            (("/i", "VKL\nx", "nolib.so"), -1, driver % "VKL\\nx"),
+            (("/u", "VKL "), -1, driver % "VKL "),
             (("/i", "A]B", "nolib.so"), -1, driver % "A]B"),
             (("/u", "A=B"), -1, driver % "A=B"),
             (("/i", ""), -1, driver % ""),
@@ -245,13 +256,15 @@ class KestrinAddDataSource(KestrinCase):
         self.assertEqual([], self.read_ini(self.user_ini()).sections())
 
     def test_a_name_the_installer_cannot_store_keeps_the_dialog_open_on_it(self):
+        self.env["LC_ALL"] = "C.UTF-8"
         session = self.confirm("/d", "y")
         session.expect("Ctrl-C or F10: close")
-        session.send("\t\t]b\x1b[Z\x1b[Z\r")  # "vkl_added]b", then back to OK
-        session.expect('"vkl_added]b" cannot be stored')
+        typed = "]" + "\u00e9" * 12
+        session.send("\t\t%s\x1b[Z\x1b[Z\r" % typed)  # "vkl_added]éé…", then back to OK
+        session.expect('"vkl_added%s" cannot be' % typed)  # the whole line, however many bytes
         session.send("\r")
         session.expect("Ctrl-C or F10: close")
-        session.send("\x7f\x7f\r")  # erased in the name field, which has the focus
+        session.send("\x7f" * len(typed) + "\r")  # erased in the name field, which has the focus
         self.assertEqual(0, session.wait(), session.report("kestrin failed"))
         self.saved_and_usable(self.user_ini())
 

@@ -311,13 +311,27 @@ TEST_F(Setup, GetConfsFromDlgWritesWhatTheDialogShows) {
          false,
          "VKL ODBC Congifuration: Missing the Data Source Name",
          ""},
-        {"empty pieces give nothing; a second = ends the value; no = gives an empty value",
+        {"empty pieces give nothing; no = gives an empty value",
          "",
-         {{IDC_EDIT_DSN, "@"}, {IDC_EDIT_EXTRA, ";;A=1;;B=x=y;C"}},
+         {{IDC_EDIT_DSN, "@"}, {IDC_EDIT_EXTRA, ";;A=1;;C"}},
          -1,
          true,
          "",
-         "Driver=VKL Test|DSN=@|HOST=|" + blankFields + "|AUTHMODE=1|A=1|B=x|C="},
+         "Driver=VKL Test|DSN=@|HOST=|" + blankFields + "|AUTHMODE=1|A=1|C="},
+        {"a second = is refused",
+         "",
+         {{IDC_EDIT_DSN, "@"}, {IDC_EDIT_EXTRA, "SSLCA=/p/a=b.pem"}},
+         -1,
+         false,
+         "value of SSLCA in the extra configuration holds a second \"=\"",
+         ""},
+        {"a blank key is refused",
+         "",
+         {{IDC_EDIT_DSN, "@"}, {IDC_EDIT_EXTRA, " =evil"}},
+         -1,
+         false,
+         "has no key:  =evil",
+         ""},
         {"a piece without a key is refused",
          "",
          {{IDC_EDIT_DSN, "@"}, {IDC_EDIT_EXTRA, "A=1;=z"}},
@@ -507,29 +521,55 @@ TEST_F(Setup, ConfigDsnWithoutATerminalFailsAtOnceAndWritesNothing) {
     EXPECT_EQ(1, backend.opened);
 }
 
-TEST_F(Setup, NamesTheInstallerCannotStoreAreRefused) {
+TEST_F(Setup, TextTheInstallerCannotStoreIsRefused) {
     appendUserIni("[a]\nDriver=VKL\n\n");
     const std::string before = readFile(userIni());
-    for (const std::string& name : {std::string("a]b"), std::string(33, 'n'), std::string("a;b")}) {
+    std::string e17;
+    for (int i = 0; i < 17; i++)
+        e17 += "\xC3\xA9"; // 34 bytes
+    const DWORD name = ODBC_ERROR_INVALID_DSN, value = ODBC_ERROR_INVALID_KEYWORD_VALUE;
+    const struct {
+        std::string key, value;
+        int control; // where the text is typed: its value, or "key=value" in the extra text
+        DWORD code;
+        std::string said;
+    } rows[] = {
+        {"DSN", "a]b", IDC_EDIT_DSN, name,
+         "\"a]b\" cannot be stored: the installer takes 1 to 32 bytes"},
+        {"DSN", std::string(33, 'n'), IDC_EDIT_DSN, name, "cannot be stored"},
+        {"DSN", "a;b", IDC_EDIT_DSN, name, "\"a;b\" cannot be stored"},
+        {"DSN", " lead", IDC_EDIT_DSN, name, "\" lead\" cannot be stored"},
+        {"DSN", "trail ", IDC_EDIT_DSN, name, "\"trail \" cannot be stored"},
+        {"DSN", "a\nb", IDC_EDIT_DSN, name, "\"a\\nb\" cannot be stored"},
+        {"DSN", e17, IDC_EDIT_DSN, name, "1 to 32 bytes"},
+        {"HOST", "h1\n[evil]\nDriver=/tmp/evil.so", IDC_EDIT_HOST, value, "value of HOST"},
+        {"PASSWORD", "  pw  ", IDC_EDIT_PASSWORD, value, "value of PASSWORD cannot be stored"},
+        {"X\x7f", "1", IDC_EDIT_EXTRA, value, "key \"X\\x7F\" cannot be stored"},
+        {"K", " v", IDC_EDIT_EXTRA, value, "value of K cannot be stored"},
+    };
+    for (const auto& row : rows) {
+        const std::string pair = row.key + "=" + row.value;
         backend = ScriptedBackend();
-        for (WORD request : {ODBC_ADD_DSN, ODBC_REMOVE_DSN}) { // named by the attributes
-            std::string list = attributes({"DSN=" + name});
-            EXPECT_FALSE(ConfigDSN(NULL, request, "VKL", list.c_str())) << name;
+        for (WORD request : {ODBC_ADD_DSN, ODBC_REMOVE_DSN}) {            // named by the attributes
+            if (request == ODBC_REMOVE_DSN && row.code != name) continue; // values go unread
+            std::string list = attributes({"DSN=refused1", pair});
+            EXPECT_FALSE(ConfigDSN(NULL, request, "VKL", list.c_str())) << pair;
             DWORD code = 0;
-            EXPECT_NE(std::string::npos, installerErrorText(&code).find("1 to 32 characters"));
-            EXPECT_EQ((DWORD)ODBC_ERROR_INVALID_DSN, code) << name;
+            EXPECT_NE(std::string::npos, installerErrorText(&code).find(row.said)) << pair;
+            EXPECT_EQ(row.code, code) << pair;
         }
-        EXPECT_EQ(0, backend.opened) << name;
+        EXPECT_EQ(0, backend.opened) << pair;
         backend.steps.push_back([&](HWND d) { // typed into the dialog
-            SetDlgItemTextA(d, IDC_EDIT_DSN, name.c_str());
+            SetDlgItemTextA(d, row.control,
+                            (row.control == IDC_EDIT_EXTRA ? pair : row.value).c_str());
             return press(IDC_BUTTON_OK);
         });
         std::string list = attributes({"DSN=refused1"});
-        EXPECT_FALSE(ConfigDSN(NULL, ODBC_ADD_DSN, "VKL", list.c_str())) << name;
-        ASSERT_EQ(1u, backend.boxes.size()) << name;
-        EXPECT_NE(std::string::npos, backend.boxes[0].find("\"" + name + "\" cannot be stored"));
-        EXPECT_EQ(IDC_EDIT_DSN, backend.focus) << name; // still open, on the name
-        EXPECT_EQ(before, readFile(userIni())) << name;
+        EXPECT_FALSE(ConfigDSN(NULL, ODBC_ADD_DSN, "VKL", list.c_str())) << pair;
+        ASSERT_EQ(1u, backend.boxes.size()) << pair;
+        EXPECT_NE(std::string::npos, backend.boxes[0].find(row.said)) << backend.boxes[0];
+        EXPECT_EQ(row.control, backend.focus) << pair; // still open, on the text
+        EXPECT_EQ(before, readFile(userIni())) << pair;
     }
 }
 
