@@ -92,7 +92,7 @@ def verify_signature(method, path, query, header_items, body, now=None):
     """Checks a signed request; returns the owner of its key or raises AuthError.
 
     header_items: the request's headers as (name, value) in wire order."""
-    authorization_value = _header(header_items, "authorization")
+    authorization_value = header_value(header_items, "authorization")
     match = _AUTH_RE.match(authorization_value or "")
     if not match:
         raise AuthError("Authorization header is malformed")
@@ -100,7 +100,7 @@ def verify_signature(method, path, query, header_items, body, now=None):
     if access_key not in ACCESS_KEYS:
         raise AuthError("Unknown access key %s" % access_key)
     secret_key, owner = ACCESS_KEYS[access_key]
-    sdk_date = _header(header_items, "x-sdk-date")
+    sdk_date = header_value(header_items, "x-sdk-date")
     if sdk_date is None:
         raise AuthError("X-Sdk-Date header is missing")
     try:
@@ -135,7 +135,8 @@ def verify_signature(method, path, query, header_items, body, now=None):
     return owner
 
 
-def _header(header_items, lower_name):
+def header_value(header_items, lower_name):
+    """The first value of the named header (name given in lower case), or None."""
     for name, value in header_items:
         if name.lower() == lower_name:
             return value

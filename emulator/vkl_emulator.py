@@ -137,7 +137,15 @@ class Handler(BaseHTTPRequestHandler):
         if path.startswith(CONTROL_PREFIX):
             self.control(path[len(CONTROL_PREFIX):], query, body)
             return
-        body_text = body.decode("utf-8", "replace")
+        try:
+            body_text = body.decode("utf-8")
+            bad_body = None
+        except UnicodeDecodeError as error:
+            # Kept readable for the record and the token request's project;
+            # the call itself is refused below, as a JSON service refuses it.
+            body_text = body.decode("utf-8", "replace")
+            bad_body = "The request body is not valid UTF-8: byte 0x%02x at offset %d" % (
+                body[error.start], error.start)
         call, project_name, rest = self.classify(path, body_text)
         if project_name is None:
             self.send(404, error_body("VKL.0404", "No such resource: %s" % path))
@@ -158,6 +166,9 @@ class Handler(BaseHTTPRequestHandler):
                 fault = None
             elif self.answer_fault(fault, call, rest):
                 return
+        if bad_body is not None:
+            self.send(400, error_body("VKL.0400", bad_body))
+            return
         if call == "token":
             self.token(project, body_text)
             return
@@ -292,12 +303,13 @@ class Handler(BaseHTTPRequestHandler):
         try:
             if "authorization" in names:
                 owner = emu_auth.verify_signature(self.command, path, query, items, body)
-                project_header = self.headers.get("X-Project-Id")
+                # The header's bytes read as UTF-8, as the path's project is.
+                project_header = emu_auth.header_value(items, "x-project-id")
                 if project_header != project.name:
                     raise emu_auth.AuthError("X-Project-Id %r does not match the project" % project_header)
                 return owner
             if "x-auth-token" in names:
-                token = self.headers.get("X-Auth-Token")
+                token = emu_auth.header_value(items, "x-auth-token")
                 with project.lock:
                     entry = project.tokens.get(token)
                 if entry is None:

@@ -194,6 +194,7 @@ TEST_P(ClientIT, SetAndUseChangeLaterSubmissions) {
     open("vkl.b=2;vkl.a=0");
     ASSERT_EQ(0, exec("set vkl.a=1"));
     ASSERT_EQ(0, exec("SET spark.shuffle = 4"));
+    ASSERT_EQ(0, exec("set vkl.e=\"q\"")); // kept as written
     ASSERT_EQ(0, exec("use db2"));
     EXPECT_TRUE(calls("/jobs/submit-job").empty()); // handled inside the client
     ASSERT_EQ(0, exec("select count(*) from orders"));
@@ -203,7 +204,8 @@ TEST_P(ClientIT, SetAndUseChangeLaterSubmissions) {
     ASSERT_EQ(1u, s.size());
     EXPECT_EQ("db2", s[0].currentdb);
     ASSERT_TRUE(s[0].hasConf);
-    EXPECT_EQ((std::vector<std::string>{"spark.shuffle=4", "vkl.a=1", "vkl.b=2"}), s[0].conf);
+    EXPECT_EQ((std::vector<std::string>{"spark.shuffle=4", "vkl.a=1", "vkl.b=2", "vkl.e=\"q\""}),
+              s[0].conf);
 }
 
 TEST_P(ClientIT, SetWithoutSpaceGoesToTheService) {
@@ -469,16 +471,32 @@ TEST_P(ClientIT, EveryGetterOnEveryType) {
     EXPECT_EQ(2, DBFetch(rs));
 }
 
+// Converted before anything reads it: in a double-byte code page the second
+// byte of a character may be a backslash (GBK 0x815C) or a backtick (Big5
+// 0xAA60).
 TEST_P(ClientIT, AnsiApplicationTextIsConverted) {
-    EnvGuard lc("LC_ALL", "en_US.CP1252");
     open("", 300, 1);
-    ASSERT_EQ(0, exec("select name, city from customers where city = 'M\xFCnchen'"));
-    std::vector<SubmitBody> s = submits();
-    ASSERT_EQ(1u, s.size());
-    EXPECT_EQ("select name, city from customers where city = 'M\xC3\xBCnchen'", s[0].sql);
-    ASSERT_EQ(0, DBFetch(rs));
-    EXPECT_EQ("Anna M\xFCller", cell(0));
-    EXPECT_EQ("M\xFCnchen", cell(1));
+    const struct {
+        const char *locale, *text, *sent, *cell; // a pattern of SQLTables when cell is null
+    } rows[] = {
+        {"en_US.CP1252", "select name from customers where city = 'M\xFCnchen'",
+         "select name from customers where city = 'M\xC3\xBCnchen'", "Anna M\xFCller"},
+        {"zh_CN.GBK", "select '\x81\x5C' as a, 'say \"hi\"' as b",
+         "select '\xE4\xB9\x97' as a, 'say \"hi\"' as b", "\x81\x5C"},
+        {"zh_TW.BIG5", "select 1 as \"\xAA\x60\"", "select 1 as `\xE6\xB3\xA8`", "1"},
+        {"ja_JP.SJIS", "\x95\x5C*", "show tables like '\xE8\xA1\xA8*'", nullptr},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.locale);
+        EnvGuard lc("LC_ALL", r.locale);
+        drop();
+        ASSERT_EQ(0, r.cell ? exec(r.text) : DBTables(conn, r.text, &rs, &rec)) << rec.message;
+        EXPECT_EQ(r.sent, submits().back().sql);
+        if (r.cell != nullptr) {
+            ASSERT_EQ(0, DBFetch(rs));
+            EXPECT_EQ(r.cell, cell(0));
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -602,16 +620,17 @@ TEST_P(ClientIT, ColumnsOfAMissingTable) {
 
 // A table name with reserved characters, a blank, "%" and UTF-8 letters
 // reaches the service as one path segment, and in signing mode the signature
-// over the encoded path is accepted.
+// over the encoded path is accepted; so does a project outside ASCII.
 TEST_P(ClientIT, ColumnsOfATableWhoseNameNeedsEncoding) {
     const std::string name = "odd name/x?y#z%41 M\xC3\xBCller";
+    project = emu.uniqueProject("pr\xC3\xA9");
     open();
     ASSERT_EQ(0, exec("create table `" + name + "` (id INT, label STRING)")) << rec.message;
     drop();
     ASSERT_EQ(0, DBColumns(conn, name.c_str(), &rs, &rec)) << rec.message;
     std::vector<EmuRequest> d = calls("/tables/odd%20name%2Fx%3Fy%23z%2541%20M%C3%BCller");
     ASSERT_EQ(1u, d.size());
-    EXPECT_EQ("/v1.0/" + project +
+    EXPECT_EQ("/v1.0/pr%C3%A9" + project.substr(4) +
                   "/databases/db1/tables/odd%20name%2Fx%3Fy%23z%2541%20M%C3%BCller",
               d[0].path);
     EXPECT_EQ("", d[0].query);
@@ -633,6 +652,11 @@ TEST_P(ClientIT, SubmitErrorsCarryTheServiceMessage) {
     fault("\"match\":\"submit\",\"kind\":\"status\",\"status\":500,\"body\":\"server down\"");
     EXPECT_EQ(1, exec("select 1"));
     expectDiag(4, "01000", "VKL Service response: server down");
+    // Bytes that are not UTF-8 where the data source says the text is.
+    EXPECT_EQ(1, exec("select 'a\xFF\xFE"
+                      "b'"));
+    EXPECT_NE(nullptr, strstr(rec.message, "VKL.0400")) << rec.message;
+    EXPECT_STREQ("01000", rec.sqlState);
 }
 
 TEST_P(ClientIT, StatusAndPageErrorsCarryTheServiceMessage) {

@@ -11,6 +11,7 @@ import sys
 import threading
 import time
 import unittest
+import urllib.parse
 import uuid
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -49,7 +50,7 @@ def exchange(method, target, headers=(), body=b""):
     try:
         conn.putrequest(method, target, skip_host=True, skip_accept_encoding=True)
         for name, value in headers:
-            conn.putheader(name, value)
+            conn.putheader(name, value.encode())  # UTF-8, as the driver sends it
         if method == "POST":
             conn.putheader("Content-Length", str(len(body)))
         conn.endheaders(body if method == "POST" else None)
@@ -80,7 +81,7 @@ class Service:
         self.token = token
 
     def call(self, method, path, body=b""):
-        target = "/v1.0/%s%s" % (self.project, path)
+        target = "/v1.0/%s%s" % (urllib.parse.quote(self.project), path)
         if self.token is not None:
             headers = [("Content-Type", "application/json"), ("X-Auth-Token", self.token)]
         else:
@@ -170,6 +171,8 @@ class AuthorisationTest(unittest.TestCase):
         answer = exchange("GET", target, [("Authorization", auth)] + sorted(signed.items()))
         self.assertEqual(401, answer.status)
         self.assertIn("X-Project-Id", answer.text)
+        # The header's UTF-8 bytes name a project outside ASCII.
+        self.assertEqual(200, Service(new_project("pr\u00e9")).submit("select 1").status)
 
     def test_token_flow(self):
         project = new_project("tok")
@@ -256,6 +259,10 @@ class JobsTest(unittest.TestCase):
         self.assertEqual("no such table: nosuch", error["message"])
         self.assertIn("job_id", error)
         self.assertFalse(service.submit("select 1", db="nodb").json()["is_success"])
+        # A body that is not UTF-8 is refused, as a JSON service refuses it.
+        bad = service.call("POST", "/jobs/submit-job", b'{"currentdb":"db1","sql":"select \'a\xff\xfeb\'"}')
+        self.assertEqual((400, "VKL.0400"), (bad.status, bad.json()["error_code"]))
+        self.assertIn("not valid UTF-8: byte 0xff at offset 35", bad.json()["error_msg"])
         self.assertEqual([[3]], service.submit("select count(*) from orders", db="db2", conf=SYNC).json()["rows"])
         # An empty current database is the database "default".
         self.assertTrue(service.submit("create table x (a INT)", db="").json()["is_success"])

@@ -1,5 +1,6 @@
 // Statement texts from the application: what NavixExecute makes of them
-// (trimmed, one trailing ";" dropped, identifier double quotes turned into
+// (converted to UTF-8 from a double-byte code page for an ANSI connection,
+// then trimmed, one trailing ";" dropped, identifier double quotes turned into
 // backticks outside literals and comments), the SET and USE statements that
 // it handles itself, and the other texts that reach a request: the submitted
 // job's JSON body, SQLTables' pattern and SQLColumns' names in the URL.
@@ -11,7 +12,8 @@
 //   between touching names), a text without '"' not at all, and the service
 //   reads the same identifiers from its result as ODBC's rules read from the
 //   text (no name ends early, none appears);
-// - SET key=value stores exactly the trimmed pair (and sync mode follows
+// - SET key=value stores exactly the trimmed pair as written, double quotes
+//   included (and sync mode follows
 //   vkl.sql.syncMode.enabled); USE stores one plain word after it as the
 //   name, never an empty or dot name, and a refused USE keeps the database;
 //   both after their comments are dropped;
@@ -19,8 +21,8 @@
 //   terminated record with a real SQLSTATE;
 // - the submitted body reads back as the statement, database, queue and
 //   settings that went in;
-// - a table pattern with a quote or backslash is refused before it reaches
-//   a statement; otherwise it stays inside its literal;
+// - a table pattern whose UTF-8 form holds a quote or backslash is refused
+//   before it reaches a statement; otherwise it stays inside its literal;
 // - database and table names reach the URL as one percent-encoded segment
 //   each, which decodes back to the name; "." and ".." are refused instead.
 #include <ctype.h>
@@ -32,6 +34,7 @@
 
 #include <boost/property_tree/ptree.hpp>
 
+#include "Charset.h"
 #include "ClientText.h"
 #include "ConnProperty.h"
 #include "DiagInfo.h"
@@ -47,11 +50,20 @@ using clienttext::backtickIdentifierQuotes;
 using clienttext::trimmed;
 using clienttext::upperAscii;
 
-// The steps NavixExecute takes before it runs a statement.
-std::string prepared(const std::string& sql) {
-    std::string text = trimmed(sql);
+// The application's text in UTF-8: an ANSI connection's is in the code page.
+std::string utf8Of(const std::string& text, bool ansi) {
+    if (!ansi) return text;
+    std::vector<char> buf(text.size() * 4 + 1);
+    FUZZ_CHECK(ConvertANSI2UTF8(text.c_str(), buf.data(), (int)buf.size()) > 0, "conversion");
+    return buf.data();
+}
+
+// The statement NavixExecute reads: in UTF-8, trimmed, one trailing ";"
+// dropped (a USE keeps it).
+std::string readable(const std::string& sql, bool ansi) {
+    std::string text = trimmed(utf8Of(sql, ansi));
     if (!text.empty() && text.back() == ';' && !clienttext::isUseStatement(text)) text.pop_back();
-    return backtickIdentifierQuotes(text);
+    return text;
 }
 
 // The identifiers of a text, each as the name it stands for, by one side's
@@ -141,13 +153,8 @@ void checkExecute(const std::string& sql, bool ansi) {
     delete rs;
     if (r != 0) FUZZ_CHECK(strcmp(record.sqlState, "00000") != 0, "failure recorded as 00000");
 
-    // What the statement does to the connection; only where the text needs
-    // no code-page conversion, which may change it.
-    const std::string stmt = prepared(sql);
-    bool ascii = true;
-    for (char c : stmt)
-        ascii = ascii && (unsigned char)c < 0x80;
-    if (ansi && !ascii) return;
+    // What the statement does to the connection.
+    const std::string stmt = readable(sql, ansi);
     const size_t space = stmt.find(' ');
     const std::string keyword = space == std::string::npos ? "" : upperAscii(stmt.substr(0, space));
     if (stmt.empty()) {
@@ -197,7 +204,7 @@ void checkSubmitBody(const std::string& sql) {
     // The body is JSON, which is UTF-8: other bytes go out as they are, and
     // the service refuses the body.
     if (!isUtf8(sql)) return;
-    const std::string stmt = prepared(sql);
+    const std::string stmt = backtickIdentifierQuotes(readable(sql, false));
     const std::vector<std::string> conf = {"vkl.a=" + sql, "b=c"};
     navixrest::SubmitJobReq req(stmt, sql, "q" + sql, conf);
     boost::property_tree::ptree root;
@@ -212,11 +219,11 @@ void checkSubmitBody(const std::string& sql) {
 }
 
 void checkPattern(const std::string& pattern, bool ansi) {
-    const bool refused = pattern.find_first_of("'\\") != std::string::npos;
+    const std::string utf8 = utf8Of(pattern, ansi);
+    const bool refused = utf8.find_first_of("'\\") != std::string::npos;
     if (!refused) {
-        const std::string stmt = NavixTableResultSet::buildStatement(pattern);
-        FUZZ_CHECK(occurrences(stmt, "'") == (pattern.empty() ? 0u : 2u),
-                   "literal broken: " + stmt);
+        const std::string stmt = NavixTableResultSet::buildStatement(utf8);
+        FUZZ_CHECK(occurrences(stmt, "'") == (utf8.empty() ? 0u : 2u), "literal broken: " + stmt);
     }
     ConnProperty prop;
     memset(&prop, 0, sizeof(prop));
@@ -228,8 +235,8 @@ void checkPattern(const std::string& pattern, bool ansi) {
     const int r = DBTables(&conn, pattern.c_str(), &rs, &record);
     checkRecord(record);
     FUZZ_CHECK(r == 1 && rs == NULL, "listed tables without a service");
-    if (refused)
-        FUZZ_CHECK(strcmp(record.sqlState, "01000") == 0, "pattern with a quote not refused");
+    FUZZ_CHECK((strcmp(record.sqlState, "01000") == 0) == refused,
+               refused ? "pattern with a quote not refused" : "pattern refused");
 }
 
 std::string percentDecoded(const std::string& segment) {
@@ -277,6 +284,9 @@ void checkDescribeUrl(const std::string& name) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzzInitProcess();
+    // A double-byte code page: the second byte of a character may be a
+    // quote, a backslash or a backtick.
+    setenv("LC_ALL", "zh_CN.GBK", 1);
     return 0;
 }
 

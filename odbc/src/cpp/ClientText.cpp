@@ -82,6 +82,14 @@ template <typename Visit> void forEachPart(const std::string& text, Visit visit)
 
 } // namespace
 
+std::string trimmedStatement(const std::string& text) {
+    std::string out = trimmed(text);
+    if (!out.empty() && out.back() == ';' && !isUseStatement(out)) {
+        out.pop_back();
+    }
+    return out;
+}
+
 std::string backtickIdentifierQuotes(const std::string& text) {
     std::string out;
     out.reserve(text.size());

@@ -45,6 +45,11 @@ template <size_t N> inline std::string fieldText(const char (&field)[N]) {
     return std::string(field, strnlen(field, N));
 }
 
+// The statement as the client reads it, once it is UTF-8: trimmed, and
+// without one trailing ";". A USE keeps its ";": it reads at most one itself,
+// and a second one is no part of a name.
+std::string trimmedStatement(const std::string& text);
+
 // The statement text with its double-quoted identifiers turned into
 // backtick-quoted ones, the service's identifier quotes. Text literals
 // ('...', in which a backslash escapes the next character), comments (-- to

@@ -25,7 +25,6 @@
 namespace {
 
 using clienttext::fieldText;
-using clienttext::trimmed;
 using clienttext::upperAscii;
 using clienttext::withoutComments;
 
@@ -210,61 +209,73 @@ int NavixQueryResultSet::runSql(NavixConnection* conn, const std::string& sql) {
             NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "connection cannot be NULL");
             return 1;
         }
-        if (sql.empty()) {
-            diag.set(1, "42000", "VKL ODBC Empty statement.");
-            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "query_str cannot be NULL");
+        m_conn = conn;
+        std::string stmt;
+        if (!toUtf8(sql, &stmt)) {
             return 1;
         }
-        m_conn = conn;
-        std::string stmt = sql;
-        if (conn->connProperty.charsetFlag == 1) {
-            // Each code-page byte yields at most one character of at most four
-            // UTF-8 bytes, so this buffer always fits the converted text.
-            size_t need = sql.size() * 4 + 1;
-            if (need > (size_t)INT_MAX) {
-                diag.set(1, "HY001", kNoMemory);
-                NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "new sql failed");
-                return 1;
-            }
-            std::vector<char> buf;
-            try {
-                buf.assign(need, '\0');
-            } catch (const std::bad_alloc&) {
-                diag.set(1, "HY001", kNoMemory);
-                NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "new sql failed");
-                return 1;
-            }
-            if (ConvertANSI2UTF8(sql.c_str(), buf.data(), (int)need) == 0) {
-                diag.set(1, "HY000", "VKL ODBC Statement text cannot be converted to UTF-8.");
-                NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql",
-                          "query_str convert to uft8 failed");
-                return 1;
-            }
-            stmt = buf.data();
-        }
-        NAVIX_LOG(NAVIX_DEBUG, "NavixQueryResultSet::runSql", "run SQL: %s", stmt.c_str());
-
-        // USE is known by its word alone: whatever follows it, a USE that
-        // is not one name must fail here, never reach the service.
-        if (clienttext::isUseStatement(stmt)) {
-            NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::runSql", "The SQL is USE DATABASE.");
-            return procUseStatement(stmt);
-        }
-        size_t space = stmt.find(' ');
-        if (space == std::string::npos) {
-            return runSqlOnRest(stmt);
-        }
-        std::string keyword = upperAscii(stmt.substr(0, space));
-        if (keyword == "SET") {
-            NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::runSql", "The SQL is SET CONF.");
-            return procSetStatement(stmt);
-        }
-        return runSqlOnRest(stmt);
+        return runUtf8Sql(stmt);
     } catch (const std::exception& e) {
         diag.setException(e);
         NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "unexpected error: %s", e.what());
         return 1;
     }
+}
+
+bool NavixQueryResultSet::toUtf8(const std::string& text, std::string* utf8) {
+    if (m_conn == NULL || m_conn->connProperty.charsetFlag != 1) {
+        *utf8 = text;
+        return true;
+    }
+    // Each code-page byte yields at most one character of at most four UTF-8
+    // bytes, so this buffer always fits the converted text.
+    size_t need = text.size() * 4 + 1;
+    std::vector<char> buf;
+    if (need <= (size_t)INT_MAX) {
+        try {
+            buf.assign(need, '\0');
+        } catch (const std::bad_alloc&) {
+            buf.clear();
+        }
+    }
+    if (buf.empty()) {
+        diag.set(1, "HY001", kNoMemory);
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "new sql failed");
+        return false;
+    }
+    if (ConvertANSI2UTF8(text.c_str(), buf.data(), (int)need) == 0) {
+        diag.set(1, "HY000", "VKL ODBC Statement text cannot be converted to UTF-8.");
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "query_str convert to uft8 failed");
+        return false;
+    }
+    *utf8 = buf.data();
+    return true;
+}
+
+int NavixQueryResultSet::runUtf8Sql(const std::string& sql) {
+    // Read only once the text is UTF-8: in a double-byte code page the second
+    // byte of a character may be a quote, a backslash or a backtick.
+    std::string stmt = clienttext::trimmedStatement(sql);
+    if (stmt.empty()) {
+        diag.set(1, "42000", "VKL ODBC Empty statement.");
+        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::runSql", "query_str cannot be NULL");
+        return 1;
+    }
+    NAVIX_LOG(NAVIX_DEBUG, "NavixQueryResultSet::runSql", "run SQL: %s", stmt.c_str());
+
+    // USE is known by its word alone: whatever follows it, a USE that is not
+    // one name must fail here, never reach the service.
+    if (clienttext::isUseStatement(stmt)) {
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::runSql", "The SQL is USE DATABASE.");
+        return procUseStatement(stmt);
+    }
+    size_t space = stmt.find(' ');
+    if (space != std::string::npos && upperAscii(stmt.substr(0, space)) == "SET") {
+        // A setting keeps its value as written, double quotes included.
+        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::runSql", "The SQL is SET CONF.");
+        return procSetStatement(stmt);
+    }
+    return runSqlOnRest(clienttext::backtickIdentifierQuotes(stmt));
 }
 
 int NavixQueryResultSet::procSetStatement(const std::string& sql) {
@@ -875,15 +886,31 @@ std::string NavixTableResultSet::buildStatement(const std::string& pattern) {
 }
 
 int NavixTableResultSet::listTables(NavixConnection* conn, const std::string& pattern) {
-    // The pattern is placed inside a quoted literal: a quote or backslash in it
-    // would end or escape the literal and change the statement.
-    if (pattern.find('\'') != std::string::npos || pattern.find('\\') != std::string::npos) {
-        diag.set(1, "01000", kInvalidSyntax);
-        NAVIX_LOG(NAVIX_ERROR, "NavixTableResultSet::listTables",
-                  "table pattern holds a quote or backslash.");
+    if (conn == NULL) {
+        diag.set(1, "HY000", kSystemError);
+        NAVIX_LOG(NAVIX_ERROR, "NavixTableResultSet::listTables", "connection cannot be NULL");
         return 1;
     }
-    return runSql(conn, buildStatement(pattern));
+    try {
+        m_conn = conn;
+        std::string utf8;
+        if (!toUtf8(pattern, &utf8)) {
+            return 1;
+        }
+        // The pattern is placed inside a quoted literal: a quote or backslash
+        // in it would end or escape the literal and change the statement.
+        if (utf8.find_first_of("'\\") != std::string::npos) {
+            diag.set(1, "01000", kInvalidSyntax);
+            NAVIX_LOG(NAVIX_ERROR, "NavixTableResultSet::listTables",
+                      "table pattern holds a quote or backslash.");
+            return 1;
+        }
+        return runUtf8Sql(buildStatement(utf8));
+    } catch (const std::exception& e) {
+        diag.setException(e);
+        NAVIX_LOG(NAVIX_ERROR, "NavixTableResultSet::listTables", "unexpected error: %s", e.what());
+        return 1;
+    }
 }
 
 // ---------------------------------------------------------------------------

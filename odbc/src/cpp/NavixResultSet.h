@@ -76,6 +76,8 @@ class NavixQueryResultSet {
     static const std::string& missingCell();
     static bool isMissingCell(const std::string& cell) { return &cell == &missingCell(); }
 
+    // Runs the application's statement text: converted to UTF-8 first, then
+    // read (runUtf8Sql).
     int runSql(NavixConnection* conn, const std::string& sql);
 
     int fetchNext(char* errText = NULL, size_t errTextSize = 0);
@@ -101,6 +103,13 @@ class NavixQueryResultSet {
     void fillDiagRecord(DiagRecord* record) const;
 
     // Job flow steps (public so that the flow can be driven step by step).
+    // The application's text in UTF-8 (converted from the ANSI code page when
+    // the connection asks for it); false with the diagnostic set otherwise.
+    bool toUtf8(const std::string& text, std::string* utf8);
+    // The statement once it is UTF-8: trimmed, one trailing ";" dropped, then
+    // a USE, a SET (its value as written) or a job (identifier double quotes
+    // turned into backticks).
+    int runUtf8Sql(const std::string& sql);
     int procSetStatement(const std::string& sql);
     int procUseStatement(const std::string& sql);
     int runSqlOnRest(const std::string& sql);

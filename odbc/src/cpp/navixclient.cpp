@@ -5,21 +5,9 @@
 #include <new>
 #include <string>
 
-#include "ClientText.h"
 #include "NavixLogging.h"
 
 namespace {
-
-// Trim, drop one trailing ";", turn identifier double quotes into backticks.
-// A USE keeps its ";": it reads at most one itself, and a second one is no
-// part of a name.
-std::string prepareStatement(const char* sql) {
-    std::string text = clienttext::trimmed(sql);
-    if (!text.empty() && text[text.size() - 1] == ';' && !clienttext::isUseStatement(text)) {
-        text.erase(text.size() - 1);
-    }
-    return clienttext::backtickIdentifierQuotes(text);
-}
 
 bool checkResultSet(NavixQueryResultSet* rs, const char* func) {
     if (rs == NULL) {
@@ -160,9 +148,8 @@ int NavixExecute(NavixConnection* conn, const char* sql, NavixQueryResultSet** r
     NavixQueryResultSet* rs = NULL;
     try {
         NAVIX_LOG(NAVIX_INFO, func, "Execute SQL.");
-        std::string text = prepareStatement(sql);
         rs = new NavixQueryResultSet();
-        int ret = rs->runSql(conn, text);
+        int ret = rs->runSql(conn, sql);
         return handOver(rs, ret, result, diag, func,
                         "Call NavixQueryResultSet::runSql error, ret = %d");
     } catch (const std::exception& e) {

@@ -1,0 +1,1 @@
+select 'Å\' as a, 'say "hi"' as b

@@ -1,0 +1,1 @@
+set vkl.e="q" 
