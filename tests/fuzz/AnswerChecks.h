@@ -7,7 +7,10 @@
 
 #include <string.h>
 
+#include <iterator>
 #include <string>
+
+#include <boost/property_tree/ptree.hpp>
 
 #include "DiagInfo.h"
 #include "FuzzSupport.h"
@@ -53,6 +56,32 @@ inline bool parse(navixrest::RestResp& resp, const std::string& body) {
         }
     }
     return ok;
+}
+
+// Whether a result set takes these rows: rows need columns, and no row
+// holds more cells than there are columns (a missing cell fails when read).
+inline bool rowsFit(const navixrest::SchemaList& schema, const navixrest::ResultRows& rows) {
+    for (const navixrest::ResultRow& row : rows)
+        if (row.size() > schema.size() || schema.empty()) return false;
+    return true;
+}
+
+// The schema read from a readable body: one field per entry of its "schema",
+// each the entry's first member, a name and a type that is no object.
+inline void checkSchema(const std::string& body, const navixrest::SchemaList& schema) {
+    boost::property_tree::ptree root;
+    navixrest::readJsonText(body, root);
+    const auto node = root.find("schema");
+    const size_t entries = node == root.not_found() ? 0 : node->second.size();
+    FUZZ_CHECK(schema.size() == entries, "schema entries dropped or invented");
+    for (size_t i = 0; i < entries; ++i) {
+        const boost::property_tree::ptree& entry = std::next(node->second.begin(), i)->second;
+        FUZZ_CHECK(!entry.empty() && entry.front().second.empty(),
+                   "schema entry " + std::to_string(i + 1) + " is no name and type");
+        FUZZ_CHECK(schema[i].name == entry.front().first &&
+                       schema[i].type == entry.front().second.data(),
+                   "schema entry " + std::to_string(i + 1) + " changed");
+    }
 }
 
 } // namespace fuzzanswer
