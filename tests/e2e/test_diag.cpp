@@ -389,11 +389,10 @@ std::string jobAnswer(const std::string& members) {
                          members + "}");
 }
 
-// A result page: the given row count, "rows" and "schema" members.
-std::string pageAnswer(const std::string& rowCount, const std::string& rows,
-                       const std::string& schema = R"([{"id":"INT"}])") {
-    return jobAnswer(R"("input_size":0,"row_count":)" + rowCount + R"(,"schema":)" + schema +
-                     R"(,"rows":)" + rows);
+// A result page: the given row count and "rows" member.
+std::string pageAnswer(const std::string& rowCount, const std::string& rows) {
+    return jobAnswer(R"("input_size":0,"row_count":)" + rowCount +
+                     R"(,"schema":[{"id":"INT"}],"rows":)" + rows);
 }
 
 } // namespace
@@ -415,14 +414,6 @@ TEST(DiagnosticsOfTheClient, EveryClientFailureSaysWhy) {
             if (st.exec("set vkl.sql.syncMode.enabled=true") != SQL_SUCCESS) return SQLRETURN(-100);
             fault(p, "submit", "status", jobAnswer(members));
             return st.exec("select id from numbers");
-        };
-    };
-    // SQLColumns of a table of 5 columns whose description gives this count.
-    auto describedAs = [](const char* count) {
-        return [=](Statement& st, const std::string& p) {
-            fault(p, "describe", "big_counts", std::string("\"value\":") + count);
-            return SQLColumns(st.h, nullptr, 0, nullptr, 0, (SQLCHAR*)"customers", SQL_NTS, nullptr,
-                              0);
         };
     };
     const std::string link = "VKL ODBC Communication link failure: ";
@@ -473,24 +464,18 @@ TEST(DiagnosticsOfTheClient, EveryClientFailureSaysWhy) {
              return st.exec("select id from numbers");
          },
          SQL_ERROR, "HY000", 5, "row 1, column 1 is a JSON object, not a value"},
-        {"a schema type that is a JSON object", aksk, nullptr,
-         [](Statement& st, const std::string& p) {
-             fault(p, "result", "status", pageAnswer("1", "[[1]]", R"([{"id":{"t":"INT"}}])"));
-             return st.exec("select id from numbers");
-         },
-         SQL_ERROR, "HY000", 5, "schema entry 1's type is a JSON object, not a value"},
         {"synchronous rows without a schema", aksk, nullptr, syncWith(R"("rows":[[1],[2]])"),
          SQL_ERROR, "HY000", 5, "the submit answer holds 2 rows but the result has no columns"},
-        {"synchronous rows with an empty schema", aksk, nullptr,
-         syncWith(R"("schema":[],"rows":[[1]])"), SQL_ERROR, "HY000", 5,
-         "the submit answer holds 1 rows but the result has no columns"},
         {"a synchronous row wider than the schema", aksk, nullptr,
          syncWith(R"("schema":[{"id":"INT"}],"rows":[[1],[2,3]])"), SQL_ERROR, "HY000", 5,
          "row 2 of the submit answer holds 2 cells but the result has 1 columns"},
-        {"a description that counts fewer columns", aksk, nullptr, describedAs("1"), SQL_ERROR,
-         "HY000", 5, "the table description holds 5 columns but its column_count is 1"},
-        {"a description with a negative count", aksk, nullptr, describedAs("-1"), SQL_ERROR,
-         "HY000", 5, "the table description holds 5 columns but its column_count is -1"},
+        {"a description that counts fewer columns", aksk, nullptr,
+         [](Statement& st, const std::string& p) {
+             fault(p, "describe", "big_counts", "\"value\":1"); // of 5 columns
+             return SQLColumns(st.h, nullptr, 0, nullptr, 0, (SQLCHAR*)"customers", SQL_NTS,
+                               nullptr, 0);
+         },
+         SQL_ERROR, "HY000", 5, "the table description holds 5 columns but its column_count is 1"},
         {"service host refuses connections",
          [&](const std::string& p) {
              std::string cs = akskConnStr(p);
