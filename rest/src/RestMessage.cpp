@@ -377,15 +377,16 @@ void requireArray(const pt::ptree& node, const std::string& what) {
 void parseSchema(const pt::ptree& node, SchemaList& schema) {
     requireArray(node, "schema");
     for (pt::ptree::const_iterator it = node.begin(); it != node.end(); ++it) {
-        SchemaField field;
-        // An element without any member gives a field with empty name and
-        // type, so that the columns stay aligned with the cells of each row.
-        if (!it->second.empty()) {
-            const pt::ptree::value_type& first = it->second.front();
-            field.name = first.first;
-            field.type = answerText(first.second);
+        // An entry is a column's name and its type, the object's first
+        // member; members after it are the service's and are not read. An
+        // entry without one would describe a column with no name and no type.
+        const std::string where = "schema entry " + std::to_string(schema.size() + 1);
+        if (it->second.data() != kObjectMark || it->second.empty()) {
+            throw pt::ptree_bad_data(where + " is not a column's name and type", std::string());
         }
-        schema.push_back(std::move(field));
+        const pt::ptree::value_type& first = it->second.front();
+        if (isNested(first.second)) throw nestedValue(first.second, where + "'s type");
+        schema.push_back(SchemaField{first.first, answerText(first.second)});
     }
 }
 

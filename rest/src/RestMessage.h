@@ -237,7 +237,8 @@ std::string readerError(const boost::property_tree::ptree_error& error);
 // append to the given list and let the property tree's errors through to the
 // caller. A node that is not an array, and a row that is not an array, is
 // such an error: read as no rows, it would end a result early as if it were
-// complete.
+// complete. So is a schema entry that is not an object whose first member is
+// a name and a type that is a value.
 void parseSchema(const boost::property_tree::ptree& node, SchemaList& schema);
 void parseRows(const boost::property_tree::ptree& node, ResultRows& rows);
 void parseColumns(const boost::property_tree::ptree& node, ColumnInfoList& columns);

@@ -452,9 +452,10 @@ const ConvertRow kRows[] = {
     {"1705314645123", TS, SQL_C_SBIGINT, 0, CELL_OK, 8, "1705314645123"},
     {"soon", TS, SQL_C_TYPE_TIMESTAMP, 0, CELL_BAD_DATETIME},
     {"soon", TS, SQL_C_TYPE_DATE, 0, CELL_BAD_DATETIME},
-    // The text form pads the year to four digits.
+    // The text form pads the year to four digits, after the sign before year 1.
     {"-30636384833000", TS, SQL_C_CHAR, 32, CELL_OK, 19, "0999-03-04 05:06:07"},
     {"-62135596800000", TS, SQL_C_CHAR, 32, CELL_OK, 19, "0001-01-01 00:00:00"},
+    {"-62198755200000", TS, SQL_C_CHAR, 32, CELL_OK, 20, "-0001-01-01 00:00:00"},
     // Text.
     {"hello", S, SQL_C_CHAR, 6, CELL_OK, 5, "hello"},
     {"hello", S, SQL_C_CHAR, 5, CELL_TRUNCATED, 5, "hell"},

@@ -381,13 +381,18 @@ SQLRETURN failSecondPage(Statement& st, const std::string& project, const std::s
     return SQLFetch(st.h);
 }
 
-// Fault fields that answer a result page with a success body of the test's
-// own: the given row count and "rows" member.
-std::string pageAnswer(const std::string& rowCount, const std::string& rows) {
+// Fault fields that answer with a success body of the test's own: a job
+// answer with the given members.
+std::string jobAnswer(const std::string& members) {
     return "\"status\":200,\"body\":" +
-           emuJsonString(R"({"is_success":true,"message":"","job_id":"j","job_type":"QUERY",)"
-                         R"("input_size":0,"row_count":)" +
-                         rowCount + R"(,"schema":[{"id":"INT"}],"rows":)" + rows + "}");
+           emuJsonString(R"({"is_success":true,"message":"","job_id":"j","job_type":"QUERY",)" +
+                         members + "}");
+}
+
+// A result page: the given row count and "rows" member.
+std::string pageAnswer(const std::string& rowCount, const std::string& rows) {
+    return jobAnswer(R"("input_size":0,"row_count":)" + rowCount +
+                     R"(,"schema":[{"id":"INT"}],"rows":)" + rows);
 }
 
 } // namespace
@@ -400,6 +405,14 @@ TEST(DiagnosticsOfTheClient, EveryClientFailureSaysWhy) {
     auto execWith = [](const char* match, const char* kind, const char* extra) {
         return [=](Statement& st, const std::string& p) {
             fault(p, match, kind, extra);
+            return st.exec("select id from numbers");
+        };
+    };
+    // A synchronous query answered with the given members.
+    auto syncWith = [](const std::string& members) {
+        return [=](Statement& st, const std::string& p) {
+            if (st.exec("set vkl.sql.syncMode.enabled=true") != SQL_SUCCESS) return SQLRETURN(-100);
+            fault(p, "submit", "status", jobAnswer(members));
             return st.exec("select id from numbers");
         };
     };
@@ -451,6 +464,18 @@ TEST(DiagnosticsOfTheClient, EveryClientFailureSaysWhy) {
              return st.exec("select id from numbers");
          },
          SQL_ERROR, "HY000", 5, "row 1, column 1 is a JSON object, not a value"},
+        {"synchronous rows without a schema", aksk, nullptr, syncWith(R"("rows":[[1],[2]])"),
+         SQL_ERROR, "HY000", 5, "the submit answer holds 2 rows but the result has no columns"},
+        {"a synchronous row wider than the schema", aksk, nullptr,
+         syncWith(R"("schema":[{"id":"INT"}],"rows":[[1],[2,3]])"), SQL_ERROR, "HY000", 5,
+         "row 2 of the submit answer holds 2 cells but the result has 1 columns"},
+        {"a description that counts fewer columns", aksk, nullptr,
+         [](Statement& st, const std::string& p) {
+             fault(p, "describe", "big_counts", "\"value\":1"); // of 5 columns
+             return SQLColumns(st.h, nullptr, 0, nullptr, 0, (SQLCHAR*)"customers", SQL_NTS,
+                               nullptr, 0);
+         },
+         SQL_ERROR, "HY000", 5, "the table description holds 5 columns but its column_count is 1"},
         {"service host refuses connections",
          [&](const std::string& p) {
              std::string cs = akskConnStr(p);

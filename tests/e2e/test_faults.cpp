@@ -103,9 +103,10 @@ const std::vector<FaultRow>& faultRows() {
         {"neverfinish", R"("kind":"never_finish")", nullptr, 0,
            {TIMEOUT, TIMEOUT, NA,      NA,      NA,      NA,            NA}},
         // Counts beyond 2^32 are read whole; a first page that claims more
-        // rows than the result has gives every row, then a failure.
+        // rows than the result has gives every row, then a failure; a
+        // description that claims more columns than it lists is unreadable.
         {"bigcounts", R"("kind":"big_counts")", nullptr, 0,
-           {ROWS,    ROWS,    SHORT,   ROWS,    ROWS,    ROWS,          ROWS}},
+           {ROWS,    ROWS,    SHORT,   ROWS,    UNREAD,  ROWS,          ROWS}},
     };
     // clang-format on
     return rows;

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include <boost/property_tree/ptree.hpp>
+
 #include "DiagInfo.h"
 #include "FuzzSupport.h"
 #include "RestMessage.h"
@@ -53,6 +55,27 @@ inline bool parse(navixrest::RestResp& resp, const std::string& body) {
         }
     }
     return ok;
+}
+
+// Whether a result set takes these rows: rows need columns, and no row
+// holds more cells than there are columns (a missing cell fails when read).
+inline bool rowsFit(const navixrest::SchemaList& schema, const navixrest::ResultRows& rows) {
+    for (const navixrest::ResultRow& row : rows)
+        if (row.size() > schema.size() || schema.empty()) return false;
+    return true;
+}
+
+// The schema read from a readable body: one field per entry of its
+// "schema", each entry a name and a type that is no object.
+inline void checkSchema(const std::string& body, const navixrest::SchemaList& schema) {
+    boost::property_tree::ptree root;
+    navixrest::readJsonText(body, root);
+    const auto node = root.find("schema");
+    if (node == root.not_found()) return;
+    FUZZ_CHECK(schema.size() == node->second.size(), "schema entries dropped");
+    for (const auto& entry : node->second)
+        FUZZ_CHECK(!entry.second.empty() && entry.second.front().second.empty(),
+                   "a schema entry that is no name and type was read");
 }
 
 } // namespace fuzzanswer

@@ -359,6 +359,8 @@ void checkParsers(const std::string& cell) {
                        mi == local->minute && std::min(sec, 59) == local->second &&
                        local->fraction == 0,
                    std::string(stamp) + " and the structure differ");
+        // Four digits of the year at least, after the sign.
+        FUZZ_CHECK(strchr(stamp + 1, '-') - stamp >= (stamp[0] == '-' ? 5 : 4), stamp);
     }
 }
 

@@ -15,7 +15,10 @@
 //   and no more rows than that count are ever delivered;
 // - the first page's outcome follows from its body: refused or unreadable
 //   is a failure, so are no rows with a count; no count is "done without
-//   rows"; rows beyond the count are a failure.
+//   rows"; rows beyond the count are a failure, so are rows without columns
+//   or wider than them;
+// - a readable page keeps every schema entry, and no page whose rows do not
+//   fit the first page's columns delivers any.
 #include <boost/property_tree/ptree.hpp>
 
 #include "AnswerChecks.h"
@@ -50,6 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < bodies.size(); ++i) {
         answers.push_back(fuzzserved::ok(bodies[i]));
         pages[i].readable = fuzzanswer::parse(pages[i].resp, bodies[i]) && pages[i].resp.isSuccess;
+        if (pages[i].readable) fuzzanswer::checkSchema(bodies[i], pages[i].resp.schema);
     }
     LoopbackServer& server = LoopbackServer::get();
     server.serve(answers);
@@ -60,11 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int first = rs.fetchSinglePageResult(kJob);
     const navixrest::GetJobResuleResp& head = pages[0].resp;
     const uint64_t count = head.row_count > 0 ? (uint64_t)head.row_count : 0;
-    const int expected = !pages[0].readable         ? 1
-                         : head.rows.size() > count ? 1
-                         : head.row_count <= 0      ? 2
-                         : head.rows.empty()        ? 1
-                                                    : 0;
+    const int expected = !pages[0].readable                             ? 1
+                         : head.rows.size() > count                     ? 1
+                         : !fuzzanswer::rowsFit(head.schema, head.rows) ? 1
+                         : head.row_count <= 0                          ? 2
+                         : head.rows.empty()                            ? 1
+                                                                        : 0;
     FUZZ_CHECK(first == expected,
                "first page gave " + std::to_string(first) + ", not " + std::to_string(expected));
     if (first == 1) fuzzread::checkFailureRecord(&rs);
@@ -81,7 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The rows, page by page: all of each page that was left, part of the last.
     size_t delivered = 0;
     for (size_t p = 0; p < requests.size() && delivered < out.rows; ++p) {
-        FUZZ_CHECK(p < pages.size() && pages[p].readable, "rows from a page that was not read");
+        FUZZ_CHECK(p < pages.size() && pages[p].readable &&
+                       fuzzanswer::rowsFit(head.schema, pages[p].resp.rows),
+                   "rows from a page that was not read or does not fit");
         const navixrest::ResultRows& rows = pages[p].resp.rows;
         size_t k = 0;
         for (; k < rows.size() && delivered < out.rows; ++k, ++delivered) {

@@ -3,8 +3,9 @@
 // is then read to its end through every getter.
 //
 // Beyond "no crash": an unreadable body is reported as unreadable; a readable
-// success keeps every row it carries; the result set delivers exactly those
-// rows, cell for cell, and then reports "no row left".
+// success keeps every row it carries and every schema entry; the result set
+// refuses rows without columns or wider than them, and otherwise delivers
+// exactly those rows, cell for cell, and then reports "no row left".
 #include <boost/property_tree/ptree.hpp>
 
 #include "AnswerChecks.h"
@@ -28,10 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto rows = root.find("rows");
     FUZZ_CHECK(resp.hasRows == (rows != root.not_found()), "rows member seen wrongly");
     if (resp.hasRows) FUZZ_CHECK(resp.rows.size() == rows->second.size(), "rows dropped");
+    fuzzanswer::checkSchema(body, resp.schema);
 
     NavixQueryResultSet rs;
     const int r = rs.procSyncStatement(resp);
-    FUZZ_CHECK(r == (resp.rows.empty() ? 2 : 0), "procSyncStatement gave " + std::to_string(r));
+    const int expected = !fuzzanswer::rowsFit(resp.schema, resp.rows) ? 1
+                         : resp.rows.empty()                          ? 2
+                                                                      : 0;
+    FUZZ_CHECK(r == expected, "procSyncStatement gave " + std::to_string(r));
+    if (r == 1) fuzzread::checkFailureRecord(&rs);
     if (r != 0) return 0;
     fuzzread::Outcome out = fuzzread::readAll(&rs, resp.rows.size() + 1);
     FUZZ_CHECK(out.last == 2 && out.rows == resp.rows.size(),

@@ -206,16 +206,12 @@ TEST(SubmitJobRespParse, UnreadableBodiesKeepEarlierValues) {
 TEST(SubmitJobRespParse, OddSchemaAndRowElements) {
     SubmitJobResp r;
     parse(r, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"",
-                 "schema":[{"a":"INT"},{},"plain",{"b":"STRING"},{"c":null},{"d":[1]}],
+                 "schema":[{"a":"INT"},{"b":"STRING"},{"c":null}],
                  "rows":[[1,null,"x"],[]]})");
-    ASSERT_EQ(6u, r.schema.size());
+    ASSERT_EQ(3u, r.schema.size());
     EXPECT_EQ("a", r.schema[0].name);
-    EXPECT_EQ("", r.schema[1].name);
-    EXPECT_EQ("", r.schema[1].type);
-    EXPECT_EQ("", r.schema[2].name);
-    EXPECT_EQ("b", r.schema[3].name);
-    EXPECT_EQ("null", r.schema[4].type); // a type name, not a cell
-    EXPECT_EQ("", r.schema[5].type);
+    EXPECT_EQ("b", r.schema[1].name);
+    EXPECT_EQ("null", r.schema[2].type); // a type name, not a cell
     ASSERT_EQ(2u, r.rows.size());
     EXPECT_EQ((ResultRow{"1", std::string(kNullCell), "x"}), r.rows[0]);
     EXPECT_TRUE(r.rows[1].empty());
@@ -533,6 +529,13 @@ TEST(UnreadableAnswers, EveryReaderReportsItsError) {
         {PAGE, page + R"("row_count":1,"schema":[],"rows":[{"a":1}]})", "row 1 is not an array"},
         {PAGE, page + R"("row_count":1,"schema":{},"rows":[[1]]})", "schema is not an array"},
         {PAGE, page + R"("row_count":1,"schema":"x","rows":[[1]]})", "schema is not an array"},
+        // A schema entry is a name and a type that is a value, or no column.
+        {PAGE, page + R"("row_count":0,"schema":[{"a":"INT"},{}],"rows":[]})",
+         "schema entry 2 is not a column's name and type"},
+        {PAGE, page + R"("row_count":0,"schema":["INT"],"rows":[]})",
+         "schema entry 1 is not a column's name and type"},
+        {PAGE, page + R"("row_count":0,"schema":[{"a":{"t":"INT"}}],"rows":[]})",
+         "schema entry 1's type is a JSON object, not a value"},
         {SUBMIT, R"({"job_id":"j","job_type":"QUERY","is_success":true,"message":"","rows":{}})",
          "rows is not an array"},
         {SUBMIT,

@@ -560,9 +560,11 @@ int formatTimestampCell(std::string_view cell, char (&stamp)[CELL_STAMP_SIZE]) {
     if (!localTimeOfCell(cell, &lt)) {
         return -1;
     }
-    // ODBC's text form pads the year to four digits (strftime's %Y does not).
-    int n = snprintf(stamp, sizeof(stamp), "%04lld-%02d-%02d %02d:%02d:%02d",
-                     (long long)lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday, lt.tm_hour, lt.tm_min,
+    // ODBC's text form pads the year to four digits (strftime's %Y does not);
+    // a year before 1 keeps its four digits after the sign.
+    const long long year = (long long)lt.tm_year + 1900;
+    int n = snprintf(stamp, sizeof(stamp), "%s%04lld-%02d-%02d %02d:%02d:%02d", year < 0 ? "-" : "",
+                     year < 0 ? -year : year, lt.tm_mon + 1, lt.tm_mday, lt.tm_hour, lt.tm_min,
                      lt.tm_sec);
     if (n <= 0 || (size_t)n >= sizeof(stamp)) {
         return -1;

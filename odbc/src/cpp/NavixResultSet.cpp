@@ -365,7 +365,8 @@ int NavixQueryResultSet::procSyncStatement(navixrest::SubmitJobResp& resp) {
               "This sql is run in sync mode, job id = %s", resp.job_id.c_str());
     // The columns come first: an empty answer still describes its result,
     // as an empty first page of a polled job does.
-    if (addColumns(resp.schema, "NavixQueryResultSet::procSyncStatement") != 0) {
+    if (addColumns(resp.schema, "NavixQueryResultSet::procSyncStatement") != 0 ||
+        checkRows(resp.rows, "the submit answer", "NavixQueryResultSet::procSyncStatement") != 0) {
         return 1;
     }
     if (resp.rows.empty()) {
@@ -385,12 +386,9 @@ int NavixQueryResultSet::addColumns(const std::vector<navixrest::SchemaField>& s
     // ODBC counts columns in an SQLSMALLINT: a result wider than that could
     // only be described with a wrong count.
     if (schema.size() > (size_t)INT16_MAX) {
-        const std::string text = "VKL ODBC Unreadable service answer: the result has " +
-                                 std::to_string(schema.size()) + " columns, more than " +
-                                 std::to_string(INT16_MAX) + " that ODBC can count";
-        diag.set(DIAG_CODE_UNREADABLE, "HY000", text.c_str());
-        NAVIX_LOG(NAVIX_ERROR, func, "%s", text.c_str());
-        return 1;
+        return unreadableAnswer(func, "the result has " + std::to_string(schema.size()) +
+                                          " columns, more than " + std::to_string(INT16_MAX) +
+                                          " that ODBC can count");
     }
     for (const navixrest::SchemaField& f : schema) {
         NAVIX_LOG(NAVIX_INFO, func, "Get column, name = %s, type = %s", f.name.c_str(),
@@ -405,6 +403,34 @@ int NavixQueryResultSet::addColumns(const std::vector<navixrest::SchemaField>& s
     }
     m_icolNum = (uint32_t)m_columns.size();
     return 0;
+}
+
+int NavixQueryResultSet::checkRows(const std::vector<NavixRow>& rows, const std::string& where,
+                                   const char* func) {
+    // A cell beyond the columns has no column to be read through: the row
+    // would lose it in silence. (A missing cell fails when it is read.)
+    if (!rows.empty() && m_columns.empty()) {
+        return unreadableAnswer(func, where + " holds " + std::to_string(rows.size()) +
+                                          " rows but the result has no columns");
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].size() > m_columns.size()) {
+            return unreadableAnswer(func, "row " + std::to_string(i + 1) + " of " + where +
+                                              " holds " + std::to_string(rows[i].size()) +
+                                              " cells but the result has " +
+                                              std::to_string(m_columns.size()) + " columns");
+        }
+    }
+    return 0;
+}
+
+int NavixQueryResultSet::unreadableAnswer(const char* func, const std::string& reason) {
+    navixrest::CallError error;
+    error.kind = navixrest::CallError::UNREADABLE;
+    error.text = reason;
+    diag.setCallError(error, false);
+    NAVIX_LOG(NAVIX_ERROR, func, "%s", diag.message.c_str());
+    return 1;
 }
 
 bool NavixQueryResultSet::isJobTimeout(const std::string& statusJobId) {
@@ -424,20 +450,14 @@ int NavixQueryResultSet::procAsyncStatement(navixrest::SubmitJobResp& resp) {
               "This sql is run in async mode, job id = %s", resp.job_id.c_str());
     if (resp.job_id.empty()) {
         // Without an id there is no job to wait for or to read.
-        diag.set(DIAG_CODE_UNREADABLE, "HY000",
-                 "VKL ODBC Unreadable service answer: the submit answer has no job_id");
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement",
-                  "submit answer without job_id");
-        return 1;
+        return unreadableAnswer("NavixQueryResultSet::procAsyncStatement",
+                                "the submit answer has no job_id");
     }
     if (navixrest::isDotSegment(resp.job_id)) {
         // A dot segment would take the status and result requests to
         // another path of the service.
-        diag.set(DIAG_CODE_UNREADABLE, "HY000",
-                 "VKL ODBC Unreadable service answer: the submit answer's job_id is a dot segment");
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::procAsyncStatement",
-                  "submit answer with job_id %s", resp.job_id.c_str());
-        return 1;
+        return unreadableAnswer("NavixQueryResultSet::procAsyncStatement",
+                                "the submit answer's job_id is a dot segment");
     }
     if (m_conn == NULL || m_conn->restApi == NULL) {
         diag.set(1, "HY000", kSystemError);
@@ -480,12 +500,12 @@ int NavixQueryResultSet::procAsyncStatement(navixrest::SubmitJobResp& resp) {
 }
 
 int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId) {
-    NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult",
-              "Fetch job result, job id = %s, current page = %d", jobId.c_str(), m_curPage);
+    const char* func = "NavixQueryResultSet::fetchSinglePageResult";
+    NAVIX_LOG(NAVIX_INFO, func, "Fetch job result, job id = %s, current page = %d", jobId.c_str(),
+              m_curPage);
     if (m_conn == NULL || m_conn->restApi == NULL) {
         diag.set(1, "HY000", kSystemError);
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult",
-                  "Call Rest APi get job result error, ret = %d", -1);
+        NAVIX_LOG(NAVIX_ERROR, func, "Call Rest APi get job result error, ret = %d", -1);
         return 1;
     }
     navixrest::GetJobResuleReq req(jobId, m_curPage);
@@ -494,61 +514,56 @@ int NavixQueryResultSet::fetchSinglePageResult(const std::string& jobId) {
     if (r != 0) {
         // Also an unreadable page: it fails the fetch, it never ends the rows.
         diag.setCallError(resp.error, false);
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult",
-                  "Call Rest APi get job result error, ret = %d", r);
+        NAVIX_LOG(NAVIX_ERROR, func, "Call Rest APi get job result error, ret = %d", r);
         return 1;
     }
     if (!resp.isSuccess) {
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult",
-                  "Get job result, VKL Service retun error: %s", resp.message.c_str());
+        NAVIX_LOG(NAVIX_ERROR, func, "Get job result, VKL Service retun error: %s",
+                  resp.message.c_str());
         diag.setServiceError(resp.message.c_str());
         return 1;
     }
     // A negative count from the service means no rows, not an enormous count.
     const uint64_t pageCount = resp.row_count > 0 ? (uint64_t)resp.row_count : 0;
     if (m_curPage == 1) {
-        if (addColumns(resp.schema, "NavixQueryResultSet::fetchSinglePageResult") != 0) {
+        if (addColumns(resp.schema, func) != 0) {
             return 1;
         }
         m_irowNum = pageCount;
     }
     // A later page's own count holds it too: a page may hold no more rows
-    // than the smaller of the two leaves.
-    const uint64_t count = pageCount < m_irowNum ? pageCount : m_irowNum;
-    const uint64_t room = count > m_delivered ? count - m_delivered : 0;
+    // than the smaller of the two leaves, stated as the service sent it (a
+    // count of -1 leaves room for none); on the first page m_irowNum is
+    // never below the page's count.
+    const std::string page = "page " + std::to_string(m_curPage);
+    const int64_t count = resp.row_count < (int64_t)m_irowNum ? resp.row_count : (int64_t)m_irowNum;
+    const uint64_t room = count > (int64_t)m_delivered ? (uint64_t)count - m_delivered : 0;
     if (resp.rows.size() > room) {
         // Rows beyond what the result's own count leaves for this page:
         // handing them out or dropping them would both be a guess.
-        const std::string text = "VKL ODBC Unreadable service answer: page " +
-                                 std::to_string(m_curPage) + " holds " +
-                                 std::to_string(resp.rows.size()) + " rows but the row count of " +
-                                 std::to_string(count) + " leaves room for " + std::to_string(room);
-        diag.set(DIAG_CODE_UNREADABLE, "HY000", text.c_str());
-        NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "%s", text.c_str());
+        return unreadableAnswer(func, page + " holds " + std::to_string(resp.rows.size()) +
+                                          " rows but the row count of " + std::to_string(count) +
+                                          " leaves room for " + std::to_string(room));
+    }
+    if (checkRows(resp.rows, page, func) != 0) {
         return 1;
     }
     if (resp.rows.empty() || resp.row_count <= 0) {
-        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult",
+        NAVIX_LOG(NAVIX_INFO, func,
                   resp.rows.empty() ? "Get job result, result is empty"
                                     : "SQL have no result data.");
         // The result ends here: short of the count the first page gave, rows
         // were lost on the way, and "no more rows" would hide it.
         if (m_delivered < m_irowNum) {
-            const std::string text = "VKL ODBC Unreadable service answer: the result ended after " +
-                                     std::to_string(m_delivered) + " of " +
-                                     std::to_string(m_irowNum) + " rows";
-            diag.set(DIAG_CODE_UNREADABLE, "HY000", text.c_str());
-            NAVIX_LOG(NAVIX_ERROR, "NavixQueryResultSet::fetchSinglePageResult", "%s",
-                      text.c_str());
-            return 1;
+            return unreadableAnswer(func, "the result ended after " + std::to_string(m_delivered) +
+                                              " of " + std::to_string(m_irowNum) + " rows");
         }
         return 2;
     }
     m_ResultRows.swap(resp.rows);
     ++m_curPage;
     if (m_ResultRows.size() < kPageSize) {
-        NAVIX_LOG(NAVIX_INFO, "NavixQueryResultSet::fetchSinglePageResult",
-                  "Have fetch all the rows");
+        NAVIX_LOG(NAVIX_INFO, func, "Have fetch all the rows");
     }
     return 0;
 }
@@ -960,12 +975,19 @@ int NavixColumnResultSet::describeTable(NavixConnection* conn, const std::string
             diag.setServiceError(resp.message.c_str());
             return 1;
         }
+        // Trusting either side of a disagreement would drop described
+        // columns or promise columns that are not there.
+        if (resp.column_count < 0 || (uint64_t)resp.column_count != resp.columns.size()) {
+            return unreadableAnswer(
+                func, "the table description holds " + std::to_string(resp.columns.size()) +
+                          " columns but its column_count is " + std::to_string(resp.column_count));
+        }
         int32_t ordinal = 1;
         for (const navixrest::ColumnInfo& c : resp.columns) {
             addColumnRow(c.column_name, c.type, c.description, ordinal++);
         }
         m_icolNum = COLUMN_RESULT_COLUMN_COUNT;
-        m_irowNum = resp.column_count > 0 ? (uint64_t)resp.column_count : 0;
+        m_irowNum = m_ResultRows.size();
         NAVIX_LOG(NAVIX_INFO, func, "fetch table columns, column num = %lld",
                   (long long)resp.column_count);
         return 0;

@@ -138,6 +138,11 @@ class NavixQueryResultSet {
     // 1 (with the record set, the failure logged under func) when out of
     // memory.
     int addColumns(const std::vector<navixrest::SchemaField>& schema, const char* func);
+    // 1 (the answer unreadable) when rows come without columns or a row
+    // holds more cells than there are columns; where names the answer.
+    int checkRows(const std::vector<NavixRow>& rows, const std::string& where, const char* func);
+    // Records the answer as unreadable for reason, logs it under func; 1.
+    int unreadableAnswer(const char* func, const std::string& reason);
     // The body of the numeric getters: the checks (1 for a missing cell),
     // then NULL and zero for a NULL cell, else convert(cell, boolean), where
     // boolean says that the column is a BOOLEAN one.
