@@ -37,6 +37,16 @@ inline bool iniTextStorable(const char* text) {
     return true;
 }
 
+// Why a key cannot lead its line: the reader takes a line that begins with
+// "[" for a new section, and one that begins with "#" or ";" for a comment.
+#define VORN_INI_KEY_FAULT "begins with \"[\", \"#\" or \";\""
+
+// True when `key` can stand at the start of a line as a key: storable text
+// that the reader does not take for a section or a comment.
+inline bool iniKeyLeadsLine(const char* key) {
+    return key == NULL || (key[0] != '[' && key[0] != '#' && key[0] != ';');
+}
+
 // `text` as a message shows it: each control character as "\n", "\r", "\t"
 // or "\xNN", so that it neither breaks the message's line nor reaches the
 // terminal.

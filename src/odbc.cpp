@@ -260,6 +260,10 @@ std::string unstorablePair(const std::string& key, const char* value) {
         return "The key \"" + iniTextShown(key.substr(0, DSN_ENTRY_KEY_MAX).c_str()) +
                "\" cannot be stored: it " VORN_INI_TEXT_FAULT ".";
     }
+    if (!iniKeyLeadsLine(key.c_str())) {
+        return "The key \"" + iniTextShown(key.substr(0, DSN_ENTRY_KEY_MAX).c_str()) +
+               "\" cannot be stored: it " VORN_INI_KEY_FAULT ".";
+    }
     if (!iniTextStorable(value)) {
         return "The value of " + key.substr(0, DSN_ENTRY_KEY_MAX) +
                " cannot be stored: it " VORN_INI_TEXT_FAULT ".";
@@ -480,7 +484,7 @@ int getConfsFromDlg(HWND hDlg) {
                 snprintf(message, sizeof(message),
                          "A key of the extra configuration is longer than %d characters: %s...",
                          DSN_ENTRY_KEY_MAX, iniTextShown(key.substr(0, 32).c_str()).c_str());
-            } else if (!iniTextStorable(key.c_str())) {
+            } else if (!iniTextStorable(key.c_str()) || !iniKeyLeadsLine(key.c_str())) {
                 snprintf(message, sizeof(message), "%s", unstorablePair(key, "").c_str());
             } else if (value.find('=') != std::string::npos) {
                 // Read back, the value would end at it.

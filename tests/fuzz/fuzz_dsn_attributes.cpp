@@ -148,7 +148,11 @@ bool storableName(const std::string& dsn) {
 
 bool storablePairs(const std::vector<Pair>& pairs) {
     for (const Pair& p : pairs) {
-        if (!sameKey(p.key, "DSN") && !(storableText(p.key) && storableText(p.value))) return false;
+        // A key that begins with "[", "#" or ";" would read back as a
+        // section or a comment.
+        bool keyLeads = p.key.empty() || std::string("[#;").find(p.key[0]) == std::string::npos;
+        if (!sameKey(p.key, "DSN") && !(storableText(p.key) && keyLeads && storableText(p.value)))
+            return false;
     }
     return true;
 }
