@@ -52,6 +52,13 @@ bool GuardedBuffer::untouched() const {
     return true;
 }
 
+bool iniStorable(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F) return false;
+    }
+    return text.empty() || (text.front() != ' ' && text.back() != ' ');
+}
+
 bool isUtf8(const std::string& text) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(text.data());
     const size_t n = text.size();

@@ -47,6 +47,10 @@ class GuardedBuffer {
 // Whether text is well-formed UTF-8.
 bool isUtf8(const std::string& text);
 
+// Whether an ini file keeps text as it is: no control character, no blank
+// at either end.
+bool iniStorable(const std::string& text);
+
 // Occurrences of needle in hay, overlapping ones counted.
 size_t occurrences(const std::string& hay, const std::string& needle);
 

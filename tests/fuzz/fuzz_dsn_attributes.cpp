@@ -133,17 +133,9 @@ std::string expectedDsn(const std::vector<Pair>& pairs) {
     return dsn;
 }
 
-// What odbc.ini keeps as it is: no control character, no blank at an end.
-bool storableText(const std::string& s) {
-    for (unsigned char c : s) {
-        if (c < 0x20 || c == 0x7F) return false;
-    }
-    return s.empty() || (s.front() != ' ' && s.back() != ' ');
-}
-
 bool storableName(const std::string& dsn) {
     return !dsn.empty() && dsn.size() <= 32 &&
-           dsn.find_first_of("[]{}(),;?*=!@\\") == std::string::npos && storableText(dsn);
+           dsn.find_first_of("[]{}(),;?*=!@\\") == std::string::npos && iniStorable(dsn);
 }
 
 bool storablePairs(const std::vector<Pair>& pairs) {
@@ -151,7 +143,7 @@ bool storablePairs(const std::vector<Pair>& pairs) {
         // A key that begins with "[", "#" or ";" would read back as a
         // section or a comment.
         bool keyLeads = p.key.empty() || std::string("[#;").find(p.key[0]) == std::string::npos;
-        if (!sameKey(p.key, "DSN") && !(storableText(p.key) && keyLeads && storableText(p.value)))
+        if (!sameKey(p.key, "DSN") && !(iniStorable(p.key) && keyLeads && iniStorable(p.value)))
             return false;
     }
     return true;

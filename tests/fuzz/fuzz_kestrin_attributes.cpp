@@ -64,13 +64,6 @@ int readValue(const char* key, char* value, int size, void* context) {
     fuzzFail(__FILE__, __LINE__, "a key kestrin does not read", key);
 }
 
-bool storableText(const std::string& s) {
-    for (unsigned char c : s) {
-        if (c < 0x20 || c == 0x7F) return false;
-    }
-    return s.empty() || (s.front() != ' ' && s.back() != ' ');
-}
-
 std::string listFullLine(int size) {
     return "Error: the data source's keys do not fit the installer's " + std::to_string(size) +
            "-byte attribute list.\n";
@@ -141,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 accepted = false;
                 break;
             }
-            if (!storableText(value)) {
+            if (!iniStorable(value)) {
                 output += "Error: the value of " + name + " in " + kIniFile +
                           " holds a control character or a blank at either end.\n";
                 accepted = false;
